@@ -1,0 +1,15 @@
+#include "exceptions_Tarnwick.h"
+
+namespace {
+TMessageTranslationHook& Hook() {
+  static TMessageTranslationHook hook;
+  return hook;
+}
+}  // namespace
+
+void SetMessageTranslationHook(TMessageTranslationHook hook) { Hook() = std::move(hook); }
+
+std::string TranslateExceptionMessage(const std::string& text) {
+  const TMessageTranslationHook& hook = Hook();
+  return hook ? hook(text) : text;
+}

@@ -1,0 +1,105 @@
+#include "routines_Strings.h"
+
+#include <algorithm>
+#include <cctype>
+
+std::string AddBackslash(const std::string& s) {
+  if (s.empty() || s.back() == '\\') return s;
+  return s + '\\';
+}
+
+std::string StripBackslash(const std::string& s) {
+  if (!s.empty() && s.back() == '\\') return s.substr(0, s.size() - 1);
+  return s;
+}
+
+std::string GetField(const std::string& text, int n, char delimiter) {
+  if (n < 1) return std::string();
+  size_t pos = 0;
+  for (int i = 1; i < n; ++i) {
+    size_t d = text.find(delimiter, pos);
+    if (d == std::string::npos) return std::string();
+    pos = d + 1;
+  }
+  size_t end = text.find(delimiter, pos);
+  return text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+}
+
+void SplitFields(const std::string& text, char delimiter, std::vector<std::string>& list) {
+  list.clear();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t d = text.find(delimiter, pos);
+    if (d == std::string::npos) {
+      list.push_back(text.substr(pos));
+      return;
+    }
+    list.push_back(text.substr(pos, d - pos));
+    pos = d + 1;
+  }
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return r;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(b, e - b);
+}
+
+namespace {
+size_t LastDelimiter(const std::string& path) {
+  size_t p = path.find_last_of("\\:/");
+  return p;
+}
+}  // namespace
+
+std::string ExtractFilePath(const std::string& path) {
+  size_t p = LastDelimiter(path);
+  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string ExtractFileDir(const std::string& path) {
+  size_t p = LastDelimiter(path);
+  if (p == std::string::npos) return std::string();
+  // Keep the backslash of a drive root ("C:\").
+  if (p > 0 && (path[p] == '\\' || path[p] == '/') && path[p - 1] != ':') return path.substr(0, p);
+  return path.substr(0, p + 1);
+}
+
+std::string ExtractFileName(const std::string& path) {
+  size_t p = LastDelimiter(path);
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  size_t p = path.find_last_of(".\\:/");
+  if (p == std::string::npos || path[p] != '.') return std::string();
+  return path.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  size_t p = path.find_last_of(".\\:/");
+  if (p == std::string::npos || path[p] != '.') return path + ext;
+  return path.substr(0, p) + ext;
+}

@@ -1,0 +1,47 @@
+// Enumerations and sets shared by the whole engine. Ordinals and set bit
+// layouts are those stored in project streams.
+#pragma once
+#include <cstdint>
+
+#include "Sets.h"
+
+enum TOSVerType : std::uint8_t {
+  os31win32 = 0,
+  oswin95 = 1,
+  oswinNT = 2,
+  oswinNT351 = 3,
+  osUnidentified = 4,
+  osLinux = 5,
+  oswin2K = 6,
+  oswin98 = 7,
+  oswinME = 8,
+  oswinXP = 9,
+};
+using OSSet = TSet<TOSVerType, std::uint16_t>;
+
+// The NT family; decides the registry root of RunOnce entries.
+inline constexpr OSSet NTFamilySet{oswinNT, oswin2K, oswinXP};
+// Every system the engine knows.
+inline constexpr OSSet AllOSSet{os31win32, oswin95, oswinNT, oswinNT351, osUnidentified,
+                                osLinux, oswin2K, oswin98, oswinME, oswinXP};
+
+enum TOverwriteType : std::uint8_t {
+  owAlways = 0,
+  owNever = 1,
+  owVersion = 2,
+  owDate = 3,
+  owVersionDate = 4,
+  owAsk = 5,
+};
+
+enum TInstallType : std::uint8_t { itFull = 0, itDefault = 1, itCompact = 2, itCustom = 3 };
+using TInstallTypeSet = TSet<TInstallType, std::uint8_t>;
+
+enum TDistributeType : std::uint8_t { dtTraditional = 0, dtWeb = 1, dtTraditionalNet = 2 };
+
+// The system a version report names: platform 0 Win32s, 1 the Windows 95
+// family, 2 NT.
+TOSVerType OSVersionFromInfo(unsigned long platformId, unsigned long major, unsigned long minor);
+
+// Identifier of an enumeration value ("oswinXP"), empty for an unknown ordinal.
+const char* OSVerTypeName(TOSVerType t);

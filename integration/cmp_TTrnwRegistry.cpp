@@ -1,0 +1,62 @@
+#include "cmp_TTrnwRegistry.h"
+
+#include <vector>
+
+namespace {
+const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
+                       HKEY_DYN_DATA, HKEY_LOCAL_MACHINE, HKEY_USERS};
+
+bool DeleteKeyFrom(HKEY base, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(base, path.c_str(), 0, TtrnwRegistry::kFullAccess, &key) == ERROR_SUCCESS) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+      char buf[256];
+      DWORD len = sizeof(buf);
+      if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      names.emplace_back(buf, len);
+    }
+    for (const std::string& n : names) DeleteKeyFrom(key, n);
+    RegCloseKey(key);
+  }
+  return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
+}
+}  // namespace
+
+bool TtrnwRegistry::OpenKey(const std::string& key, bool canCreate) {
+  REGSAM saved = Access();
+  std::string path = key;
+  if (!path.empty() && path[0] == '\\') path.erase(0, 1);
+  bool ok;
+  if (!canCreate || path.empty()) {
+    SetAccess(kOpenAccess);
+    ok = TRegistry::OpenKey(key, false);
+  } else if (KeyExists(key)) {
+    SetAccess(kOpenAccess);
+    ok = TRegistry::OpenKey(key, false);
+  } else {
+    SetAccess(kFullAccess);
+    ok = TRegistry::OpenKey(key, true);
+  }
+  SetAccess(saved);
+  return ok;
+}
+
+bool TtrnwRegistry::KeyExists(const std::string& key) { return TRegistry::KeyExists(key); }
+
+bool TtrnwRegistry::DeleteKey(const std::string& key) {
+  std::string path = key;
+  HKEY base = BaseKeyFor(path);
+  return DeleteKeyFrom(base, path);
+}
+
+void TtrnwRegistry::SetRootKeyIndex(int index) {
+  if (index >= 0 && index < static_cast<int>(sizeof(kRoots) / sizeof(kRoots[0])))
+    SetRootKey(kRoots[index]);
+}
+
+int RootKeyToIndex(HKEY root, int fallback) {
+  for (int i = 0; i < static_cast<int>(sizeof(kRoots) / sizeof(kRoots[0])); ++i)
+    if (kRoots[i] == root) return i;
+  return fallback;
+}

@@ -1,0 +1,27 @@
+// The engine's registry class: restricted access rights on opening, creation
+// with full access only when the key is new, and recursive key deletion.
+#pragma once
+#include "Registry.h"
+
+class TtrnwRegistry : public TRegistry {
+public:
+  // KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY
+  static constexpr REGSAM kOpenAccess = 0x2001F;
+  static constexpr REGSAM kFullAccess = 0xF003F;
+
+  TtrnwRegistry() = default;
+
+  // Opens the key (creating it when allowed) and makes it the current key.
+  bool OpenKey(const std::string& key, bool canCreate);
+  // Whether the key exists; opens with read access only.
+  bool KeyExists(const std::string& key);
+  // Deletes the key with all its subkeys.
+  bool DeleteKey(const std::string& key);
+
+  // Root by index: 0 HKCR, 1 HKCC, 2 HKCU, 3 HKDD, 4 HKLM, 5 HKU; any other
+  // index leaves the root unchanged.
+  void SetRootKeyIndex(int index);
+};
+
+// The index of a root key, or fallback for a key not in the table.
+int RootKeyToIndex(HKEY root, int fallback);

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "SysUtils.h"
+#include "routines_Strings.h"
+#include "types_Tarnwick.h"
+
+TEST(PathHelpers, AddAndStripBackslash) {
+  EXPECT_EQ(AddBackslash(""), "");
+  EXPECT_EQ(AddBackslash("C:"), "C:\\");
+  EXPECT_EQ(AddBackslash("C:\\dir"), "C:\\dir\\");
+  EXPECT_EQ(AddBackslash("C:\\dir\\"), "C:\\dir\\");
+  EXPECT_EQ(StripBackslash(""), "");
+  EXPECT_EQ(StripBackslash("C:\\dir\\"), "C:\\dir");
+  EXPECT_EQ(StripBackslash("C:\\dir\\\\"), "C:\\dir\\");
+  EXPECT_EQ(StripBackslash("C:\\dir"), "C:\\dir");
+}
+
+TEST(PathHelpers, FileNameParts) {
+  EXPECT_EQ(ExtractFilePath("C:\\a\\b.txt"), "C:\\a\\");
+  EXPECT_EQ(ExtractFileDir("C:\\a\\b.txt"), "C:\\a");
+  EXPECT_EQ(ExtractFileDir("C:\\b.txt"), "C:\\");
+  EXPECT_EQ(ExtractFileName("C:\\a\\b.txt"), "b.txt");
+  EXPECT_EQ(ExtractFileName("b.txt"), "b.txt");
+  EXPECT_EQ(ExtractFileExt("C:\\a.d\\b"), "");
+  EXPECT_EQ(ExtractFileExt("C:\\a\\b.tar.gz"), ".gz");
+  EXPECT_EQ(ChangeFileExt("C:\\a\\setup.exe", ".1"), "C:\\a\\setup.1");
+  EXPECT_EQ(ChangeFileExt("C:\\a.d\\setup", ".1"), "C:\\a.d\\setup.1");
+}
+
+TEST(DelimitedFields, GetFieldCountsFromOne) {
+  EXPECT_EQ(GetField("one;two", 1, ';'), "one");
+  EXPECT_EQ(GetField("one;two", 2, ';'), "two");
+  EXPECT_EQ(GetField("one;two", 3, ';'), "");
+  EXPECT_EQ(GetField("one;two", 0, ';'), "");
+  EXPECT_EQ(GetField("a;;c", 2, ';'), "");
+  EXPECT_EQ(GetField("a;;c", 3, ';'), "c");
+  EXPECT_EQ(GetField("", 1, ';'), "");
+  EXPECT_EQ(GetField("a,b;c", 2, ','), "b;c");
+}
+
+TEST(DelimitedFields, SplitFieldsCountsDelimitersPlusAnUnterminatedTail) {
+  std::vector<std::string> list = {"stale"};
+  SplitFields("", ';', list);
+  EXPECT_TRUE(list.empty());
+  SplitFields("a;b", ';', list);
+  EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
+  SplitFields("a;b;", ';', list);
+  EXPECT_EQ(list, (std::vector<std::string>{"a", "b"}));
+  SplitFields(";;", ';', list);
+  EXPECT_EQ(list, (std::vector<std::string>{"", ""}));
+  SplitFields(";x", ';', list);
+  EXPECT_EQ(list, (std::vector<std::string>{"", "x"}));
+}
+
+TEST(Format, SubstitutesStringsAndIntegers) {
+  EXPECT_EQ(Format("Please insert disk #%d", {3}), "Please insert disk #3");
+  EXPECT_EQ(Format("Key: %s Ident: %s Value %s", {"K", "I", "V"}), "Key: K Ident: I Value V");
+  EXPECT_EQ(Format("%d%% of %s", {50, "files"}), "50% of files");
+  EXPECT_EQ(Format("[%5d|%-3s]", {42, "a"}), "[   42|a  ]");
+  EXPECT_EQ(Format("%x %X %u", {255, 255, -1}), "ff FF 4294967295");
+  EXPECT_EQ(Format("%d", {-12}), "-12");
+}
+
+TEST(Format, NeverFailsOnMismatchedArguments) {
+  EXPECT_EQ(Format("%s and %s", {"one"}), "one and %s");
+  EXPECT_EQ(Format("%d", {"text"}), "text");
+  EXPECT_EQ(Format("%s", {7}), "7");
+  EXPECT_EQ(Format("plain", {1, "two"}), "plain");
+  EXPECT_EQ(Format("100%", {}), "100%");
+  EXPECT_EQ(Format("%q %s", {"x"}), "%q x");
+  EXPECT_EQ(Format("%99999999999999999999d", {1}), "%99999999999999999999d");
+}
+
+TEST(OSVersion, ClassificationOfVersionReports) {
+  EXPECT_EQ(OSVersionFromInfo(0, 3, 10), os31win32);
+  EXPECT_EQ(OSVersionFromInfo(1, 4, 0), oswin95);
+  EXPECT_EQ(OSVersionFromInfo(1, 4, 10), oswin98);
+  EXPECT_EQ(OSVersionFromInfo(1, 4, 90), oswinME);
+  EXPECT_EQ(OSVersionFromInfo(1, 4, 3), oswin98);
+  EXPECT_EQ(OSVersionFromInfo(2, 3, 51), oswinNT351);
+  EXPECT_EQ(OSVersionFromInfo(2, 4, 0), oswinNT);
+  EXPECT_EQ(OSVersionFromInfo(2, 5, 0), oswin2K);
+  EXPECT_EQ(OSVersionFromInfo(2, 5, 1), oswinXP);
+  EXPECT_EQ(OSVersionFromInfo(2, 5, 2), oswinXP);
+  EXPECT_EQ(OSVersionFromInfo(2, 6, 0), osUnidentified);
+  EXPECT_EQ(OSVersionFromInfo(3, 5, 1), osUnidentified);
+}

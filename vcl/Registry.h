@@ -1,0 +1,54 @@
+// A registry key cursor: a root key and an optional open current key with
+// its path. Paths starting with a backslash are absolute.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class TRegistry {
+public:
+  explicit TRegistry(REGSAM access = KEY_ALL_ACCESS);
+  ~TRegistry();
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  HKEY RootKey() const { return root_; }
+  void SetRootKey(HKEY root);
+  HKEY CurrentKey() const { return current_; }
+  const std::string& CurrentPath() const { return currentPath_; }
+  bool LazyWrite() const { return lazyWrite_; }
+  void SetLazyWrite(bool lazy) { lazyWrite_ = lazy; }
+  REGSAM Access() const { return access_; }
+  void SetAccess(REGSAM a) { access_ = a; }
+
+  bool OpenKey(const std::string& key, bool canCreate);
+  bool OpenKeyReadOnly(const std::string& key);
+  void CloseKey();
+  bool KeyExists(const std::string& key);
+  bool DeleteKey(const std::string& key);
+
+  bool ValueExists(const std::string& name) const;
+  bool DeleteValue(const std::string& name);
+  bool ReadString(const std::string& name, std::string& value) const;
+  bool ReadInteger(const std::string& name, int& value) const;
+  bool WriteString(const std::string& name, const std::string& value);
+  bool WriteExpandString(const std::string& name, const std::string& value);
+  bool WriteInteger(const std::string& name, int value);
+  std::vector<std::string> GetKeyNames() const;
+  std::vector<std::string> GetValueNames() const;
+
+protected:
+  // The key a path is relative to, with the leading backslash removed.
+  HKEY BaseKeyFor(std::string& path) const;
+  // Makes key (now owned) the current key with the given path.
+  void ChangeKey(HKEY key, const std::string& path);
+  std::string JoinPath(const std::string& relative, bool wasRelative) const;
+
+private:
+  HKEY root_ = HKEY_CURRENT_USER;
+  HKEY current_ = nullptr;
+  std::string currentPath_;
+  bool lazyWrite_ = true;
+  REGSAM access_;
+};
