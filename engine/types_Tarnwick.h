@@ -45,3 +45,22 @@ TOSVerType OSVersionFromInfo(unsigned long platformId, unsigned long major, unsi
 
 // Identifier of an enumeration value ("oswinXP"), empty for an unknown ordinal.
 const char* OSVerTypeName(TOSVerType t);
+
+// File attributes an install object gives its files.
+enum TTrnwFileAttributes : std::uint8_t {
+  tfaArchive, tfaCompressed, tfaDirectory, tfaHidden, tfaNormal, tfaOffline, tfaReadOnly, tfaSystem,
+  tfaTemporary
+};
+using TTrnwFileAttributesSet = TSet<TTrnwFileAttributes, std::uint16_t>;
+
+// Screen anchor of a dialog.
+enum TTarnwickDialogPosition : std::uint8_t {
+  tdpCenterLeft, tdpCenter, tdpCenterRight, tdpBottomLeft, tdpBottomCenter, tdpBottomRight,
+  tdpTopLeft, tdpTopCenter, tdpTopRight
+};
+
+enum TInstallFileType : std::uint8_t {
+  iftNormal, iftJustADLL, iftApplicationSpecificDLL, iftVendorSharedDLL, iftSystemWideDLL
+};
+
+enum TInstallFileState : std::uint8_t { ifsNone, ifsCompress, ifsInstall, ifsCopying, ifsReflect };
