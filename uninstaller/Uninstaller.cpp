@@ -1,0 +1,281 @@
+#include "Uninstaller.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "WinHandles.h"
+#include "cmp_TTrnwRegistry.h"
+#include "routines_API.h"
+#include "routines_DeferredDelete.h"
+#include "routines_Registry.h"
+#include "routines_Strings.h"
+
+namespace {
+constexpr int kHKLM = 4;
+const char* const kSharedDlls = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char* const kHelp = "\\SOFTWARE\\Microsoft\\Windows\\Help";
+
+bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectoryEmpty(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  TFindHandle h(FindFirstFileA((AddBackslash(dir) + "*").c_str(), &fd));
+  if (!h) return false;
+  do {
+    std::string n = fd.cFileName;
+    if (n != "." && n != "..") return false;
+  } while (FindNextFileA(h.Get(), &fd));
+  return true;
+}
+
+std::string FullPath(const std::string& p) {
+  char buf[MAX_PATH + 1] = {};
+  DWORD n = GetFullPathNameA(p.c_str(), sizeof(buf), buf, nullptr);
+  return n && n < sizeof(buf) ? StripBackslash(buf) : StripBackslash(p);
+}
+
+// The folders no uninstall may remove, even when empty.
+std::vector<std::string> ProtectedFolders() {
+  std::vector<std::string> list;
+  try {
+    list.push_back(GetWindowsDir());
+    list.push_back(GetSystemDir());
+    list.push_back(GetTempDir());
+  } catch (...) {
+  }
+  const char* shellKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  for (const char* v : {"Start Menu", "Programs", "Desktop", "Startup", "Common Start Menu",
+                        "Common Programs", "Common Desktop", "Common Startup"}) {
+    for (int root : {2, 4}) {
+      std::string p = ReadRegistryString(root, shellKey, v, "");
+      if (!p.empty()) list.push_back(StripBackslash(p));
+    }
+  }
+  for (const char* v : {"ProgramFilesDir", "CommonFilesDir"}) {
+    std::string p = ReadRegistryString(kHKLM, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", v, "");
+    if (!p.empty()) list.push_back(StripBackslash(p));
+  }
+  return list;
+}
+}  // namespace
+
+TUninstallCommand ParseUninstallCommandLine(const std::string& commandLine, const std::string& modulePath) {
+  std::string rest = commandLine;
+  // Skip the program's own path: quoted, the module path as written (long or
+  // short form, with or without ".exe"), or else the first word.
+  if (!rest.empty() && rest[0] == '"') {
+    size_t q = rest.find('"', 1);
+    rest = q == std::string::npos ? std::string() : rest.substr(q + 1);
+  } else {
+    std::vector<std::string> forms = {modulePath, GetShortPath(modulePath)};
+    for (size_t i = 0, n = forms.size(); i < n; ++i)
+      if (SameText(ExtractFileExt(forms[i]), ".exe"))
+        forms.push_back(forms[i].substr(0, forms[i].size() - 4));
+    size_t skip = std::string::npos;
+    for (const std::string& f : forms) {
+      if (f.empty() || rest.size() < f.size() || !SameText(rest.substr(0, f.size()), f)) continue;
+      if (rest.size() > f.size() && rest[f.size()] != ' ' && rest[f.size()] != '\t') continue;
+      if (skip == std::string::npos || f.size() > skip) skip = f.size();
+    }
+    if (skip == std::string::npos) {
+      skip = rest.find_first_of(" \t");
+      if (skip == std::string::npos) skip = rest.size();
+    }
+    rest = rest.substr(skip);
+  }
+  TUninstallCommand cmd;
+  rest = Trim(rest);
+  if (rest.size() >= 2 && (rest[0] == '/' || rest[0] == '-') && (rest[1] == 'S' || rest[1] == 's') &&
+      (rest.size() == 2 || rest[2] == ' ' || rest[2] == '\t')) {
+    cmd.Silent = true;
+    rest = Trim(rest.substr(2));
+  }
+  if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = rest.substr(1, rest.size() - 2);
+  cmd.ProductName = rest;
+  return cmd;
+}
+
+TUninstaller::TUninstaller(std::string productName)
+    : product_(std::move(productName)), key_(UninstallKeyOf(product_)) {}
+
+std::string TUninstaller::UninstallKeyOf(const std::string& productName) {
+  return "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
+}
+
+bool TUninstaller::IsInstalled() const {
+  if (Trim(product_).empty()) return false;
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  return r.KeyExists(key_);
+}
+
+std::string TUninstaller::DisplayName() const {
+  return ReadRegistryString(kHKLM, key_, "DisplayName", Trim(product_));
+}
+
+void TUninstaller::NoteDirectory(const std::string& dir) {
+  if (guarded_.empty()) {
+    for (const std::string& g : ProtectedFolders()) guarded_.push_back(FullPath(g));
+  }
+  std::string d = FullPath(dir);
+  // Up to, not including, the first folder that belongs to the system.
+  while (!d.empty() && std::none_of(guarded_.begin(), guarded_.end(),
+                                    [&](const std::string& g) { return SameText(g, d); })) {
+    if (std::find_if(dirs_.begin(), dirs_.end(), [&](const std::string& x) { return SameText(x, d); }) ==
+        dirs_.end())
+      dirs_.push_back(d);
+    std::string parent = ExtractFileDir(d);
+    if (parent.empty() || SameText(parent, d) || parent.back() == '\\' || parent.back() == ':') break;
+    d = parent;
+  }
+}
+
+bool TUninstaller::ReleaseSharedCount(const std::string& path) {
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (!r.OpenKey(kSharedDlls, false)) return true;
+  for (const std::string& name : {GetShortPath(path), path}) {
+    int count = 0;
+    if (!r.ValueExists(name) || !r.ReadInteger(name, count)) continue;
+    if (count > 1) {
+      r.WriteInteger(name, count - 1);
+      return false;
+    }
+    r.DeleteValue(name);
+    return true;
+  }
+  return true;
+}
+
+void TUninstaller::RemoveHelpEntry(const std::string& path) {
+  std::string name = UpperCase(ExtractFileName(path));
+  std::string dir = ReadRegistryString(kHKLM, kHelp, name, "");
+  if (dir.empty() || !SameText(StripBackslash(dir), ExtractFileDir(path))) return;
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (r.OpenKey(kHelp, false)) r.DeleteValue(name);
+}
+
+void TUninstaller::RemoveFile(const std::string& path) {
+  if (path.empty()) return;
+  NoteDirectory(ExtractFileDir(path));
+  if (!Exists(path)) {
+    ReleaseSharedCount(path);
+    return;
+  }
+  if (!ReleaseSharedCount(path)) {
+    Kept.push_back(path);
+    return;
+  }
+  RemoveHelpEntry(path);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (DeleteFileA(path.c_str())) {
+    Removed.push_back(path);
+    return;
+  }
+  DWORD err = GetLastError();
+  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    Scheduled.push_back(path);
+    return;
+  }
+  Failed.push_back(path + ": " + SysErrorMessage(err));
+}
+
+void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
+  if (!Exists(path)) return;
+  std::string dir = ExtractFileDir(path);
+  char oldDir[MAX_PATH + 1] = {};
+  GetCurrentDirectoryA(sizeof(oldDir), oldDir);
+  SetCurrentDirectoryA(dir.c_str());
+  if (kind == 1) {
+    std::string cmd = "\"" + path + "\" /UNREGSERVER";
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessA(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+      TKernelHandle process(pi.hProcess), thread(pi.hThread);
+      WaitForSingleObject(process.Get(), 60000);
+    }
+  } else if (kind == 2) {
+    std::wstring wpath(path.begin(), path.end());
+    ITypeLib* lib = nullptr;
+    if (SUCCEEDED(LoadTypeLibEx(wpath.c_str(), REGKIND_NONE, &lib)) && lib) {
+      TComPtr<ITypeLib> holder(lib);
+      TLIBATTR* attr = nullptr;
+      if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
+        UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+        lib->ReleaseTLibAttr(attr);
+      }
+    }
+  } else {
+    TComInit com;
+    TModuleHandle lib(LoadLibraryA(path.c_str()));
+    if (lib) {
+      using Fn = HRESULT(WINAPI*)();
+      auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib.Get(), "DllUnregisterServer")));
+      if (fn) fn();
+    }
+  }
+  SetCurrentDirectoryA(oldDir);
+}
+
+std::vector<std::string> TUninstaller::RemovableDirectories() const {
+  std::vector<std::string> dirs = dirs_;
+  // Deepest first, so that parents are tried after their children.
+  std::stable_sort(dirs.begin(), dirs.end(), [](const std::string& a, const std::string& b) {
+    return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+  });
+  return dirs;
+}
+
+void TUninstaller::Run(const std::string& selfPath) {
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  // ActiveX servers are unregistered before their files go.
+  std::string ax = AddBackslash(key_) + "ActiveX";
+  int count = std::atoi(ReadRegistryString(kHKLM, ax, "Entries", "0").c_str());
+  for (int i = 1; i <= count && i < 100000; ++i) {
+    std::string entry = ReadRegistryString(kHKLM, ax, "File" + std::to_string(i), "");
+    if (entry.empty()) continue;
+    std::string path = GetField(entry, 1, ';');
+    int kind = std::atoi(GetField(entry, 2, ';').c_str());
+    UnregisterActiveX(path, kind);
+    if (!SameText(FullPath(path), FullPath(selfPath))) RemoveFile(path);
+  }
+  // Files and shortcuts: "Files", "Files1", "Files2", ...
+  for (int k = 0; k < 100; ++k) {
+    std::string sub = AddBackslash(key_) + "Files" + (k ? std::to_string(k) : std::string());
+    if (!r.KeyExists(sub)) {
+      if (k > 0) break;
+      continue;
+    }
+    int n = std::atoi(ReadRegistryString(kHKLM, sub, "Entries", "0").c_str());
+    for (int i = 1; i <= n && i < 100000; ++i) {
+      std::string path = ReadRegistryString(kHKLM, sub, "File" + std::to_string(i), "");
+      if (path.empty()) continue;
+      if (SameText(FullPath(path), FullPath(selfPath))) {
+        NoteDirectory(ExtractFileDir(path));
+        continue;  // removed after this program has ended
+      }
+      RemoveFile(path);
+    }
+  }
+  DeleteRegistryTree(kHKLM, key_);
+
+  // Directories that are empty now go at once; the uninstaller's own
+  // directory and its parents once the uninstaller has ended.
+  TDeferredDelete later;
+  later.Files.push_back(selfPath);
+  for (const std::string& d : RemovableDirectories()) {
+    if (IsDirectoryEmpty(d) && RemoveDirectoryA(d.c_str())) continue;
+    later.Directories.push_back(d);
+  }
+  StartDeferredDelete(later);
+}
