@@ -1,0 +1,151 @@
+// A small UI-automation tool for end-to-end tests: finds top-level windows by
+// caption and class, reads their texts, types into edits and clicks buttons,
+// as a person would. Output goes to stdout; the exit code is 0 on success.
+//
+//   uidriver wait TITLE [CLASS] [TIMEOUT_MS]     wait until the window exists
+//   uidriver gone TITLE [CLASS] [TIMEOUT_MS]     wait until it no longer exists
+//   uidriver texts TITLE [CLASS]                 print the window's and its children's texts
+//   uidriver click TITLE BUTTON_TEXT [CLASS]     click a child button (text match ignores '&')
+//   uidriver type TITLE N TEXT [CLASS]           set the text of the N-th edit (from 0)
+//   uidriver close TITLE [CLASS]                 post WM_CLOSE
+//   uidriver list                                print every visible top-level window
+//
+// TITLE matches when it is contained in the caption; "*" matches any caption.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+std::string TextOf(HWND w) {
+  char buf[4096] = {};
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+  return buf;
+}
+std::string ClassOf(HWND w) {
+  char buf[256] = {};
+  GetClassNameA(w, buf, sizeof(buf));
+  return buf;
+}
+std::string WithoutAmpersands(const std::string& s) {
+  std::string r;
+  for (char c : s)
+    if (c != '&') r += c;
+  return r;
+}
+
+struct Query {
+  std::string title, cls;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTop(HWND w, LPARAM lp) {
+  auto* q = reinterpret_cast<Query*>(lp);
+  if (!IsWindowVisible(w)) return TRUE;
+  if (!q->cls.empty() && ClassOf(w) != q->cls) return TRUE;
+  if (q->title != "*" && TextOf(w).find(q->title) == std::string::npos) return TRUE;
+  q->found = w;
+  return FALSE;
+}
+
+HWND Find(const std::string& title, const std::string& cls) {
+  Query q{title, cls};
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+HWND WaitFor(const std::string& title, const std::string& cls, int timeoutMs) {
+  for (int waited = 0;; waited += 100) {
+    if (HWND w = Find(title, cls)) return w;
+    if (waited >= timeoutMs) return nullptr;
+    Sleep(100);
+  }
+}
+
+BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+std::vector<HWND> Children(HWND w) {
+  std::vector<HWND> list;
+  EnumChildWindows(w, CollectChildren, reinterpret_cast<LPARAM>(&list));
+  return list;
+}
+
+BOOL CALLBACK ListTop(HWND w, LPARAM) {
+  if (IsWindowVisible(w)) std::printf("%s\t%s\n", ClassOf(w).c_str(), TextOf(w).c_str());
+  return TRUE;
+}
+
+std::string Arg(int argc, char** argv, int i, const char* fallback = "") {
+  return i < argc ? argv[i] : fallback;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string cmd = Arg(argc, argv, 1);
+  if (cmd == "list") {
+    EnumWindows(ListTop, 0);
+    return 0;
+  }
+  std::string title = Arg(argc, argv, 2);
+  if (cmd == "wait" || cmd == "gone") {
+    std::string cls = Arg(argc, argv, 3);
+    int timeout = std::atoi(Arg(argc, argv, 4, "10000").c_str());
+    if (cmd == "wait") return WaitFor(title, cls, timeout) ? 0 : 1;
+    for (int waited = 0; waited <= timeout; waited += 100) {
+      if (!Find(title, cls)) return 0;
+      Sleep(100);
+    }
+    return 1;
+  }
+  if (cmd == "texts") {
+    HWND w = WaitFor(title, Arg(argc, argv, 3), 10000);
+    if (!w) return 1;
+    std::printf("%s\n", TextOf(w).c_str());
+    for (HWND c : Children(w)) std::printf("%s\t%s\n", ClassOf(c).c_str(), TextOf(c).c_str());
+    return 0;
+  }
+  if (cmd == "click") {
+    std::string button = WithoutAmpersands(Arg(argc, argv, 3));
+    HWND w = WaitFor(title, Arg(argc, argv, 4), 10000);
+    if (!w) return 1;
+    for (int tries = 0; tries < 50; ++tries) {
+      for (HWND c : Children(w)) {
+        if (WithoutAmpersands(TextOf(c)) == button && IsWindowEnabled(c)) {
+          PostMessageA(c, BM_CLICK, 0, 0);
+          return 0;
+        }
+      }
+      Sleep(100);
+    }
+    return 2;
+  }
+  if (cmd == "type") {
+    int index = std::atoi(Arg(argc, argv, 3).c_str());
+    std::string text = Arg(argc, argv, 4);
+    HWND w = WaitFor(title, Arg(argc, argv, 5), 10000);
+    if (!w) return 1;
+    int n = 0;
+    for (HWND c : Children(w)) {
+      std::string cls = ClassOf(c);
+      if (cls == "Edit" || cls.find("EDIT") != std::string::npos) {
+        if (n++ == index) {
+          SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+          return 0;
+        }
+      }
+    }
+    return 2;
+  }
+  if (cmd == "close") {
+    HWND w = WaitFor(title, Arg(argc, argv, 3), 10000);
+    if (!w) return 1;
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: uidriver wait|gone|texts|click|type|close|list ...\n");
+  return 64;
+}
