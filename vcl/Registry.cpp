@@ -135,6 +135,21 @@ bool TRegistry::WriteInteger(const std::string& name, int value) {
                                     reinterpret_cast<const BYTE*>(&data), sizeof(data)) == ERROR_SUCCESS;
 }
 
+bool TRegistry::ReadBinaryData(const std::string& name, void* buffer, unsigned long size) const {
+  if (!current_) return false;
+  DWORD type = 0, got = size;
+  if (RegQueryValueExA(current_, name.c_str(), nullptr, &type, static_cast<BYTE*>(buffer), &got) !=
+          ERROR_SUCCESS ||
+      type != REG_BINARY || got != size)
+    return false;
+  return true;
+}
+
+bool TRegistry::WriteBinaryData(const std::string& name, const void* buffer, unsigned long size) {
+  return current_ && RegSetValueExA(current_, name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(buffer),
+                                    size) == ERROR_SUCCESS;
+}
+
 std::vector<std::string> TRegistry::GetKeyNames() const {
   std::vector<std::string> names;
   if (!current_) return names;

@@ -35,6 +35,8 @@ public:
   bool WriteString(const std::string& name, const std::string& value);
   bool WriteExpandString(const std::string& name, const std::string& value);
   bool WriteInteger(const std::string& name, int value);
+  bool ReadBinaryData(const std::string& name, void* buffer, unsigned long size) const;  // exact size
+  bool WriteBinaryData(const std::string& name, const void* buffer, unsigned long size);
   std::vector<std::string> GetKeyNames() const;
   std::vector<std::string> GetValueNames() const;
 

@@ -1,0 +1,210 @@
+#include "routines_InstallKey.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+#include "WinHandles.h"
+#include "cmp_TTrnwRegistry.h"
+#include "exceptions_Tarnwick.h"
+#include "routines_API.h"
+#include "routines_Registry.h"
+#include "routines_Strings.h"
+
+namespace {
+constexpr int kHKLM = 4;
+const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
+
+bool ProgramFileFacts(const std::string& path, std::uint32_t& size, TDateTime& date) {
+  TWinFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         0, nullptr));
+  if (!f) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(f.Get(), &info)) return false;
+  size = info.nFileSizeLow;
+  date = FileTimeToDateTime(info.ftLastWriteTime);
+  return true;
+}
+
+void RequireKey(const std::string& key) {
+  if (key.empty()) throw IEInstall(kNoRecord);
+}
+}  // namespace
+
+std::string FindInstallRecord(const std::string& programPath, TDateTime runStartTime, bool create,
+                              const std::string& selfExtract) {
+  std::uint32_t size = 0;
+  TDateTime date = 0;
+  if (!ProgramFileFacts(programPath, size, date)) return std::string();
+  TtrnwRegistry base;
+  base.SetRootKeyIndex(kHKLM);
+  if (!base.OpenKey(kInstallRecordsKey, true)) return std::string();
+  std::vector<std::string> names = base.GetKeyNames();
+  base.CloseKey();
+
+  for (const std::string& name : names) {
+    std::string key = std::string(kInstallRecordsKey) + "\\" + name;
+    TtrnwRegistry r;
+    r.SetRootKeyIndex(kHKLM);
+    if (!r.OpenKey(key, false)) continue;
+    std::string path;
+    double created = 0;
+    int recordedSize = 0;
+    if (!r.ReadString("Path", path) || !r.ReadBinaryData("CreationDate", &created, sizeof(created)) ||
+        !r.ReadInteger("Size", recordedSize))
+      continue;
+    if (!(std::fabs(date - created) < 1e-7) || static_cast<std::uint32_t>(recordedSize) != size) continue;
+    r.SetLazyWrite(false);
+    if (!r.WriteBinaryData("LastRunDate", &runStartTime, sizeof(runStartTime)) ||
+        !r.WriteString("Path", programPath))
+      return std::string();
+    r.CloseKey();
+    return key;
+  }
+  if (!create) return std::string();
+  int n = 0;
+  for (;; ++n) {
+    std::string candidate = "Install" + std::to_string(n);
+    bool taken = false;
+    for (const std::string& name : names) taken = taken || SameText(name, candidate);
+    if (!taken) break;
+  }
+  std::string key = std::string(kInstallRecordsKey) + "\\Install" + std::to_string(n);
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  r.SetLazyWrite(false);
+  if (!r.OpenKey(key, true)) return std::string();
+  double created = date;
+  if (!r.WriteString("Path", programPath) ||
+      !r.WriteBinaryData("LastRunDate", &runStartTime, sizeof(runStartTime)) ||
+      !r.WriteBinaryData("CreationDate", &created, sizeof(created)) ||
+      !r.WriteInteger("Size", static_cast<int>(size)) ||
+      (!selfExtract.empty() && !r.WriteString("SelfExtract", selfExtract)))
+    return std::string();
+  r.CloseKey();
+  return key;
+}
+
+void ClearUnfinishedItems(const std::string& key) {
+  RequireKey(key);
+  DeleteRegistryTree(kHKLM, key + "\\Unfinished");
+}
+
+void AddUnfinishedItem(const std::string& key, const std::string& text, int kind) {
+  RequireKey(key);
+  WriteRegistryString(kHKLM, key + "\\Unfinished", text, std::to_string(kind));
+}
+
+std::vector<std::string> ReadUnfinishedItems(const std::string& key) {
+  RequireKey(key);
+  std::vector<std::string> lines;
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (!r.KeyExists(key + "\\Unfinished") || !r.OpenKey(key + "\\Unfinished", false)) return lines;
+  for (const std::string& name : r.GetValueNames()) {
+    std::string data;
+    r.ReadString(name, data);
+    lines.push_back(name + ";" + data);
+  }
+  return lines;
+}
+
+void SaveLanguageOrdinal(const std::string& key, int language) {
+  WriteRegistryInteger(kHKLM, key, "Language", language);
+}
+
+int ReadLanguageOrdinal(const std::string& key, int fallback) {
+  if (key.empty()) return fallback;
+  return ReadRegistryInteger(kHKLM, key, "Language", fallback);
+}
+
+void RemoveInstallRecord(const std::string& key) {
+  if (key.empty()) return;
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (r.OpenKey(key, false)) {
+    std::vector<std::string> subkeys = r.GetKeyNames();
+    r.CloseKey();
+    for (const std::string& sub : subkeys) {
+      std::string local = Trim(ReadRegistryString(kHKLM, key + "\\" + sub, "LocalFile", ""));
+      if (!local.empty()) DeleteFileA(local.c_str());
+      DeleteRegistryTree(kHKLM, key + "\\" + sub);
+    }
+  }
+  DeleteRegistryTree(kHKLM, key);
+  TtrnwRegistry records;
+  records.SetRootKeyIndex(kHKLM);
+  if (records.OpenKey(kInstallRecordsKey, false)) {
+    bool empty = records.GetKeyNames().empty();
+    records.CloseKey();
+    if (empty) records.DeleteKey(kInstallRecordsKey);
+    TtrnwRegistry maker;
+    maker.SetRootKeyIndex(kHKLM);
+    if (maker.OpenKey(kEngineMakerKey, false)) {
+      bool makerEmpty = maker.GetKeyNames().empty();
+      maker.CloseKey();
+      if (makerEmpty) maker.DeleteKey(kEngineMakerKey);
+    }
+  }
+}
+
+std::string RunOnceCommandLine(const std::string& programPath, const std::string& launchArchivePath,
+                               bool selfExtracting, bool cleanup) {
+  std::string cmd = "\"" + programPath + "\" -r";
+  if (selfExtracting) cmd += " \"-e" + ExtractFileName(launchArchivePath) + "\"";
+  cmd += " \"-s" + StripBackslash(ExtractFilePath(launchArchivePath)) + "\"";
+  if (cleanup) cmd += " -c";
+  return cmd;
+}
+
+bool RebootSystem() {
+  TOSVerType os;
+  try {
+    os = GetOSVersion();
+  } catch (const Exception&) {
+    return false;
+  }
+  switch (os) {
+    case oswin95:
+    case oswin98:
+    case oswinME:
+      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
+    case oswinNT:
+    case oswin2K:
+    case oswinXP: {
+      HANDLE raw = nullptr;
+      if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+      TKernelHandle token(raw);
+      TOKEN_PRIVILEGES tp = {};
+      if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
+      tp.PrivilegeCount = 1;
+      tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+      if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) ||
+          GetLastError() != ERROR_SUCCESS)
+        return false;
+      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
+    }
+    default:
+      return false;
+  }
+}
+
+std::uint32_t ReadSelfExtractArchiveOffset(const std::string& path) {
+  const std::string message =
+      "Could not read the extraction info from the archive file %s when trying to find the correct offset "
+      "into the self extracting file";
+  TWinFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         0, nullptr));
+  if (!f) throw IEInstall(message, {path});
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < 96) throw IEInstall(message, {path});
+  LARGE_INTEGER pos;
+  pos.QuadPart = size.QuadPart - 96;
+  unsigned char record[56] = {};
+  DWORD got = 0;
+  if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) || !ReadFile(f.Get(), record, 56, &got, nullptr) ||
+      got != 56)
+    throw IEInstall(message, {path});
+  return static_cast<std::uint32_t>(record[24]) | static_cast<std::uint32_t>(record[25]) << 8 |
+         static_cast<std::uint32_t>(record[26]) << 16 | static_cast<std::uint32_t>(record[27]) << 24;
+}

@@ -1,0 +1,159 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "WinHandles.h"
+#include "cmp_TTrnwRegistry.h"
+#include "exceptions_Tarnwick.h"
+#include "routines_InstallKey.h"
+#include "routines_Registry.h"
+#include "routines_Strings.h"
+
+using namespace testsupport;
+
+namespace {
+constexpr int kHKLM = 4;
+
+// Every test here works on the one records key of the machine: they take
+// turns, and each starts from a clean key.
+class InstallRecordTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    lock_.Reset(CreateMutexA(nullptr, FALSE, "TarnwickInstallRecordTests"));
+    WaitForSingleObject(lock_.Get(), INFINITE);
+    DeleteRegistryTree(kHKLM, kInstallRecordsKey);
+  }
+  void TearDown() override {
+    DeleteRegistryTree(kHKLM, kInstallRecordsKey);
+    ReleaseMutex(lock_.Get());
+  }
+  std::string MakeProgram(const std::string& name, const std::string& content) {
+    std::string p = dir_.File(name);
+    WriteFileText(p, content);
+    return p;
+  }
+  static bool Exists(const std::string& key) {
+    TtrnwRegistry r;
+    r.SetRootKeyIndex(kHKLM);
+    return r.KeyExists(key);
+  }
+  TKernelHandle lock_;
+  TTempDir dir_{"record"};
+};
+}  // namespace
+
+TEST_F(InstallRecordTest, SameProgramFindsItsRecordAgainARebuiltOneGetsTheNext) {
+  std::string setup = MakeProgram("setup.exe", "program bytes");
+  std::string first = FindInstallRecord(setup, 40000.5, true, "");
+  EXPECT_EQ(first, std::string(kInstallRecordsKey) + "\\Install0");
+  EXPECT_EQ(FindInstallRecord(setup, 40001.0, false, ""), first);
+  double lastRun = 0;
+  {
+    TtrnwRegistry r;
+    r.SetRootKeyIndex(kHKLM);
+    ASSERT_TRUE(r.OpenKey(first, false));
+    ASSERT_TRUE(r.ReadBinaryData("LastRunDate", &lastRun, sizeof(lastRun)));
+  }
+  EXPECT_DOUBLE_EQ(lastRun, 40001.0);
+  // Another program (other size) is not that record.
+  std::string rebuilt = MakeProgram("setup2.exe", "program bytes, rebuilt");
+  EXPECT_EQ(FindInstallRecord(rebuilt, 40000.5, false, ""), "");
+  EXPECT_EQ(FindInstallRecord(rebuilt, 40000.5, true, "C:\\dist\\setup.exe"),
+            std::string(kInstallRecordsKey) + "\\Install1");
+  EXPECT_EQ(ReadRegistryString(kHKLM, std::string(kInstallRecordsKey) + "\\Install1", "SelfExtract", ""),
+            "C:\\dist\\setup.exe");
+}
+
+TEST_F(InstallRecordTest, NewRecordTakesTheLowestFreeNumberAndSkipsUnreadableOnes) {
+  WriteRegistryString(kHKLM, std::string(kInstallRecordsKey) + "\\Install0", "Path", "broken: no size");
+  WriteRegistryString(kHKLM, std::string(kInstallRecordsKey) + "\\INSTALL2", "Path", "broken too");
+  std::string setup = MakeProgram("setup.exe", "x");
+  EXPECT_EQ(FindInstallRecord(setup, 1.0, true, ""), std::string(kInstallRecordsKey) + "\\Install1");
+  EXPECT_TRUE(Exists(std::string(kInstallRecordsKey) + "\\Install0"));
+  EXPECT_TRUE(Exists(std::string(kInstallRecordsKey) + "\\INSTALL2"));
+  EXPECT_EQ(FindInstallRecord(dir_.File("missing.exe"), 1.0, true, ""), "");
+}
+
+TEST_F(InstallRecordTest, UnfinishedItemsAreListedWithTheirKindAndCleared) {
+  std::string key = FindInstallRecord(MakeProgram("setup.exe", "x"), 1.0, true, "");
+  AddUnfinishedItem(key, "InstallFile3", 0);
+  AddUnfinishedItem(key, "C:\\TEMP\\bat1.bat", 1);
+  std::vector<std::string> items = ReadUnfinishedItems(key);
+  std::sort(items.begin(), items.end());
+  EXPECT_EQ(items, (std::vector<std::string>{"C:\\TEMP\\bat1.bat;1", "InstallFile3;0"}));
+  ClearUnfinishedItems(key);
+  EXPECT_TRUE(ReadUnfinishedItems(key).empty());
+  try {
+    AddUnfinishedItem("", "x", 0);
+    FAIL() << "no exception";
+  } catch (const IEInstall& e) {
+    EXPECT_EQ(e.Message(), "The TInstall could not either write or read unfinished business from the registry");
+  }
+  EXPECT_THROW(ReadUnfinishedItems(""), IEInstall);
+  EXPECT_THROW(ClearUnfinishedItems(""), IEInstall);
+}
+
+TEST_F(InstallRecordTest, LanguageSurvivesInTheRecordWithADefault) {
+  std::string key = FindInstallRecord(MakeProgram("setup.exe", "x"), 1.0, true, "");
+  EXPECT_EQ(ReadLanguageOrdinal(key, 20), 20);
+  SaveLanguageOrdinal(key, 7);
+  EXPECT_EQ(ReadLanguageOrdinal(key, 20), 7);
+  EXPECT_EQ(ReadLanguageOrdinal("", 20), 20);
+}
+
+TEST_F(InstallRecordTest, RemovingTheLastRecordRemovesLocalCopiesAndEmptyParents) {
+  std::string key = FindInstallRecord(MakeProgram("setup.exe", "x"), 1.0, true, "");
+  std::string local = MakeProgram("files.1", "downloaded archive");
+  WriteRegistryString(kHKLM, key + "\\Group", "LocalFile", local);
+  AddUnfinishedItem(key, "x", 0);
+  WriteRegistryString(kHKLM, kEngineMakerKey, "Probe", "1");
+  RemoveInstallRecord(key);
+  EXPECT_FALSE(FileExists(local));
+  EXPECT_FALSE(Exists(key));
+  EXPECT_FALSE(Exists(kInstallRecordsKey));
+  EXPECT_FALSE(Exists(kEngineMakerKey));
+  // Another record keeps the records key (and the maker's key with it).
+  std::string a = FindInstallRecord(MakeProgram("a.exe", "a"), 1.0, true, "");
+  std::string b = FindInstallRecord(MakeProgram("b.exe", "bb"), 1.0, true, "");
+  RemoveInstallRecord(a);
+  EXPECT_TRUE(Exists(b));
+  RemoveInstallRecord("");  // nothing known: nothing happens
+  EXPECT_TRUE(Exists(b));
+}
+
+TEST(RunOnceCommand, QuotesEachPartAndAddsTheCleanupSwitch) {
+  EXPECT_EQ(RunOnceCommandLine("C:\\TEMP\\tw1\\vantlexsetup.exe", "D:\\dist\\setup.exe", true, true),
+            "\"C:\\TEMP\\tw1\\vantlexsetup.exe\" -r \"-esetup.exe\" \"-sD:\\dist\" -c");
+  EXPECT_EQ(RunOnceCommandLine("C:\\p\\setup.exe", "C:\\p\\setup.exe", false, false),
+            "\"C:\\p\\setup.exe\" -r \"-sC:\\p\"");
+}
+
+TEST(SelfExtractOffset, ReadsTheMainArchiveStartBeforeTheTrailer) {
+  TTempDir dir;
+  std::string file = dir.File("setup.exe");
+  std::string bytes(1000, 'L');
+  std::string record(56, '\0');
+  record.replace(0, 14, "SELFEXTRACTING");
+  record[24] = 0x34;
+  record[25] = 0x12;
+  bytes += record + std::string(40, 'C');
+  WriteFileText(file, bytes);
+  EXPECT_EQ(ReadSelfExtractArchiveOffset(file), 0x1234u);
+  WriteFileText(file, std::string(50, 'x'));
+  try {
+    ReadSelfExtractArchiveOffset(file);
+    FAIL() << "no exception";
+  } catch (const IEInstall& e) {
+    EXPECT_EQ(e.Message(), "Could not read the extraction info from the archive file " + file +
+                               " when trying to find the correct offset into the self extracting file");
+  }
+  EXPECT_THROW(ReadSelfExtractArchiveOffset(dir.File("none.exe")), IEInstall);
+}
+
+TEST(Reboot, AnUnidentifiedSystemCannotBeRestarted) {
+  // Wine's default Windows 7 is not a system the engine knows.
+  EXPECT_FALSE(RebootSystem());
+}
