@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "ClassReg.h"
 #include "cmp_TPathSpecifier.h"
 #include "routines_API.h"
 #include "routines_Strings.h"
@@ -285,3 +286,39 @@ void TInstallObject::Loaded() {
   containerDefaulted_ = false;
   TInstallContainer::Loaded();
 }
+
+// ------------------------------------------------------------ stream properties
+
+namespace {
+const std::vector<std::string> kInstallTypeIdents{"itFull", "itDefault", "itCompact", "itCustom"};
+const std::vector<std::string> kOSIdents{"os31win32", "oswin95",  "oswinNT", "oswinNT351", "osUnidentified",
+                                         "osLinux",   "oswin2K",  "oswin98", "oswinME",    "oswinXP"};
+
+TClassRegistrar<TInstallContainer> regContainer("TInstallContainer", "TComponent", [](TClassInfo& c) {
+  c.Boolean<TInstallContainer>("Include", [](TInstallContainer& o, bool v) { o.Include = v; });
+  c.Boolean<TInstallContainer>("Uninstall", [](TInstallContainer& o, bool v) { o.Uninstall = v; });
+  c.Set<TInstallContainer>("OS", kOSIdents, [](TInstallContainer& o, unsigned v) {
+    o.OS = OSSet::FromBits(static_cast<std::uint16_t>(v));
+  });
+  c.Set<TInstallContainer>("InstallTypes", kInstallTypeIdents, [](TInstallContainer& o, unsigned v) {
+    o.SetInstallTypes(TInstallTypeSet::FromBits(static_cast<std::uint8_t>(v)));
+  });
+  c.String<TInstallContainer>(
+      "DestDir", [](TInstallContainer& o, const std::string& v) { o.SetDestDir(v); },
+      [](TInstallContainer& o) { return o.DestDir(); });
+  c.Reference<TInstallContainer>("DestDirType", [](TInstallContainer& o, TComponent* v) {
+    auto* ps = dynamic_cast<TCustomPathSpecifier*>(v);
+    if (!ps) TClassInfo::Invalid();
+    o.SetDestDirType(ps);
+  });
+  c.Integer<TInstallContainer>("Order", [](TInstallContainer& o, int v) { o.SetOrder(v); });
+}, nullptr);
+
+TClassRegistrar<TInstallObject> regObject("TInstallObject", "TInstallContainer", [](TClassInfo& c) {
+  c.Reference<TInstallObject>("Container", [](TInstallObject& o, TComponent* v) {
+    auto* ic = dynamic_cast<TInstallContainer*>(v);
+    if (!ic) TClassInfo::Invalid();
+    o.SetContainer(ic);
+  });
+}, nullptr);
+}  // namespace

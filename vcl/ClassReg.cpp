@@ -93,3 +93,11 @@ unsigned TClassInfo::SetBitsOf(const TFormValue& v, const std::vector<std::strin
   }
   return bits;
 }
+
+// Properties every component stores: Tag, and the design positions of
+// non-visual components, which mean nothing at run time.
+static TClassRegistrar<TComponent> regComponent("TComponent", "", [](TClassInfo& c) {
+  c.Integer<TComponent>("Tag", [](TComponent& o, int v) { o.SetTag(v); });
+  c.Integer<TComponent>("Left", [](TComponent&, int) {});
+  c.Integer<TComponent>("Top", [](TComponent&, int) {});
+}, nullptr);

@@ -308,3 +308,68 @@ TEST_F(InstallTree, NewContainerDefaultsMatchTheRunningSystem) {
   EXPECT_EQ(f->InstallTypes(), (TInstallTypeSet{itFull, itDefault, itCompact}));
   EXPECT_EQ(f->OS, (OSSet{oswin95, oswinNT, oswin2K, oswin98, oswinME, oswinXP}));
 }
+
+#include "FormReader.h"
+
+namespace {
+class TStreamInstall : public TInstallContainer {
+public:
+  using TInstallContainer::TInstallContainer;
+  int Rank() const override { return 1000; }
+};
+class TStreamGroup : public TInstallObject {
+public:
+  using TInstallObject::TInstallObject;
+  int Rank() const override { return 500; }
+};
+class TStreamFile : public TInstallObject {
+public:
+  using TInstallObject::TInstallObject;
+  int Rank() const override { return 2000; }
+  void Loaded() override {
+    TInstallObject::Loaded();
+    containerAtLoaded = Container() ? Container()->Name() : "none";
+  }
+  std::string containerAtLoaded;
+};
+TClassRegistrar<TStreamInstall> regSI("TStreamInstall", "TInstallContainer", nullptr);
+TClassRegistrar<TStreamGroup> regSG("TStreamGroup", "TInstallObject", nullptr);
+TClassRegistrar<TStreamFile> regSF("TStreamFile", "TInstallObject", nullptr);
+}  // namespace
+
+TEST_F(InstallTree, StreamedTreeIsOrderedByRankWithForwardContainersFixedUp) {
+  const char* text =
+      "object Form1: TComponent\n"
+      "  object Install2: TStreamInstall\n"
+      "  end\n"
+      "  object File1: TStreamFile\n"
+      "    Container = Group\n"
+      "    InstallTypes = [itFull]\n"
+      "    OS = [oswin95, oswinXP]\n"
+      "    DestDir = 'bin'\n"
+      "    Tag = 1\n"
+      "    Left = 10\n"
+      "  end\n"
+      "  object Group: TStreamGroup\n"
+      "    Container = Install2\n"
+      "    Include = False\n"
+      "  end\n"
+      "  object File2: TStreamFile\n"
+      "    Container = Group\n"
+      "  end\n"
+      "end\n";
+  ReadForm(form.get(), ParseFormText(text));
+  auto* install = dynamic_cast<TInstallContainer*>(form->FindComponent("Install2"));
+  auto* group = dynamic_cast<TInstallContainer*>(form->FindComponent("Group"));
+  auto* file1 = dynamic_cast<TStreamFile*>(form->FindComponent("File1"));
+  ASSERT_TRUE(install && group && file1);
+  EXPECT_EQ(Names(install), std::vector<std::string>{"Group"});
+  // File1 names Group before Group is read: it is inserted at fix-up, after File2.
+  EXPECT_EQ(Names(group), (std::vector<std::string>{"File1", "File2"}));
+  EXPECT_EQ(file1->containerAtLoaded, "Group");
+  EXPECT_EQ(file1->InstallTypes(), TInstallTypeSet{itFull});
+  EXPECT_EQ(file1->OS, (OSSet{oswin95, oswinXP}));
+  EXPECT_EQ(file1->DestDir(), "bin");
+  EXPECT_EQ(file1->Tag(), 1);
+  EXPECT_FALSE(group->Include);
+}
