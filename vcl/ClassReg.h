@@ -22,6 +22,11 @@
 // Properties of the base class named second are inherited. A getter can be
 // given to String() for callers that walk string properties.
 //
+// The linker drops an object file of a static library that nothing
+// references, and its registrars with it: a unit whose classes are reached
+// only through streams exports a registration function (RegisterXxxClasses)
+// that the program calls at start, or is referenced otherwise.
+//
 // Pictures: a Picture() property is read from `<name>.Data`; the graphic's
 // class name stored there and its data go to TPictureBase::LoadGraphic,
 // which picks the graphic class.
