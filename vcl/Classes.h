@@ -57,6 +57,9 @@ public:
 
   // Called once after the whole form was read.
   virtual void Loaded();
+  // Gives a component read from a stream the component whose record holds
+  // it (controls take it as their parent window).
+  virtual void SetParentComponent(TComponent* parent) {}
   // Told when a component is inserted or removed; clears weak references.
   virtual void Notification(TComponent* component, TOperation operation);
 

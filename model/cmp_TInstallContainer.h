@@ -1,0 +1,209 @@
+// The install object tree: containers, install objects, their ranks, the
+// downward broadcast, the processing step and the process-wide registries.
+#pragma once
+#include <functional>
+#include <typeinfo>
+#include <string>
+#include <vector>
+
+#include "Classes.h"
+#include "exceptions_Tarnwick.h"
+#include "types_Tarnwick.h"
+
+class TInstallContainer;
+class TInstallObject;
+class TCustomInstallFile;
+class TCustomPathSpecifier;
+
+// Broadcast codes of the install object model.
+enum : int {
+  bcBeforeProcess = -990,
+  bcIncluded = -999,
+  bcAfterProcess = -989,
+  bcShowStatusMessage = -974,
+  bcHideStatusMessage = -973,
+};
+
+// Parameter of a status-message broadcast; belongs to the sender.
+class TMessageParameter : public TPersistent {
+public:
+  explicit TMessageParameter(std::string text) : Text(std::move(text)) {}
+  const char* ClassName() const override { return "TMessageParameter"; }
+  std::string Text;
+};
+
+using TInstallContainerNotifyEvent = std::function<void(TInstallContainer* container)>;
+using TAfterInstallObjectsEvent = std::function<void(TInstallContainer* container, bool wasAborted)>;
+using TInstallFileNotifyEvent = std::function<void(TCustomInstallFile* installFile)>;
+using TInstallFileStatusEvent =
+    std::function<void(TCustomInstallFile* installFile, int filePercentDone, int totalPercentDone)>;
+using TInstallFileNewDiskEvent =
+    std::function<void(TCustomInstallFile* installFile, int newDisk, std::string& path)>;
+
+// Tests whether a helper component is of a class or a descendant.
+using TInstallClassTest = bool (*)(const TInstallObject* object);
+template <class T>
+bool IsInstallClass(const TInstallObject* o) {
+  return dynamic_cast<const T*>(o) != nullptr;
+}
+
+class TInstallContainer : public TComponent {
+public:
+  explicit TInstallContainer(TComponent* owner);
+  ~TInstallContainer() override;
+  const char* ClassName() const override { return "TInstallContainer"; }
+
+  // Virtual operations.
+  virtual int FileContainerCount();
+  virtual TInstallObject* FileContainers(int index);
+  virtual void SetDestDir(const std::string& value);
+  virtual void SetDestDirType(TCustomPathSpecifier* value);
+  virtual void ObjectDestroyed(TInstallContainer* object);
+  virtual void ShowStatusMessage(const std::string& text);
+  virtual void DoInformationEventControl(TInstallContainer* sender, int code, TPersistent* parameter) {}
+  virtual void Notify(TInstallContainer* sender, int code, TPersistent* parameter) {}
+  virtual std::string GetDestPath();
+  virtual int Rank() const;
+  virtual void AddObject(TInstallObject* object);
+  virtual void Install();
+  virtual void InstallObjects();
+  virtual bool IsSelected() const;
+  virtual void ContinueAfterReboot() {}
+  virtual void RemoveObject(TInstallObject* object);
+  virtual void RecordForUninstall(const std::string& key) {}
+
+  // Answered by the install component (the root of the project).
+  virtual bool IsInstalling() const { return false; }
+  virtual std::string UninstallProductName() const { return std::string(); }
+  // True for file containers (counted by FileContainerCount).
+  virtual bool IsFileContainer() const { return false; }
+
+  // Non-virtual operations.
+  int ObjectCount() const { return static_cast<int>(helpers_.size()); }
+  TInstallObject* HelperComponent(int index) const;
+  int CountOfClass(TInstallClassTest isClass) const;
+  TInstallObject* Comp(int index, TInstallClassTest isClass, const char* className) const;
+  template <class T>
+  T* Comp(int index) const {
+    return static_cast<T*>(Comp(index, &IsInstallClass<T>, typeid(T).name()));
+  }
+  void FreeObjectsOfClass(TInstallClassTest isClass);
+  void Broadcast(int code, TPersistent* parameter);
+  void SetInstallType(TInstallType type);
+  void HideStatusMessage();
+
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+  // Fields.
+  bool Include = true;
+  bool Processed = false;
+  TInstallType CurrentInstallType = itFull;
+  bool Uninstall = true;
+  OSSet OS;
+  TInstallContainerNotifyEvent OnAfterProcess;
+  TInstallContainerNotifyEvent OnBeforeProcess;
+
+  const std::string& DestDir() const { return destDir_; }
+  TCustomPathSpecifier* DestDirType() const { return destDirType_; }
+  TInstallTypeSet InstallTypes() const { return installTypes_; }
+  // An empty set stores [itFull].
+  void SetInstallTypes(TInstallTypeSet value);
+  int Order() const { return order_; }
+  void SetOrder(int value) { order_ = value; }
+  bool DestDirTypeAssigned() const { return destDirTypeAssigned_; }
+  bool DestDirTypeDefaulted() const { return destDirTypeDefaulted_; }
+  // Tells the container's processing pass to process this object.
+  bool AutoProcess() const { return autoProcess_; }
+
+protected:
+  // The processing step shared by every object.
+  void ProcessStep();
+  // Leaves the registry and tells every other container; runs once, from
+  // the most derived destructor that calls it.
+  void AnnounceDestruction();
+
+  std::vector<TInstallObject*> helpers_;
+  std::string destDir_;
+  TCustomPathSpecifier* destDirType_ = nullptr;
+  TInstallTypeSet installTypes_{itFull, itDefault, itCompact};
+  int order_ = -1;
+  bool destDirTypeAssigned_ = false;
+  bool destDirTypeDefaulted_ = false;
+  bool autoProcess_ = false;
+
+private:
+  bool registered_ = false;
+};
+
+class TInstallObject : public TInstallContainer {
+public:
+  explicit TInstallObject(TComponent* owner);
+  ~TInstallObject() override;
+  const char* ClassName() const override { return "TInstallObject"; }
+
+  TInstallContainer* Container() const { return container_; }
+  virtual void SetContainer(TInstallContainer* value);
+  bool ContainerAssigned() const { return containerAssigned_; }
+  bool ContainerDefaulted() const { return containerDefaulted_; }
+
+  void ObjectDestroyed(TInstallContainer* object) override;
+  void Install() override;
+  void Loaded() override;
+
+protected:
+  bool containerAssigned_ = false;
+  bool containerDefaulted_ = false;
+  TInstallContainer* container_ = nullptr;
+};
+
+// An ordered registry of objects in creation order; does not own them.
+template <class T, class E>
+class TInstallRegistry {
+public:
+  explicit TInstallRegistry(const char* blankMessage) : blankMessage_(blankMessage) {}
+  void Add(T* item) {
+    if (!item) throw E(blankMessage_);
+    items_.push_back(item);
+  }
+  void Remove(T* item) {
+    for (auto it = items_.begin(); it != items_.end(); ++it)
+      if (*it == item) {
+        items_.erase(it);
+        return;
+      }
+  }
+  int Count() const { return static_cast<int>(items_.size()); }
+  T* Items(int i) const { return items_.at(static_cast<std::size_t>(i)); }
+  bool Contains(const T* item) const {
+    for (T* i : items_)
+      if (i == item) return true;
+    return false;
+  }
+  void Clear() { items_.clear(); }
+
+private:
+  const char* blankMessage_;
+  std::vector<T*> items_;
+};
+
+using TInstallContainerList = TInstallRegistry<TInstallContainer, IEContainerList>;
+using TCustomInstallFileList = TInstallRegistry<TCustomInstallFile, IECustomInstallFileList>;
+
+// Process-wide registries.
+TInstallContainerList& InstallContainers();
+TCustomInstallFileList& InstallFiles();
+TCustomInstallFileList& DeferredRegistrations();
+// True outside an installation run; the sequence clears it when a run starts.
+extern bool OutsideRun;
+// The install component of the project, or none.
+extern TInstallContainer* CurrentInstall;
+// Creates the standard path specifiers on a form owner where missing; set by
+// the path specifier unit, called by container constructors.
+extern void (*CreateStandardSpecifiersHook)(TComponent* formOwner);
+// Tells whether an owner is a form; set by the form toolkit.
+extern bool (*IsFormHook)(TComponent* owner);
+// The running system; replaceable for tests of the operating-system rule.
+extern TOSVerType (*RunningOSHook)();
+
+constexpr const char* kUninstallKeyPrefix = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
