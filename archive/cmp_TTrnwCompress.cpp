@@ -46,6 +46,12 @@ std::uint8_t PercentOf(std::int64_t a, std::int64_t b) {
 }
 
 void ProcessPendingMessages() {
+  // Checked after every block; the queue itself is looked at no more often
+  // than a screen refresh, which keeps the interface live at little cost.
+  static DWORD last = 0;
+  DWORD now = GetTickCount();
+  if (now - last < 15) return;
+  last = now;
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -66,6 +72,7 @@ void TTrnwCompress::SetCompressedFile(const std::string& name) {
   if (headersLoaded_ && !SameText(ChangeFileExt(name, ".1"), ChangeFileExt(compressedFile_, ".1")))
     headersLoaded_ = false;
   compressedFile_ = name;
+  source_.reset();
 }
 
 void TTrnwCompress::SetFilesToProcess(const std::vector<std::string>& entries) {
@@ -244,10 +251,13 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     if (size > INT32_MAX) throw ETrnwCompress("The file %s is too large for an archive", {name});
     TDateTime date = 0;
     twfile::GetFileDate(src->Handle(), date);
+    char magic[2] = {};
+    bool executable = src->Read(magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
     src.reset();
     h->Rec.FileDate = date;
     h->Rec.Size = static_cast<std::int32_t>(size);
-    h->Rec.SetFileVersion(FileVersionOf(name));
+    // Version resources live only in executable images.
+    if (executable) h->Rec.SetFileVersion(FileVersionOf(name));
     h->Rec.Sequence = static_cast<std::int32_t>(i + 1);
     h->Rec.Identifier = identifier;
     headers_.Add(std::move(h));
@@ -349,6 +359,7 @@ void TTrnwCompress::Extract() {
   try {
     ExtractAll();
   } catch (const EtcAborted&) {
+    source_.reset();
     if (OnAborted) OnAborted(this);
   } catch (const EAbort&) {
   } catch (...) {
@@ -356,11 +367,15 @@ void TTrnwCompress::Extract() {
     filesToProcess_.clear();
     ExtractName.clear();
     operation_ = opNone;
+    source_.reset();
+    createdDir_.clear();
     throw;
   }
   filesToProcess_.clear();
   ExtractName.clear();
   operation_ = opNone;
+  source_.reset();
+  createdDir_.clear();
 }
 
 void TTrnwCompress::ExtractAll() {
@@ -390,7 +405,8 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     return AddBackslash(ExtractDirectory) + n;
   };
   std::string target = targetName();
-  if (twfile::FileExists(target)) {
+  bool replacing = twfile::FileExists(target);
+  if (replacing) {
     int r = TVersionResource::IsFileNewer(h.FileVersion, target, Overwrite, h.FileDate);
     if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
     if (r == vrSame || r == vrKeep) {
@@ -404,15 +420,24 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
 
   // The archive disk holding the first data byte.
   int firstDisk = h.FirstDisk == 0 ? 1 : h.FirstDisk;
-  std::string archiveName = compressedFile_;
-  auto src = OpenDisk(archiveName, firstDisk, false);
-  compressedFile_ = archiveName;
+  std::unique_ptr<TWinFileStream> src;
+  if (source_ && sourceDisk_ == firstDisk) {
+    src = std::move(source_);  // the disk of the previous member
+  } else {
+    source_.reset();
+    std::string archiveName = compressedFile_;
+    src = OpenDisk(archiveName, firstDisk, false);
+    compressedFile_ = archiveName;
+  }
   currentDisk_ = h.FirstDisk;
 
-  // Written beside the target and moved over it only when complete, so that
-  // a damaged member or a stop never destroys the file that was there.
-  twfile::ForceDirectories(ExtractDirectory);
-  std::string temp = target + ".tw~";
+  // A file that was there is replaced only by a complete member: the data
+  // goes beside it first, so that damage or a stop never destroys it.
+  if (!SameText(createdDir_, ExtractDirectory)) {
+    twfile::ForceDirectories(ExtractDirectory);
+    createdDir_ = ExtractDirectory;
+  }
+  std::string temp = replacing ? target + ".tw~" : target;
   auto out = TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
   struct TTemp {
@@ -460,11 +485,20 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   if (!twfile::SetFileDate(out->Handle(), h.FileDate))
     throw ETrnwCompress("Cannot set the date of the file just extracted.");
   out.reset();
-  src.reset();
+  // The disk last read stays open for the next member.
+  if (!laterDisks.empty()) {
+    source_ = std::move(laterDisks.back());
+    sourceDisk_ = currentDisk_;
+  } else {
+    source_ = std::move(src);
+    sourceDisk_ = firstDisk;
+  }
   laterDisks.clear();
-  if (twfile::FileExists(target)) SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-    throw ETrnwCompress("Cannot create the file %s", {target});
+  if (replacing) {
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      throw ETrnwCompress("Cannot create the file %s", {target});
+  }
   tempGuard.keep = true;
 }
 

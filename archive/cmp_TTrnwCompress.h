@@ -115,7 +115,10 @@ private:
   std::string compressedFile_;
   std::vector<std::string> filesToProcess_;
   std::string newDiskDir_;
-  std::int64_t lastSourcePos_ = 0;
+  // While extracting: the archive disk file kept open between members.
+  std::unique_ptr<TWinFileStream> source_;
+  int sourceDisk_ = -1;
+  std::string createdDir_;
 };
 
 // Processes the window messages waiting for this thread.
