@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -197,14 +198,19 @@ int main(int argc, char** argv) {
                                ? TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead)->Size()
                                : 0;
 
-  double rawInflate = RawInflateWrite(c, work + "\\raw");
-  RemoveTree(work + "\\raw");
-
-  c.ExtractDirectory = work + "\\out";
-  c.SetFilesToProcess(p.files);
-  t = Clock::now();
-  c.Extract();
-  double extract = Seconds(t);
+  // Raw and component extraction alternate twice and the better time of each
+  // counts, so that neither pays alone for the writeback of the other's files.
+  double rawInflate = 1e30, extract = 1e30;
+  for (int round = 0; round < 2; ++round) {
+    rawInflate = std::min(rawInflate, RawInflateWrite(c, work + "\\raw"));
+    RemoveTree(work + "\\raw");
+    c.ExtractDirectory = work + "\\out";
+    c.SetFilesToProcess(p.files);
+    t = Clock::now();
+    c.Extract();
+    extract = std::min(extract, Seconds(t));
+    RemoveTree(work + "\\out");
+  }
 
   PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof pmc;

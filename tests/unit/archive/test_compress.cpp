@@ -354,3 +354,33 @@ TEST(Compress, CopyFileAppliesTheOverwriteRuleAndKeepsTheDate) {
   EXPECT_EQ(replaced, 1);
   EXPECT_EQ(ReadFileText(dst), Text(20000));
 }
+
+TEST(Compress, FullDisksWithoutAHandlerOrRoomGiveTheirMessages) {
+  TTempDir dir;
+  std::string big = dir.File("big.bin");
+  WriteFileText(big, Noise(150000, 9));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("b\\files.1"));
+  z.SetFilesToProcess({big});
+  z.Add(true, 0);  // appending to a missing archive creates it
+  ASSERT_EQ(z.Count(), 1);
+
+  z.DiskSize = 100000;
+  EXPECT_EQ(MessageOf([&] { z.CopyToDisks(dir.File("d"), "files.1"); }),
+            "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+  EXPECT_TRUE(z.Abort);
+  z.DiskSize = 100;
+  z.OnNewDisk = [&](TTrnwCompress*, int, std::string&) {};
+  EXPECT_EQ(MessageOf([&] { z.CopyToDisks(dir.File("d"), "files.1"); }),
+            "There is too little space on this disk to operate");
+
+  EXPECT_EQ(MessageOf([&] { z.DiskFull(); }), "The disk is full");
+  try {
+    z.DiskFull();
+  } catch (const EtcDiskFull&) {
+  }
+  int full = 0;
+  z.OnFullDisk = [&](void*) { ++full; };
+  z.DiskFull();
+  EXPECT_EQ(full, 1);
+}
