@@ -478,7 +478,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   InflateMember(r);
   stats_.Finished = true;
   Status();
-  if (out->Size() != h.Size)
+  if (stats_.FileDone != h.Size)
     throw ETrnwCompress(
         "The decompressed file's size does not match with the actual size of the file.  The file is %s",
         {h.StoredName});

@@ -86,6 +86,7 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> header) {
   if (!header || Trim(header->Rec.StoredName).empty())
     throw ETrnwCompress("Tried to add an invalid file header");
   items_.push_back(std::move(header));
+  byName_.clear();
 }
 
 std::string EntryFileName(const std::string& entry) {
@@ -94,9 +95,17 @@ std::string EntryFileName(const std::string& entry) {
 }
 
 int TFileHeaders::Find(const std::string& name) const {
-  std::string n = EntryFileName(name);
-  for (size_t i = 0; i < items_.size(); ++i)
-    if (SameText(items_[i]->Rec.StoredName, n)) return static_cast<int>(i);
+  const std::string key = UpperCase(EntryFileName(name));
+  for (int pass = 0; pass < 2; ++pass) {
+    if (byName_.empty() || pass == 1) {  // (re)built, in case a name was changed in place
+      byName_.clear();
+      for (size_t i = items_.size(); i-- > 0;)
+        byName_[UpperCase(items_[i]->Rec.StoredName)] = static_cast<int>(i);
+    }
+    auto it = byName_.find(key);
+    if (it != byName_.end() && UpperCase(items_[static_cast<size_t>(it->second)]->Rec.StoredName) == key)
+      return it->second;
+  }
   return -1;
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Streams.h"
@@ -58,7 +59,7 @@ public:
   // Validates (a blank stored name raises "Tried to add an invalid file
   // header") and appends.
   void Add(std::unique_ptr<TFileHeader> header);
-  void Clear() { items_.clear(); }
+  void Clear() { items_.clear(); byName_.clear(); }
   // Stored name equal (ignoring case) to the text before the first ";" of
   // name; -1 when absent.
   int Find(const std::string& name) const;
@@ -75,6 +76,8 @@ public:
 
 private:
   std::vector<std::unique_ptr<TFileHeader>> items_;
+  // Upper-case stored name -> first member with it; built on demand.
+  mutable std::unordered_map<std::string, int> byName_;
 };
 
 // The member whose first "entry" text before ";" names a file.
