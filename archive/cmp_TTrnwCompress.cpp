@@ -302,7 +302,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     AddStatus(dest.get(), dataStart, h.Size);
     stats_.Finished = false;
     stats_.TotalCompressed = Clamp32(stats_.TotalCompressed + compressed);
-    stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalDone);
+    stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
     h.DataEnd = Clamp32(end - 1);
     h.NextHeader = Clamp32(end);
     h.CompressedSize = Clamp32(compressed);
