@@ -405,7 +405,18 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     return AddBackslash(ExtractDirectory) + n;
   };
   std::string target = targetName();
-  bool replacing = twfile::FileExists(target);
+  if (!SameText(createdDir_, ExtractDirectory)) {
+    twfile::ForceDirectories(ExtractDirectory);
+    createdDir_ = ExtractDirectory;
+  }
+  // Creating the target only when it is new tells in one step whether a file
+  // is there to be judged by the overwrite rule.
+  auto fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+  struct TFresh {  // removed again unless it is handed on to be written
+    std::unique_ptr<TWinFileStream>& f; std::string name;
+    ~TFresh() { if (f) { f.reset(); RemoveFile(name); } }
+  } freshGuard{fresh, target};
+  bool replacing = !fresh && twfile::FileExists(target);
   if (replacing) {
     int r = TVersionResource::IsFileNewer(h.FileVersion, target, Overwrite, h.FileDate);
     if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
@@ -433,12 +444,8 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
 
   // A file that was there is replaced only by a complete member: the data
   // goes beside it first, so that damage or a stop never destroys it.
-  if (!SameText(createdDir_, ExtractDirectory)) {
-    twfile::ForceDirectories(ExtractDirectory);
-    createdDir_ = ExtractDirectory;
-  }
   std::string temp = replacing ? target + ".tw~" : target;
-  auto out = TWinFileStream::Open(temp, TWinFileStream::fmCreate);
+  auto out = fresh ? std::move(fresh) : TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
   struct TTemp {
     std::unique_ptr<TWinFileStream>& f; std::string name; bool keep = false;

@@ -5,7 +5,7 @@
 std::unique_ptr<TWinFileStream> TWinFileStream::Open(const std::string& name, TMode mode) {
   DWORD access = mode == fmOpenRead ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   DWORD share = mode == fmOpenRead ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-  DWORD disp = mode == fmCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+  DWORD disp = mode == fmCreate ? CREATE_ALWAYS : mode == fmCreateNew ? CREATE_NEW : OPEN_EXISTING;
   HANDLE h = CreateFileA(name.c_str(), access, share, nullptr, disp,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;

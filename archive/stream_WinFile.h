@@ -12,7 +12,7 @@
 
 class TWinFileStream : public TStream {
 public:
-  enum TMode { fmOpenRead, fmOpenReadWrite, fmCreate };
+  enum TMode { fmOpenRead, fmOpenReadWrite, fmCreate, fmCreateNew };  // fmCreateNew fails on an existing file
   // nullptr when the file cannot be opened or created. Reading shares
   // reading and writing with others; writing shares reading.
   static std::unique_ptr<TWinFileStream> Open(const std::string& name, TMode mode);

@@ -199,6 +199,16 @@ TEST(Compress, SpannedMemberExtractsAskingForEachFollowingDisk) {
   r.SetFilesToProcess({big});
   EXPECT_EQ(MessageOf([&] { r.Extract(); }), "Could not open the correct disk file 2");
   EXPECT_FALSE(FileExists(dir.File("out\\big.bin")));
+  // A member whose first disk is missing leaves no empty file behind either.
+  TTrnwCompress m(nullptr);
+  m.SetCompressedFile(dir.File("disks\\d1\\files.1"));
+  m.Count();
+  ASSERT_TRUE(MoveFileA(dir.File("disks\\d1\\files.1").c_str(), dir.File("disks\\d1\\away").c_str()));
+  m.ExtractDirectory = dir.File("out");
+  m.SetFilesToProcess({small});
+  EXPECT_EQ(MessageOf([&] { m.Extract(); }), "Could not open the correct disk file 1");
+  EXPECT_FALSE(FileExists(dir.File("out\\small.txt")));
+  ASSERT_TRUE(MoveFileA(dir.File("disks\\d1\\away").c_str(), dir.File("disks\\d1\\files.1").c_str()));
 
   std::vector<std::pair<int, std::string>> requests;
   r.SetCompressedFile(dir.File("disks\\d1\\files.1"));
