@@ -1,0 +1,664 @@
+#include "cmp_TTrnwCompress.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <climits>
+
+#include "cmp_TVersion.h"
+#include "routines_Strings.h"
+#include "stream_WinFile.h"
+
+bool BuildCancelled = false;
+
+namespace {
+const char* const kAborted = "Operation aborted by user";
+const char* const kHeadersCorrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be "
+    "corrupt";
+const char* const kCompareError = "Error comparing file versions in TTrnwCompress";
+
+std::int32_t Clamp32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::max<std::int64_t>(INT32_MIN, std::min<std::int64_t>(INT32_MAX, v)));
+}
+
+// The file-name part of a stored name, for extraction: never a path, a
+// drive or a parent reference.
+std::string SafeFileName(const std::string& name) {
+  size_t p = name.find_last_of("\\/:");
+  std::string n = p == std::string::npos ? name : name.substr(p + 1);
+  while (!n.empty() && (n.back() == ' ' || n.back() == '.')) n.pop_back();
+  return n;
+}
+
+void RemoveFile(const std::string& name) {
+  SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(name.c_str());
+}
+}  // namespace
+
+std::uint8_t PercentOf(std::int64_t a, std::int64_t b) {
+  if (b == 0) return 0;
+  double v = std::nearbyint(static_cast<double>(a) * 100.0 / static_cast<double>(b));
+  if (!(v >= 0)) return 0;
+  return static_cast<std::uint8_t>(std::min(v, 255.0));
+}
+
+void ProcessPendingMessages() {
+  // Checked after every block; the queue itself is looked at no more often
+  // than a screen refresh, which keeps the interface live at little cost.
+  static DWORD last = 0;
+  DWORD now = GetTickCount();
+  if (now - last < 15) return;
+  last = now;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // left for the main loop
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+TTrnwCompress::TTrnwCompress(TComponent* owner) : TComponent(owner) { index_.Clear(); }
+
+TTrnwCompress::~TTrnwCompress() { BeginDestroy(); }
+
+void TTrnwCompress::SetCompressedFile(const std::string& name) {
+  if (SameText(name, compressedFile_)) return;
+  if (headersLoaded_ && !SameText(ChangeFileExt(name, ".1"), ChangeFileExt(compressedFile_, ".1")))
+    headersLoaded_ = false;
+  compressedFile_ = name;
+  source_.reset();
+}
+
+void TTrnwCompress::SetFilesToProcess(const std::vector<std::string>& entries) {
+  filesToProcess_.clear();
+  for (auto& e : entries) AddFileToProcess(e);
+}
+
+void TTrnwCompress::AddFileToProcess(const std::string& entry) {
+  if (!Trim(entry).empty()) filesToProcess_.push_back(entry);
+}
+
+void TTrnwCompress::ReadHeaders() {
+  auto f = twfile::FileExists(compressedFile_)
+               ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
+               : nullptr;
+  if (!f) throw ETrnwCompress("Cannot open the compressed file %s", {compressedFile_});
+  index_.Clear();
+  try {
+    headers_.Read(*f, Offset);
+    index_.Build(headers_);
+  } catch (const Exception&) {
+    headers_.Clear();
+    headersLoaded_ = false;
+    throw ETrnwCompress(kHeadersCorrupt);
+  }
+  headersLoaded_ = true;
+}
+
+void TTrnwCompress::EnsureHeaders() {
+  if (!headersLoaded_ && operation_ != opAdding) ReadHeaders();
+}
+
+int TTrnwCompress::Count() {
+  EnsureHeaders();
+  return headers_.Count();
+}
+
+void TTrnwCompress::ComputeTotals() {
+  stats_ = TlzhFileStats();
+  stats_.TotalSize = Clamp32(headers_.TotalSize());
+  stats_.TotalCompressed = Clamp32(headers_.TotalCompressed());
+  stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
+}
+
+void TTrnwCompress::FillStats(const TFileHeaderRec& h) {
+  stats_.Header = h;
+  stats_.FileName = h.StoredName;
+  stats_.Size = h.Size;
+  stats_.CompressedSize = h.CompressedSize;
+  stats_.FileRatio = PercentOf(h.CompressedSize, h.Size);
+  stats_.FileDone = 0;
+  stats_.FilePercent = 0;
+  stats_.Finished = false;
+}
+
+TlzhFileStats TTrnwCompress::GetFileStats(int index) {
+  int n = Count();
+  if (index < 0 || index >= n)
+    throw ETrnwCompress("Tried to access the %dth file. This file is not defined", {index});
+  ComputeTotals();
+  FillStats(headers_.GetFileHeaders(index).Rec);
+  return stats_;
+}
+
+int TTrnwCompress::IndexOfID(std::int32_t id) {
+  EnsureHeaders();
+  return index_.Get(id);
+}
+
+void TTrnwCompress::Status() {
+  if (OnStatus) OnStatus(this, stats_);
+}
+
+void TTrnwCompress::DiskFull() {
+  if (OnFullDisk) OnFullDisk(this);
+  else throw EtcDiskFull("The disk is full");
+}
+
+// ---- adding ---------------------------------------------------------------
+
+void TTrnwCompress::AddStatus(TStream* dest, std::int64_t dataStart, std::int64_t consumed) {
+  if (Abort) throw EtcAborted(kAborted);
+  ProcessPendingMessages();
+  if (!dest) throw ETrnwCompress("AddStatus has Nil DestFile");
+  std::int64_t done = consumed;
+  stats_.TotalDone = Clamp32(stats_.TotalDone + (done - stats_.FileDone));
+  stats_.FileDone = Clamp32(done);
+  stats_.CompressedSize = Clamp32(dest->Position() - dataStart);
+  stats_.FilePercent = PercentOf(stats_.FileDone, stats_.Size);
+  stats_.TotalPercent = PercentOf(stats_.TotalDone, stats_.TotalSize);
+  Status();
+}
+
+void TTrnwCompress::Add(bool append, std::int32_t identifier) {
+  try {
+    AddAll(append, identifier);
+  } catch (const EtcAborted&) {
+    if (OnAborted) OnAborted(this);
+  } catch (const EAbort&) {
+  } catch (...) {
+    Abort = true;
+    throw;
+  }
+}
+
+void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
+  Abort = false;
+  operation_ = opAdding;
+  headers_.TableFlag = false;
+  Offset = 0;
+  struct TEnd {
+    TTrnwCompress* c;
+    ~TEnd() {
+      c->operation_ = opNone;
+      c->headersLoaded_ = false;
+      c->filesToProcess_.clear();
+    }
+  } end{this};
+
+  twfile::ForceDirectories(ExtractFileDir(compressedFile_));
+  bool existing = append && twfile::FileExists(compressedFile_);
+  auto dest = TWinFileStream::Open(compressedFile_, existing ? TWinFileStream::fmOpenReadWrite
+                                                             : TWinFileStream::fmCreate);
+  if (!dest) throw ETrnwCompress("Cannot create the file %s", {compressedFile_});
+  std::int64_t oldEnd = 0;
+  int oldCount = 0;
+  if (existing) {
+    try {
+      headers_.Read(*dest, 0);
+    } catch (const Exception&) {
+      headers_.Clear();
+      throw ETrnwCompress(kHeadersCorrupt);
+    }
+    headers_.TableFlag = false;
+    oldEnd = dest->Size();
+    oldCount = headers_.Count();
+  } else {
+    headers_.Clear();
+  }
+  index_.Build(headers_);
+
+  bool done = false;
+  struct TUndo {  // a failed add leaves the archive as it was
+    TTrnwCompress* c; std::unique_ptr<TWinFileStream>& dest; bool& done; bool existing;
+    std::int64_t oldEnd; int oldCount;
+    ~TUndo() {
+      if (done || !dest) return;
+      try {
+        if (existing) {
+          dest->SetPosition(oldEnd);
+          SetEndOfFile(dest->Handle());
+          std::uint8_t prefix[5] = {static_cast<std::uint8_t>(oldCount), static_cast<std::uint8_t>(oldCount >> 8),
+                                    static_cast<std::uint8_t>(oldCount >> 16),
+                                    static_cast<std::uint8_t>(oldCount >> 24), 0};
+          dest->SetPosition(0);
+          dest->Write(prefix, 5);
+          dest.reset();
+        } else {
+          std::string name = dest->FileName();
+          dest.reset();
+          RemoveFile(name);
+        }
+      } catch (...) {
+      }
+    }
+  } undo{this, dest, done, existing, oldEnd, oldCount};
+
+  for (size_t i = 0; i < filesToProcess_.size(); ++i) {
+    std::string name = EntryFileName(filesToProcess_[i]);
+    auto h = std::make_unique<TFileHeader>();
+    h->Rec.SetStoredName(name);
+    if (Trim(h->Rec.StoredName).empty()) throw ETrnwCompress("Tried to add an invalid file header");
+    auto src = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
+    if (!src) throw ETrnwCompress("Cannot open the file %s", {name});
+    std::int64_t size = src->Size();
+    if (size > INT32_MAX) throw ETrnwCompress("The file %s is too large for an archive", {name});
+    TDateTime date = 0;
+    twfile::GetFileDate(src->Handle(), date);
+    char magic[2] = {};
+    bool executable = src->Read(magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+    src.reset();
+    h->Rec.FileDate = date;
+    h->Rec.Size = static_cast<std::int32_t>(size);
+    // Version resources live only in executable images.
+    if (executable) h->Rec.SetFileVersion(FileVersionOf(name));
+    h->Rec.Sequence = static_cast<std::int32_t>(i + 1);
+    h->Rec.Identifier = identifier;
+    headers_.Add(std::move(h));
+  }
+  headers_.Write(*dest);
+  dest->Seek(0, soEnd);
+
+  stats_ = TlzhFileStats();
+  stats_.TotalSize = Clamp32(headers_.TotalSize());
+  std::vector<char> buf(65536);
+  for (int i = 0; i < headers_.Count(); ++i) {
+    TFileHeader& fh = headers_.GetFileHeaders(i);
+    if (fh.LoadedFromArchive) continue;
+    TFileHeaderRec& h = fh.Rec;
+    auto src = TWinFileStream::Open(h.StoredName, TWinFileStream::fmOpenRead);
+    if (!src) throw ETrnwCompress("Cannot open the file %s", {h.StoredName});
+    std::int64_t hpos = dest->Position();
+    auto raw = h.Encode();
+    dest->WriteBuffer(raw.data(), FileHeaderSize);
+    std::int64_t dataStart = dest->Position();
+    h.DataStart = Clamp32(dataStart);
+    FillStats(h);
+    stats_.CompressedSize = 0;
+    if (OnBeforeAdding) OnBeforeAdding(this, stats_);
+    {
+      TCompressionStream z(CompressionLevel, *dest);
+      TStream* d = dest.get();
+      z.OnProgress = [this, d, dataStart, &z](void*) { AddStatus(d, dataStart, z.Seek(0, soCurrent)); };
+      for (;;) {
+        long n = src->Read(buf.data(), static_cast<long>(buf.size()));
+        if (n <= 0) break;
+        z.WriteBuffer(buf.data(), n);
+      }
+      z.Finish();
+    }
+    std::int64_t end = dest->Position();
+    if (end > INT32_MAX) throw ETrnwCompress("The archive %s would exceed 2 GB", {compressedFile_});
+    std::int64_t compressed = end - dataStart;
+    stats_.CompressedSize = Clamp32(compressed);
+    stats_.FileRatio = PercentOf(compressed, h.Size);
+    stats_.Finished = true;
+    AddStatus(dest.get(), dataStart, h.Size);
+    stats_.Finished = false;
+    stats_.TotalCompressed = Clamp32(stats_.TotalCompressed + compressed);
+    stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
+    h.DataEnd = Clamp32(end - 1);
+    h.NextHeader = Clamp32(end);
+    h.CompressedSize = Clamp32(compressed);
+    h.Identifier = identifier;
+    index_.Set(identifier, i);
+    dest->SetPosition(hpos);
+    raw = h.Encode();
+    h.Raw = raw;
+    dest->WriteBuffer(raw.data(), FileHeaderSize);
+    dest->Seek(0, soEnd);
+    if (OnAfterAdding) OnAfterAdding(this, stats_);
+  }
+  done = true;
+}
+
+// ---- listing ----------------------------------------------------------------
+
+void TTrnwCompress::List() {
+  EnsureHeaders();
+  ComputeTotals();
+  for (int i = 0; i < headers_.Count(); ++i) {
+    FillStats(headers_.GetFileHeaders(i).Rec);
+    if (OnListing) OnListing(this, stats_);
+  }
+}
+
+// ---- disk files -------------------------------------------------------------
+
+std::string TTrnwCompress::DiskName(const std::string& name, int disk) const {
+  return ChangeFileExt(name, "." + std::to_string(disk));
+}
+
+std::unique_ptr<TWinFileStream> TTrnwCompress::OpenDisk(std::string& name, int disk, bool forWriting) {
+  if (headers_.TableFlag) name = DiskName(name, disk);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (twfile::FileExists(name)) {
+      auto f = TWinFileStream::Open(name, forWriting ? TWinFileStream::fmOpenReadWrite
+                                                     : TWinFileStream::fmOpenRead);
+      if (!f) throw ETrnwCompress("Cannot open the compressed file %s", {name});
+      return f;
+    }
+    if (!OnNewDisk) throw ETrnwCompress("Could not open the correct disk file %d", {disk});
+    std::string dir = ExtractFileDir(name);
+    while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
+    OnNewDisk(this, disk, dir);
+    name = AddBackslash(dir) + ExtractFileName(name);
+  }
+  throw ETrnwCompress("Cannot open the compressed file %s", {name});
+}
+
+// ---- extracting ---------------------------------------------------------------
+
+void TTrnwCompress::Extract() {
+  try {
+    ExtractAll();
+  } catch (const EtcAborted&) {
+    source_.reset();
+    if (OnAborted) OnAborted(this);
+  } catch (const EAbort&) {
+  } catch (...) {
+    Abort = true;
+    filesToProcess_.clear();
+    ExtractName.clear();
+    operation_ = opNone;
+    source_.reset();
+    createdDir_.clear();
+    throw;
+  }
+  filesToProcess_.clear();
+  ExtractName.clear();
+  operation_ = opNone;
+  source_.reset();
+  createdDir_.clear();
+}
+
+void TTrnwCompress::ExtractAll() {
+  Abort = false;
+  operation_ = opExtracting;
+  EnsureHeaders();
+  currentDisk_ = 0;
+  ComputeTotals();
+  std::vector<std::string> entries = filesToProcess_;
+  for (const std::string& entry : entries) {
+    int index = headers_.Find(entry);
+    if (index < 0)
+      throw ETrnwCompress("The file <%s> was not found in the archive <%s>", {entry, compressedFile_});
+    ExtractMember(index, entry);
+    ExtractName.clear();
+  }
+}
+
+void TTrnwCompress::ExtractMember(int index, const std::string&) {
+  const TFileHeaderRec h = headers_.GetFileHeaders(index).Rec;
+  FillStats(h);
+  if (Trim(ExtractName).empty()) ExtractName = SafeFileName(h.StoredName);
+  if (OnBeforeExtracting) OnBeforeExtracting(this, stats_);
+  auto targetName = [this]() {
+    std::string n = SafeFileName(ExtractName);
+    if (n.empty()) throw ETrnwCompress("Cannot create the file %s", {ExtractName});
+    return AddBackslash(ExtractDirectory) + n;
+  };
+  std::string target = targetName();
+  if (!SameText(createdDir_, ExtractDirectory)) {
+    twfile::ForceDirectories(ExtractDirectory);
+    createdDir_ = ExtractDirectory;
+  }
+  // Creating the target only when it is new tells in one step whether a file
+  // is there to be judged by the overwrite rule.
+  auto fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+  struct TFresh {  // removed again unless it is handed on to be written
+    std::unique_ptr<TWinFileStream>& f; std::string name;
+    ~TFresh() { if (f) { f.reset(); RemoveFile(name); } }
+  } freshGuard{fresh, target};
+  bool replacing = !fresh && twfile::FileExists(target);
+  if (replacing) {
+    int r = TVersionResource::IsFileNewer(h.FileVersion, target, Overwrite, h.FileDate);
+    if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
+    if (r == vrSame || r == vrKeep) {
+      stats_.Finished = true;
+      Status();
+      return;
+    }
+    if (OnReplace) OnReplace(this, stats_);
+    target = targetName();
+  }
+
+  // The archive disk holding the first data byte.
+  int firstDisk = h.FirstDisk == 0 ? 1 : h.FirstDisk;
+  std::unique_ptr<TWinFileStream> src;
+  if (source_ && sourceDisk_ == firstDisk) {
+    src = std::move(source_);  // the disk of the previous member
+  } else {
+    source_.reset();
+    std::string archiveName = compressedFile_;
+    src = OpenDisk(archiveName, firstDisk, false);
+    compressedFile_ = archiveName;
+  }
+  currentDisk_ = h.FirstDisk;
+
+  // A file that was there is replaced only by a complete member: the data
+  // goes beside it first, so that damage or a stop never destroys it.
+  std::string temp = replacing ? target + ".tw~" : target;
+  auto out = fresh ? std::move(fresh) : TWinFileStream::Open(temp, TWinFileStream::fmCreate);
+  if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
+  struct TTemp {
+    std::unique_ptr<TWinFileStream>& f; std::string name; bool keep = false;
+    ~TTemp() { if (!keep) { f.reset(); RemoveFile(name); } }
+  } tempGuard{out, temp};
+
+  src->SetPosition(static_cast<std::int64_t>(Offset) + h.DataStart);
+  std::vector<std::unique_ptr<TWinFileStream>> laterDisks;
+  TInflateRequest r;
+  r.Source = src.get();
+  r.Disk = currentDisk_;
+  r.LastDisk = h.LastDisk;
+  r.EndPosition = static_cast<std::int64_t>(h.LastDisk > 0 ? 0 : Offset) + h.DataEnd;
+  r.MaxOutput = std::max<std::int32_t>(h.Size, 0);
+  r.MemberName = h.StoredName;
+  r.NextSource = [&](int disk) -> TStream* {
+    std::string n = compressedFile_;
+    laterDisks.push_back(OpenDisk(n, disk, false));
+    compressedFile_ = n;
+    currentDisk_ = disk;
+    return laterDisks.back().get();
+  };
+  r.OnBlock = [&](const std::uint8_t* p, long n) {
+    if (Abort) throw EtcAborted(kAborted);
+    ProcessPendingMessages();
+    long put = out->Write(p, n);
+    if (put != n) {
+      DiskFull();
+      throw EtcDiskFull("The disk is full");
+    }
+    stats_.FileDone += n;
+    stats_.TotalDone += n;
+    stats_.FilePercent = PercentOf(stats_.FileDone, stats_.Size);
+    stats_.TotalPercent = PercentOf(stats_.TotalDone, stats_.TotalSize);
+    Status();
+  };
+  InflateMember(r);
+  stats_.Finished = true;
+  Status();
+  if (stats_.FileDone != h.Size)
+    throw ETrnwCompress(
+        "The decompressed file's size does not match with the actual size of the file.  The file is %s",
+        {h.StoredName});
+  if (!twfile::SetFileDate(out->Handle(), h.FileDate))
+    throw ETrnwCompress("Cannot set the date of the file just extracted.");
+  out.reset();
+  // The disk last read stays open for the next member.
+  if (!laterDisks.empty()) {
+    source_ = std::move(laterDisks.back());
+    sourceDisk_ = currentDisk_;
+  } else {
+    source_ = std::move(src);
+    sourceDisk_ = firstDisk;
+  }
+  laterDisks.clear();
+  if (replacing) {
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+      throw ETrnwCompress("Cannot create the file %s", {target});
+  }
+  tempGuard.keep = true;
+}
+
+// ---- copying onto disks --------------------------------------------------------
+
+void TTrnwCompress::CopyToDisks(const std::string& directory, const std::string& name) {
+  try {
+    CopyToDisksAll(directory, name);
+  } catch (const EtcAborted&) {
+    filesToProcess_.clear();
+    if (OnAborted) OnAborted(this);
+    return;
+  } catch (...) {
+    Abort = true;
+    filesToProcess_.clear();
+    throw;
+  }
+  filesToProcess_.clear();
+}
+
+namespace {
+// Writes to a disk file, giving a short count once the disk holds capacity bytes.
+long WriteLimited(TStream& s, const void* p, long n, std::int64_t capacity) {
+  if (capacity > 0) {
+    std::int64_t room = capacity - s.Position();
+    if (room <= 0) return 0;
+    if (n > room) n = static_cast<long>(room);
+  }
+  return s.Write(p, n);
+}
+}  // namespace
+
+void TTrnwCompress::CopyToDisksAll(const std::string& directory, const std::string& name) {
+  Abort = false;
+  EnsureHeaders();
+  currentDisk_ = 1;
+  headers_.TableFlag = true;
+  ComputeTotals();
+  auto src = twfile::FileExists(compressedFile_)
+                 ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
+                 : nullptr;
+  if (!src) throw ETrnwCompress("Cannot open the compressed file %s", {compressedFile_});
+  std::string fileName = ExtractFileName(name);
+  std::string destName = AddBackslash(directory) + fileName;
+  twfile::ForceDirectories(directory);
+  auto dest = TWinFileStream::Open(destName, TWinFileStream::fmCreate);
+  if (!dest) throw ETrnwCompress("Cannot create the file %s", {destName});
+  headers_.Write(*dest);
+  if (DiskSize > 0 && dest->Position() > DiskSize)
+    throw ETrnwCompress("There is too little space on this disk to operate");
+  newDiskDir_ = directory;
+  std::vector<char> buf(8192);
+  for (int i = 0; i < headers_.Count(); ++i) {
+    TFileHeaderRec& h = headers_.GetFileHeaders(i).Rec;
+    FillStats(h);
+    std::int64_t end = static_cast<std::int64_t>(Offset) + h.DataEnd;
+    src->SetPosition(static_cast<std::int64_t>(Offset) + h.DataStart);
+    h.DataStart = Clamp32(dest->Position());
+    h.FirstDisk = static_cast<std::uint8_t>(currentDisk_);
+    for (;;) {
+      if (Abort) throw EtcAborted(kAborted);
+      std::int64_t pos = src->Position();
+      if (pos > end) break;
+      long want = static_cast<long>(std::min<std::int64_t>(8192, end - pos + 1));
+      long got = src->Read(buf.data(), want);
+      if (got <= 0) break;
+      ProcessPendingMessages();
+      long put = WriteLimited(*dest, buf.data(), got, DiskSize);
+      if (put < got) {
+        dest.reset();
+        ++currentDisk_;
+        if (currentDisk_ > 255) throw ETrnwCompress("There is too little space on this disk to operate");
+        if (!OnNewDisk)
+          throw ETrnwCompress(
+              "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+        OnNewDisk(this, currentDisk_, newDiskDir_);
+        std::string next = AddBackslash(newDiskDir_) + DiskName(fileName, currentDisk_);
+        twfile::ForceDirectories(newDiskDir_);
+        dest = TWinFileStream::Open(next, TWinFileStream::fmCreate);
+        if (!dest) throw ETrnwCompress("Cannot create the file %s", {next});
+        long rest = got - put;
+        if (WriteLimited(*dest, buf.data() + put, rest, DiskSize) != rest)
+          throw ETrnwCompress("There is too little space on this disk to operate");
+      }
+      stats_.FileDone += got;
+      stats_.TotalDone += got;
+      stats_.FilePercent = PercentOf(stats_.FileDone, stats_.CompressedSize);
+      stats_.TotalPercent = PercentOf(stats_.TotalDone, stats_.TotalCompressed);
+      Status();
+    }
+    h.DataEnd = Clamp32(dest->Position() - 1);
+    h.LastDisk = static_cast<std::uint8_t>(currentDisk_);
+  }
+  dest.reset();
+  src.reset();
+  std::string first = AddBackslash(directory) + fileName;
+  auto disk1 = OpenDisk(first, 1, true);
+  headers_.Write(*disk1);
+}
+
+// ---- copying a plain file ---------------------------------------------------------
+
+void TTrnwCompress::CopyFile(const std::string& source, const std::string& target) {
+  Abort = false;
+  Offset = 0;
+  ExtractDirectory = ExtractFileDir(target);
+  ExtractName = ExtractFileName(target);
+  std::string t = AddBackslash(ExtractDirectory) + ExtractName;
+  struct TEnd { std::string& n; ~TEnd() { n.clear(); } } end{ExtractName};
+  if (twfile::FileExists(t)) {
+    int r = TVersionResource::IsFileNewerByName(source, t, Overwrite);
+    if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
+    if (r == vrSame || r == vrKeep) return;
+    stats_ = TlzhFileStats();
+    stats_.FileName = source;
+    if (OnReplace) OnReplace(this, stats_);
+    t = AddBackslash(ExtractDirectory) + ExtractFileName(ExtractName);
+  }
+  CopyFileBody(source, t);
+}
+
+void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& target) {
+  stats_ = TlzhFileStats();
+  stats_.FileName = source;
+  auto src = TWinFileStream::Open(source, TWinFileStream::fmOpenRead);
+  if (!src) throw ETrnwCompress("Cannot open the file %s", {source});
+  TDateTime date = 0;
+  twfile::GetFileDate(src->Handle(), date);
+  std::int64_t size = src->Size();
+  stats_.Size = stats_.TotalSize = Clamp32(size);
+  twfile::ForceDirectories(ExtractFileDir(target));
+  auto out = TWinFileStream::Open(target, TWinFileStream::fmCreate);
+  if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
+  std::vector<char> buf(8192);
+  std::int64_t copied = 0;
+  for (;;) {
+    if (Abort) return;
+    if (BuildCancelled) throw EUserAbortInstall("Creating Install Aborted!");
+    long got = src->Read(buf.data(), 8192);
+    if (got > 0 && out->Write(buf.data(), got) != got) {
+      DiskFull();
+      throw EtcDiskFull("The disk is full");
+    }
+    copied += std::max(got, 0L);
+    stats_.FileDone = stats_.TotalDone = Clamp32(copied);
+    stats_.FilePercent = stats_.TotalPercent = PercentOf(copied, size);
+    Status();
+    ProcessPendingMessages();
+    if (got < 8192) {
+      twfile::SetFileDate(out->Handle(), date);
+      stats_.Finished = true;
+      Status();
+      return;
+    }
+  }
+}

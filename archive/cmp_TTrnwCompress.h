@@ -1,0 +1,125 @@
+// The archive component: adds files to archives, lists, extracts members
+// under the overwrite rules, copies archives onto numbered disk files and
+// copies plain files.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Classes.h"
+#include "DateUtils.h"
+#include "exceptions_Tarnwick.h"
+#include "format_Archive.h"
+#include "routines_Compression.h"
+#include "types_Tarnwick.h"
+
+enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
+
+struct TlzhFileStats {
+  std::uint8_t FilePercent = 0;
+  std::int32_t FileDone = 0;
+  std::string FileName;
+  std::int32_t CompressedSize = 0;
+  std::uint8_t FileRatio = 0;
+  std::int32_t Size = 0;
+  TFileHeaderRec Header;
+  bool Finished = false;
+  std::uint8_t TotalPercent = 0;
+  std::int32_t TotalDone = 0;
+  std::int32_t TotalCompressed = 0;
+  std::uint8_t TotalRatio = 0;
+  std::int32_t TotalSize = 0;
+};
+
+// a × 100 ÷ b rounded to the nearest integer, ties to even; 0 when b is 0.
+std::uint8_t PercentOf(std::int64_t a, std::int64_t b);
+
+class TTrnwCompress;
+using TlzhFileStatsEvent = std::function<void(TTrnwCompress* sender, const TlzhFileStats& stats)>;
+using TlzhNewDiskEvent = std::function<void(TTrnwCompress* sender, int diskNumber, std::string& path)>;
+using TNotifyEvent = std::function<void(void* sender)>;
+
+// Set by the build when the user cancels it; CopyFile stops with
+// EUserAbortInstall "Creating Install Aborted!".
+extern bool BuildCancelled;
+
+class TWinFileStream;
+
+class TTrnwCompress : public TComponent {
+public:
+  explicit TTrnwCompress(TComponent* owner);
+  ~TTrnwCompress() override;
+  const char* ClassName() const override { return "TTrnwCompress"; }
+
+  // Published properties.
+  bool Abort = false;
+  const std::string& CompressedFile() const { return compressedFile_; }
+  void SetCompressedFile(const std::string& name);
+  TCompressionLevel CompressionLevel = colMax;
+  std::string ExtractDirectory;
+  const std::vector<std::string>& FilesToProcess() const { return filesToProcess_; }
+  void SetFilesToProcess(const std::vector<std::string>& entries);  // drops blank entries
+  void AddFileToProcess(const std::string& entry);
+  std::int32_t Offset = 0;
+  // Capacity of each disk file written by CopyToDisks, in bytes; 0 takes
+  // whatever the medium holds (a short write means the disk is full).
+  std::int64_t DiskSize = 0;
+  TOverwriteType Overwrite = owAlways;
+  TNotifyEvent OnAborted;
+  TlzhFileStatsEvent OnAfterAdding, OnBeforeAdding, OnAfterExtracting, OnBeforeExtracting;
+  TNotifyEvent OnFullDisk;
+  TlzhFileStatsEvent OnListing;
+  TlzhNewDiskEvent OnNewDisk;
+  TlzhFileStatsEvent OnReplace, OnStatus;
+
+  // Name under which the next member is extracted (its file-name part).
+  std::string ExtractName;
+
+  void ReadHeaders();
+  int Count();
+  TlzhFileStats GetFileStats(int index);
+  int IndexOfID(std::int32_t id);
+  const TFileHeaders& Headers() const { return headers_; }
+
+  void Add(bool append, std::int32_t identifier);
+  void List();
+  void Extract();
+  void CopyToDisks(const std::string& directory, const std::string& name);
+  void CopyFile(const std::string& source, const std::string& target);
+
+  virtual void DiskFull();
+
+private:
+  enum TOperation { opNone, opAdding, opExtracting };
+  void EnsureHeaders();
+  void ComputeTotals();
+  void FillStats(const TFileHeaderRec& h);
+  void Status();
+  void AddStatus(TStream* dest, std::int64_t dataStart, std::int64_t consumed);
+  void AddAll(bool append, std::int32_t identifier);
+  void ExtractAll();
+  void ExtractMember(int index, const std::string& entry);
+  void CopyToDisksAll(const std::string& directory, const std::string& name);
+  void CopyFileBody(const std::string& source, const std::string& target);
+  std::unique_ptr<TWinFileStream> OpenDisk(std::string& name, int disk, bool forWriting);
+  std::string DiskName(const std::string& name, int disk) const;
+
+  TOperation operation_ = opNone;
+  int currentDisk_ = 0;
+  TlzhFileStats stats_;
+  bool headersLoaded_ = false;
+  TIdentifierIndex index_;
+  TFileHeaders headers_;
+  std::string compressedFile_;
+  std::vector<std::string> filesToProcess_;
+  std::string newDiskDir_;
+  // While extracting: the archive disk file kept open between members.
+  std::unique_ptr<TWinFileStream> source_;
+  int sourceDisk_ = -1;
+  std::string createdDir_;
+};
+
+// Processes the window messages waiting for this thread.
+void ProcessPendingMessages();

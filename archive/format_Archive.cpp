@@ -1,0 +1,266 @@
+#include "format_Archive.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <zlib.h>
+
+#include "routines_Compression.h"
+#include "routines_Strings.h"
+
+namespace {
+const char* const kHeadersCorrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be "
+    "corrupt";
+
+void PutI32(std::uint8_t* p, std::int32_t v) {
+  std::uint32_t u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
+}
+std::int32_t GetI32(const std::uint8_t* p) {
+  std::uint32_t u = 0;
+  for (int i = 0; i < 4; ++i) u |= std::uint32_t(p[i]) << (8 * i);
+  return static_cast<std::int32_t>(u);
+}
+void PutShortString(std::uint8_t* p, const std::string& s, size_t capacity) {
+  size_t n = std::min(s.size(), capacity);
+  p[0] = static_cast<std::uint8_t>(n);
+  std::memcpy(p + 1, s.data(), n);
+}
+std::string GetShortString(const std::uint8_t* p, size_t capacity) {
+  size_t n = std::min<size_t>(p[0], capacity);
+  return std::string(reinterpret_cast<const char*>(p + 1), n);
+}
+}  // namespace
+
+std::array<std::uint8_t, FileHeaderSize> TFileHeaderRec::Encode() const {
+  std::array<std::uint8_t, FileHeaderSize> b = Raw;
+  PutI32(&b[0], Sequence);
+  std::uint64_t d;
+  std::memcpy(&d, &FileDate, 8);
+  for (int i = 0; i < 8; ++i) b[8 + i] = static_cast<std::uint8_t>(d >> (8 * i));
+  b[16] = LastDisk;
+  PutI32(&b[20], DataEnd);
+  PutShortString(&b[24], StoredName, MaxStoredName);
+  PutI32(&b[128], NextHeader);
+  PutI32(&b[132], Size);
+  PutI32(&b[136], DataStart);
+  PutI32(&b[140], CompressedSize);
+  b[144] = FirstDisk;
+  PutI32(&b[148], Identifier);
+  PutShortString(&b[152], FileVersion, MaxFileVersion);
+  return b;
+}
+
+TFileHeaderRec TFileHeaderRec::Decode(const std::uint8_t* p) {
+  TFileHeaderRec r;
+  std::memcpy(r.Raw.data(), p, FileHeaderSize);
+  r.Sequence = GetI32(p);
+  std::uint64_t d = 0;
+  for (int i = 0; i < 8; ++i) d |= std::uint64_t(p[8 + i]) << (8 * i);
+  std::memcpy(&r.FileDate, &d, 8);
+  r.LastDisk = p[16];
+  r.DataEnd = GetI32(p + 20);
+  r.StoredName = GetShortString(p + 24, MaxStoredName);
+  r.NextHeader = GetI32(p + 128);
+  r.Size = GetI32(p + 132);
+  r.DataStart = GetI32(p + 136);
+  r.CompressedSize = GetI32(p + 140);
+  r.FirstDisk = p[144];
+  r.Identifier = GetI32(p + 148);
+  r.FileVersion = GetShortString(p + 152, MaxFileVersion);
+  return r;
+}
+
+TFileHeader& TFileHeaders::GetFileHeaders(int index) {
+  if (index < 0 || index >= Count())
+    throw ETrnwCompress("%d is an invalid TFileHeader index in TFileHeaders.GetFileHeaders", {index});
+  return *items_[static_cast<size_t>(index)];
+}
+
+const TFileHeader& TFileHeaders::GetFileHeaders(int index) const {
+  return const_cast<TFileHeaders*>(this)->GetFileHeaders(index);
+}
+
+void TFileHeaders::Add(std::unique_ptr<TFileHeader> header) {
+  if (!header || Trim(header->Rec.StoredName).empty())
+    throw ETrnwCompress("Tried to add an invalid file header");
+  items_.push_back(std::move(header));
+  byName_.clear();
+}
+
+std::string EntryFileName(const std::string& entry) {
+  size_t p = entry.find(';');
+  return p == std::string::npos ? entry : entry.substr(0, p);
+}
+
+int TFileHeaders::Find(const std::string& name) const {
+  const std::string key = UpperCase(EntryFileName(name));
+  for (int pass = 0; pass < 2; ++pass) {
+    if (byName_.empty() || pass == 1) {  // (re)built, in case a name was changed in place
+      byName_.clear();
+      for (size_t i = items_.size(); i-- > 0;)
+        byName_[UpperCase(items_[i]->Rec.StoredName)] = static_cast<int>(i);
+    }
+    auto it = byName_.find(key);
+    if (it != byName_.end() && UpperCase(items_[static_cast<size_t>(it->second)]->Rec.StoredName) == key)
+      return it->second;
+  }
+  return -1;
+}
+
+std::int64_t TFileHeaders::TotalSize() const {
+  std::int64_t t = 0;
+  for (auto& h : items_) t += std::max<std::int32_t>(h->Rec.Size, 0);
+  return t;
+}
+
+std::int64_t TFileHeaders::TotalCompressed() const {
+  std::int64_t t = 0;
+  for (auto& h : items_) t += std::max<std::int32_t>(h->Rec.CompressedSize, 0);
+  return t;
+}
+
+void TFileHeaders::Read(TStream& s, std::int64_t archiveStart) {
+  Clear();
+  std::uint8_t prefix[ArchivePrefixSize];
+  s.SetPosition(archiveStart);
+  if (s.Read(prefix, ArchivePrefixSize) != ArchivePrefixSize)
+    throw ETrnwCompress("Could not read the file header count for the compressed file");
+  std::int32_t count = GetI32(prefix);
+  TableFlag = prefix[4] != 0;
+  std::int64_t size = s.Size();
+  // Every header occupies its own 176 bytes of the file, so the count can
+  // never exceed what the file holds.
+  if (count < 0 || count > (size - archiveStart - ArchivePrefixSize) / FileHeaderSize)
+    throw ETrnwCompress(kHeadersCorrupt);
+  std::int64_t p = archiveStart + ArchivePrefixSize;
+  std::uint8_t raw[FileHeaderSize];
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (p < archiveStart || p + FileHeaderSize > size) throw ETrnwCompress(kHeadersCorrupt);
+    s.SetPosition(p);
+    if (s.Read(raw, FileHeaderSize) != FileHeaderSize) throw ETrnwCompress(kHeadersCorrupt);
+    auto h = std::make_unique<TFileHeader>();
+    h->Rec = TFileHeaderRec::Decode(raw);
+    h->LoadedFromArchive = true;
+    p = archiveStart + h->Rec.NextHeader;
+    Add(std::move(h));
+  }
+}
+
+void TFileHeaders::Write(TStream& s) {
+  const char* const msg = "Could not write the file headers for the compressed file";
+  std::uint8_t prefix[ArchivePrefixSize];
+  PutI32(prefix, Count());
+  prefix[4] = TableFlag ? 1 : 0;
+  s.SetPosition(0);
+  if (s.Write(prefix, ArchivePrefixSize) != ArchivePrefixSize) throw ETrnwCompress(msg);
+  if (!TableFlag) return;
+  for (auto& h : items_) {
+    h->Rec.NextHeader = static_cast<std::int32_t>(s.Position() + FileHeaderSize);
+    auto b = h->Rec.Encode();
+    h->Rec.Raw = b;
+    if (s.Write(b.data(), FileHeaderSize) != FileHeaderSize) throw ETrnwCompress(msg);
+  }
+}
+
+void TIdentifierIndex::Build(const TFileHeaders& headers) {
+  Clear();
+  for (int i = 0; i < headers.Count(); ++i) Set(headers.GetFileHeaders(i).Rec.Identifier, i);
+}
+
+void TIdentifierIndex::Set(std::int32_t id, int member) {
+  if (id >= 0 && id < IdentifierIndexSize) index_[static_cast<size_t>(id)] = member;
+}
+
+int TIdentifierIndex::Get(std::int32_t id) const {
+  return id >= 0 && id < IdentifierIndexSize ? index_[static_cast<size_t>(id)] : 0;
+}
+
+std::array<std::uint8_t, ExtractionInfoSize> TExtractionInfo::Encode() const {
+  std::array<std::uint8_t, ExtractionInfoSize> b{};
+  PutShortString(&b[0], Marker, 15);
+  PutI32(&b[16], SetupStart);
+  PutI32(&b[20], SetupEnd);
+  PutI32(&b[24], FilesStart);
+  PutI32(&b[28], FilesEnd);
+  return b;
+}
+
+TExtractionInfo TExtractionInfo::Decode(const std::uint8_t* p) {
+  TExtractionInfo r;
+  r.Marker = GetShortString(p, 15);
+  r.SetupStart = GetI32(p + 16);
+  r.SetupEnd = GetI32(p + 20);
+  r.FilesStart = GetI32(p + 24);
+  r.FilesEnd = GetI32(p + 28);
+  return r;
+}
+
+namespace {
+struct TInflateState {
+  z_stream z{};
+  bool live = false;
+  ~TInflateState() {
+    if (live) inflateEnd(&z);
+  }
+};
+}  // namespace
+
+std::int64_t InflateMember(TInflateRequest& r) {
+  const std::string corrupt = Format(
+      "The compressed data of the file %s is damaged. The Archive file could possible be corrupt",
+      {r.MemberName});
+  TInflateState st;
+  st.z.zalloc = zlibAllocMem;
+  st.z.zfree = zlibFreeMem;
+  DCheck(inflateInit_(&st.z, TwZlibVersion, static_cast<int>(sizeof(z_stream))));
+  st.live = true;
+  std::vector<std::uint8_t> in(65536);
+  std::uint8_t out[4096];
+  std::int64_t produced = 0;
+  TStream* src = r.Source;
+  int disk = r.Disk;
+  bool ended = false;
+  while (!ended) {
+    // The window of this disk: to the end of the file, or to the last data
+    // byte on the last disk.
+    std::int64_t windowEnd = disk >= r.LastDisk ? r.EndPosition + 1 : src->Size();
+    bool exhausted = false;
+    for (;;) {
+      st.z.next_out = out;
+      st.z.avail_out = sizeof out;
+      int rc = Z_OK;
+      while (st.z.avail_out > 0) {
+        if (st.z.avail_in == 0 && !exhausted) {
+          std::int64_t left = windowEnd - src->Position();
+          long want = static_cast<long>(std::max<std::int64_t>(0, std::min<std::int64_t>(left, 65536)));
+          long got = want > 0 ? src->Read(in.data(), want) : 0;
+          if (got <= 0) exhausted = true;
+          st.z.next_in = in.data();
+          st.z.avail_in = static_cast<uInt>(std::max(got, 0L));
+        }
+        uInt outBefore = st.z.avail_out, inBefore = st.z.avail_in;
+        rc = inflate(&st.z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) break;
+        if (rc != Z_OK && rc != Z_BUF_ERROR) throw ETrnwCompress(corrupt);  // preset dictionaries too
+        if (exhausted && st.z.avail_out == outBefore && st.z.avail_in == inBefore) break;
+      }
+      long n = static_cast<long>(sizeof out - st.z.avail_out);
+      if (n > 0) {
+        produced += n;
+        if (produced > r.MaxOutput) throw ETrnwCompress(corrupt);
+        if (r.OnBlock) r.OnBlock(out, n);
+      }
+      if (rc == Z_STREAM_END) { ended = true; break; }
+      if (n == 0) break;  // nothing more from this disk
+    }
+    if (ended) break;
+    if (disk >= r.LastDisk || !r.NextSource) throw ETrnwCompress(corrupt);
+    ++disk;
+    src = r.NextSource(disk);
+    if (!src) throw ETrnwCompress(corrupt);
+    src->SetPosition(0);
+  }
+  return produced;
+}

@@ -1,0 +1,62 @@
+// The zlib binding and the write-only compressing stream.
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include <zlib.h>
+
+#include "Streams.h"
+
+enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
+int ZlibLevel(TCompressionLevel level);
+
+// The version every stream initialiser announces.
+extern const char* const TwZlibVersion;
+
+// zlib's memory hooks, bound to the program's allocator.
+void* zlibAllocMem(void* opaque, unsigned items, unsigned size);
+void zlibFreeMem(void* opaque, void* block);
+
+// Result checks: a negative zlib result raises Exception "error"; other
+// results (end of stream included) are returned.
+int CCheck(int code);  // deflate side
+int DCheck(int code);  // inflate side
+
+using TNotifyEvent = std::function<void(void* sender)>;
+
+class TCustomZlibStream : public TStream {
+public:
+  static constexpr int BufferSize = 65536;
+  TNotifyEvent OnProgress;
+
+protected:
+  explicit TCustomZlibStream(TStream& target);
+  virtual void Progress();
+
+  TStream& target_;
+  std::int64_t targetPos_;
+  z_stream zrec_{};
+  std::uint8_t buffer_[BufferSize];
+};
+
+class TCompressionStream : public TCustomZlibStream {
+public:
+  TCompressionStream(TCompressionLevel level, TStream& target);
+  // Finishes the stream and writes the rest; call before destruction to see
+  // write errors (the destructor finishes too but swallows them).
+  void Finish();
+  ~TCompressionStream() override;
+
+  long Read(void* buffer, long count) override;   // "Invalid stream operation"
+  long Write(const void* buffer, long count) override;
+  // Only Seek(0, soCurrent): the number of input bytes consumed.
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  // Compressed bytes produced so far (flushed or pending in the buffer).
+  std::int64_t CompressedSoFar() const { return static_cast<std::int64_t>(zrec_.total_out); }
+
+private:
+  void Reposition();
+  void FlushBuffer(long count);
+  bool finished_ = false;
+  bool ended_ = false;
+};

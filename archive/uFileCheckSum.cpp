@@ -1,0 +1,54 @@
+#include "uFileCheckSum.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "SysUtils.h"
+#include "WinHandles.h"
+#include "hash_SHA0.h"
+#include "routines_API.h"
+
+namespace {
+bool FileExistsA(const std::string& name) {
+  DWORD a = GetFileAttributesA(name.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+}  // namespace
+
+std::string ComputeFileChecksum(const std::string& fileName, bool excludeTrailer) {
+  if (!FileExistsA(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
+  TWinFile f(CreateFileA(fileName.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) throw Exception("Cannot open file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())});
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.Get(), &size)) throw Exception("Cannot open file \"%s\".", {fileName});
+  long long remaining = size.QuadPart;
+  if (excludeTrailer) remaining = remaining > 40 ? remaining - 40 : 0;
+  TSha0 sha;
+  std::vector<char> buf(65536);
+  while (remaining > 0) {
+    DWORD want = static_cast<DWORD>(remaining < 65536 ? remaining : 65536), got = 0;
+    if (!ReadFile(f.Get(), buf.data(), want, &got, nullptr) || got == 0)
+      throw Exception("Stream read error");
+    sha.Update(buf.data(), got);
+    remaining -= got;
+  }
+  return sha.HexDigest();
+}
+
+void AppendFileChecksum(const std::string& fileName, std::string checksum) {
+  if (!FileExistsA(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
+  if (checksum.empty()) checksum = ComputeFileChecksum(fileName, false);
+  if (checksum.size() != 40) throw Exception("Can't calculate Checksum");
+  TWinFile f(CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) throw Exception("Cannot open file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())});
+  DWORD written = 0;
+  if (SetFilePointer(f.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR)
+    throw Exception("Stream write error");
+  if (!WriteFile(f.Get(), checksum.data(), 40, &written, nullptr) || written != 40)
+    throw Exception("Stream write error");
+}

@@ -1,0 +1,230 @@
+// Archive throughput: builds a generated payload into an archive and extracts
+// it again, beside raw zlib on the same bytes in the same run, and reports
+// peak memory.
+//   bench_archive [WORKDIR] [MEGABYTES]
+#include <windows.h>
+#include <psapi.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cmp_TTrnwCompress.h"
+#include "routines_Strings.h"
+#include "stream_WinFile.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
+
+struct TRng {
+  std::uint64_t s;
+  std::uint32_t Next() { s = s * 6364136223846793005ull + 1442695040888963407ull; return static_cast<std::uint32_t>(s >> 33); }
+};
+
+const char* const kWords[] = {"install", "archive", "member", "header", "disk", "version", "file",
+                              "directory", "registry", "shortcut", "the", "of", "and", "to", "a",
+                              "component", "stream", "block", "setup", "program", "value", "key"};
+
+std::string TextLike(size_t n, TRng& r) {
+  std::string s;
+  s.reserve(n + 64);
+  while (s.size() < n) {
+    s += kWords[r.Next() % (sizeof kWords / sizeof kWords[0])];
+    s += (r.Next() % 12 == 0) ? "\r\n" : " ";
+    if (r.Next() % 40 == 0) s += std::to_string(r.Next() % 100000);
+  }
+  s.resize(n);
+  return s;
+}
+
+void WriteFileBytes(const std::string& name, const std::string& data) {
+  auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
+  if (!f) { std::fprintf(stderr, "cannot create %s\n", name.c_str()); std::exit(1); }
+  f->WriteBuffer(data.data(), static_cast<long>(data.size()));
+}
+
+struct TPayload {
+  std::vector<std::string> files;
+  long long bytes = 0;
+};
+
+TPayload Generate(const std::string& dir, long long megabytes) {
+  TPayload p;
+  TRng r{42};
+  twfile::ForceDirectories(dir);
+  long long total = megabytes << 20;
+  long long smallBudget = total / 5, bigText = total / 2, noise = total - smallBudget - bigText;
+  for (int i = 0; smallBudget > 0; ++i) {
+    size_t n = 500 + r.Next() % 28000;
+    std::string name = dir + "\\small" + std::to_string(i) + ".txt";
+    WriteFileBytes(name, TextLike(n, r));
+    p.files.push_back(name);
+    p.bytes += static_cast<long long>(n);
+    smallBudget -= static_cast<long long>(n);
+  }
+  for (int i = 0; i < 2; ++i) {  // large compressible, written in pieces
+    std::string name = dir + "\\bigtext" + std::to_string(i) + ".log";
+    auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
+    for (long long left = bigText / 2; left > 0; left -= 1 << 20) {
+      std::string piece = TextLike(static_cast<size_t>(std::min<long long>(left, 1 << 20)), r);
+      f->WriteBuffer(piece.data(), static_cast<long>(piece.size()));
+    }
+    p.files.push_back(name);
+    p.bytes += bigText / 2;
+  }
+  for (int i = 0; i < 2; ++i) {  // large incompressible
+    std::string name = dir + "\\noise" + std::to_string(i) + ".bin";
+    auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
+    std::string piece(1 << 20, '\0');
+    for (long long left = noise / 2; left > 0; left -= 1 << 20) {
+      for (size_t k = 0; k < piece.size(); k += 4) {
+        std::uint32_t v = r.Next();
+        std::memcpy(&piece[k], &v, 4);
+      }
+      f->WriteBuffer(piece.data(), static_cast<long>(std::min<long long>(left, 1 << 20)));
+    }
+    p.files.push_back(name);
+    p.bytes += noise / 2;
+  }
+  return p;
+}
+
+// Raw deflate at level 9 of every file, read in 64 KiB pieces, output in
+// 64 KiB blocks (discarded).
+double RawDeflate(const TPayload& p) {
+  auto t = Clock::now();
+  std::vector<unsigned char> in(65536), out(65536);
+  for (auto& name : p.files) {
+    auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
+    z_stream z{};
+    deflateInit(&z, 9);
+    for (;;) {
+      long n = f->Read(in.data(), 65536);
+      z.next_in = in.data();
+      z.avail_in = static_cast<uInt>(n > 0 ? n : 0);
+      int flush = n <= 0 ? Z_FINISH : Z_NO_FLUSH;
+      int rc;
+      do {
+        z.next_out = out.data();
+        z.avail_out = 65536;
+        rc = deflate(&z, flush);
+      } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+      if (flush == Z_FINISH) break;
+    }
+    deflateEnd(&z);
+  }
+  return Seconds(t);
+}
+
+// Raw inflate of every member straight from the archive (64 KiB input, 4 KiB
+// output blocks), each block written to its file.
+double RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
+  twfile::ForceDirectories(outDir);
+  auto t = Clock::now();
+  auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
+  std::vector<unsigned char> in(65536), out(4096);
+  for (int i = 0; i < c.Headers().Count(); ++i) {
+    const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
+    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreate);
+    a->SetPosition(h.DataStart);
+    long long left = h.CompressedSize;
+    z_stream z{};
+    inflateInit(&z);
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+      if (z.avail_in == 0) {
+        long n = a->Read(in.data(), static_cast<long>(std::min<long long>(left, 65536)));
+        if (n <= 0) break;
+        left -= n;
+        z.next_in = in.data();
+        z.avail_in = static_cast<uInt>(n);
+      }
+      z.next_out = out.data();
+      z.avail_out = 4096;
+      rc = inflate(&z, Z_NO_FLUSH);
+      if (rc < 0 && rc != Z_BUF_ERROR) break;
+      f->Write(out.data(), static_cast<long>(4096 - z.avail_out));
+    }
+    inflateEnd(&z);
+  }
+  return Seconds(t);
+}
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string n = fd.cFileName;
+      if (n == "." || n == "..") continue;
+      std::string full = dir + "\\" + n;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
+      else DeleteFileA(full.c_str());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);
+  std::string work = argc > 1 ? argv[1] : StripBackslash(tmp) + "\\twbench";
+  long long mb = argc > 2 ? std::atoll(argv[2]) : 200;
+  RemoveTree(work);
+  std::printf("generating %lld MB payload in %s\n", mb, work.c_str());
+  TPayload p = Generate(work + "\\payload", mb);
+  double mbytes = static_cast<double>(p.bytes) / (1 << 20);
+  std::printf("payload: %zu files, %.1f MB\n", p.files.size(), mbytes);
+
+  double rawDeflate = RawDeflate(p);
+
+  TTrnwCompress c(nullptr);
+  c.SetCompressedFile(work + "\\archive\\files.1");
+  c.SetFilesToProcess(p.files);
+  auto t = Clock::now();
+  c.Add(false, 1);
+  double add = Seconds(t);
+  c.Count();
+  long long archiveBytes = twfile::FileExists(c.CompressedFile())
+                               ? TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead)->Size()
+                               : 0;
+
+  // Raw and component extraction alternate twice and the better time of each
+  // counts, so that neither pays alone for the writeback of the other's files.
+  double rawInflate = 1e30, extract = 1e30;
+  for (int round = 0; round < 2; ++round) {
+    rawInflate = std::min(rawInflate, RawInflateWrite(c, work + "\\raw"));
+    RemoveTree(work + "\\raw");
+    c.ExtractDirectory = work + "\\out";
+    c.SetFilesToProcess(p.files);
+    t = Clock::now();
+    c.Extract();
+    extract = std::min(extract, Seconds(t));
+    RemoveTree(work + "\\out");
+  }
+
+  PROCESS_MEMORY_COUNTERS pmc{};
+  pmc.cb = sizeof pmc;
+  GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+
+  std::printf("archive: %.1f MB (%.1f%% of the payload)\n", static_cast<double>(archiveBytes) / (1 << 20),
+              100.0 * static_cast<double>(archiveBytes) / static_cast<double>(p.bytes));
+  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw deflate level 9 (read+deflate)", rawDeflate, mbytes / rawDeflate);
+  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Add", add, mbytes / add, add / rawDeflate);
+  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw inflate and write", rawInflate, mbytes / rawInflate);
+  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Extract", extract, mbytes / extract, extract / rawInflate);
+  std::printf("peak working set %.1f MB, peak pagefile usage %.1f MB\n",
+              static_cast<double>(pmc.PeakWorkingSetSize) / (1 << 20),
+              static_cast<double>(pmc.PeakPagefileUsage) / (1 << 20));
+  RemoveTree(work);
+  return 0;
+}

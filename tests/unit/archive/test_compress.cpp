@@ -1,0 +1,396 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "DateUtils.h"
+#include "TestSupport.h"
+#include "cmp_TTrnwCompress.h"
+#include "routines_Strings.h"
+#include "stream_WinFile.h"
+
+using testsupport::BinDir;
+using testsupport::FileExists;
+using testsupport::ReadFileText;
+using testsupport::TTempDir;
+using testsupport::WriteFileText;
+
+namespace {
+std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "(no exception)";
+}
+
+std::string Noise(size_t n, std::uint32_t seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) { seed = seed * 1103515245u + 12345u; c = static_cast<char>(seed >> 24); }
+  return s;
+}
+
+std::string Text(size_t n) {
+  std::string s;
+  while (s.size() < n) s += "line " + std::to_string(s.size() % 977) + " of the payload\r\n";
+  return s.substr(0, n);
+}
+
+TDateTime DateOf(const std::string& file) {
+  auto f = TWinFileStream::Open(file, TWinFileStream::fmOpenRead);
+  TDateTime t = 0;
+  if (f) twfile::GetFileDate(f->Handle(), t);
+  return t;
+}
+
+void SetDate(const std::string& file, TDateTime t) {
+  auto f = TWinFileStream::Open(file, TWinFileStream::fmOpenReadWrite);
+  ASSERT_TRUE(f);
+  twfile::SetFileDate(f->Handle(), t);
+}
+
+// Replaces the stored name of the first member of a chained archive.
+void PatchFirstName(const std::string& archive, const std::string& name) {
+  std::string a = ReadFileText(archive);
+  a[5 + 24] = static_cast<char>(name.size());
+  a.replace(5 + 25, name.size(), name);
+  WriteFileText(archive, a);
+}
+}  // namespace
+
+TEST(Compress, PercentagesRoundTiesToEvenAndZeroDivisorsGiveZero) {
+  EXPECT_EQ(PercentOf(1, 200), 0);
+  EXPECT_EQ(PercentOf(3, 200), 2);
+  EXPECT_EQ(PercentOf(5, 200), 2);
+  EXPECT_EQ(PercentOf(7, 200), 4);
+  EXPECT_EQ(PercentOf(2, 3), 67);
+  EXPECT_EQ(PercentOf(5, 0), 0);
+}
+
+TEST(Compress, FilesAddedOneCallAtATimeAndAppendedExtractWithTheirDates) {
+  TTempDir dir;
+  std::string a = dir.File("src\\alpha.txt"), b = dir.File("src\\beta.bin"), c = dir.File("src\\empty.dat");
+  CreateDirectoryA(dir.File("src").c_str(), nullptr);
+  WriteFileText(a, Text(300000));
+  WriteFileText(b, Noise(150000, 7));
+  WriteFileText(c, "");
+  TDateTime da = EncodeDateTime({2003, 4, 5, 6, 7, 8, 0}), db = EncodeDateTime({1999, 12, 31, 23, 59, 58, 0});
+  SetDate(a, da);
+  SetDate(b, db);
+
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("out\\sub\\files.1"));
+  std::vector<TlzhFileStats> after;
+  std::vector<TlzhFileStats> status;
+  z.OnAfterAdding = [&](TTrnwCompress*, const TlzhFileStats& s) { after.push_back(s); };
+  z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) { status.push_back(s); };
+  z.SetFilesToProcess({a + ";comment", "   "});
+  z.Add(false, 5);
+  EXPECT_TRUE(z.FilesToProcess().empty());
+  z.SetFilesToProcess({b});
+  z.Add(true, 6);
+  z.SetFilesToProcess({c});
+  z.Add(true, 1999);
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[0].FileDone, 300000);
+  EXPECT_EQ(after[0].FilePercent, 100);
+  EXPECT_LT(after[0].FileRatio, 20);
+  EXPECT_EQ(after[2].TotalCompressed, after[2].CompressedSize);  // each call totals its own members
+  // One notification per member marks it finished; the others follow the blocks.
+  int finished = 0;
+  for (auto& s : status) finished += s.Finished ? 1 : 0;
+  EXPECT_EQ(finished, 3);
+  EXPECT_GT(status.size(), 3u);
+
+  ASSERT_EQ(z.Count(), 3);
+  EXPECT_EQ(z.IndexOfID(6), 1);
+  EXPECT_EQ(z.IndexOfID(1999), 2);
+  EXPECT_EQ(z.IndexOfID(2000), 0);
+  TlzhFileStats s0 = z.GetFileStats(0);
+  EXPECT_EQ(s0.FileName, a);
+  EXPECT_EQ(s0.Size, 300000);
+  EXPECT_EQ(s0.TotalSize, 450000);
+  EXPECT_EQ(s0.Header.Identifier, 5);
+  EXPECT_EQ(s0.Header.Sequence, 1);
+  EXPECT_DOUBLE_EQ(s0.Header.FileDate, da);
+  EXPECT_EQ(MessageOf([&] { z.GetFileStats(3); }), "Tried to access the 3th file. This file is not defined");
+  std::vector<std::string> listed;
+  z.OnListing = [&](TTrnwCompress*, const TlzhFileStats& s) { listed.push_back(s.FileName); };
+  z.List();
+  EXPECT_EQ(listed, (std::vector<std::string>{a, b, c}));
+
+  z.ExtractDirectory = dir.File("x\\y");
+  z.SetFilesToProcess({UpperCase(a), b + ";ignored", c});
+  z.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("x\\y\\alpha.txt")), Text(300000));
+  EXPECT_EQ(ReadFileText(dir.File("x\\y\\beta.bin")), Noise(150000, 7));
+  EXPECT_TRUE(FileExists(dir.File("x\\y\\empty.dat")));
+  EXPECT_DOUBLE_EQ(DateOf(dir.File("x\\y\\alpha.txt")), da);
+  EXPECT_DOUBLE_EQ(DateOf(dir.File("x\\y\\beta.bin")), db);
+
+  z.SetFilesToProcess({dir.File("src\\nothere.txt")});
+  EXPECT_EQ(MessageOf([&] { z.Extract(); }), "The file <" + dir.File("src\\nothere.txt") +
+                                                 "> was not found in the archive <" +
+                                                 dir.File("out\\sub\\files.1") + ">");
+}
+
+TEST(Compress, EmptyArchiveIsFiveBytesAndOffsetReadsAnArchiveInsideAnotherFile) {
+  TTempDir dir;
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("empty.1"));
+  z.Add(false, 0);
+  EXPECT_EQ(ReadFileText(dir.File("empty.1")), std::string("\0\0\0\0\0", 5));
+  EXPECT_EQ(z.Count(), 0);
+
+  std::string f = dir.File("payload.txt");
+  WriteFileText(f, Text(70000));
+  z.SetCompressedFile(dir.File("files.1"));
+  z.SetFilesToProcess({f});
+  z.Add(false, 3);
+  std::string host = Noise(12345, 1) + ReadFileText(dir.File("files.1")) + std::string(96, 'T');
+  WriteFileText(dir.File("setup.exe"), host);
+  TTrnwCompress r(nullptr);
+  r.SetCompressedFile(dir.File("setup.exe"));
+  r.Offset = 12345;
+  ASSERT_EQ(r.Count(), 1);
+  EXPECT_EQ(r.IndexOfID(3), 0);
+  r.ExtractDirectory = dir.File("out");
+  r.SetFilesToProcess({f});
+  r.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("out\\payload.txt")), Text(70000));
+}
+
+TEST(Compress, SpannedMemberExtractsAskingForEachFollowingDisk) {
+  TTempDir dir;
+  std::string small = dir.File("small.txt"), big = dir.File("big.bin");
+  WriteFileText(small, Text(5000));
+  WriteFileText(big, Noise(250000, 3));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("build\\files.1"));
+  z.SetFilesToProcess({small, big});
+  z.Add(false, 1);
+
+  // Onto disks of 100000 bytes, each disk in a directory of its own.
+  CreateDirectoryA(dir.File("disks").c_str(), nullptr);
+  std::vector<int> asked;
+  z.DiskSize = 100000;
+  z.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
+    asked.push_back(disk);
+    path = dir.File("disks\\d" + std::to_string(disk));
+  };
+  z.CopyToDisks(dir.File("disks\\d1"), "files.1");
+  EXPECT_EQ(asked, (std::vector<int>{2, 3}));
+  EXPECT_EQ(ReadFileText(dir.File("disks\\d1\\files.1")).size(), 100000u);
+  EXPECT_EQ(ReadFileText(dir.File("disks\\d2\\files.2")).size(), 100000u);
+  EXPECT_TRUE(FileExists(dir.File("disks\\d3\\files.3")));
+
+  // The table layout reads back from disk 1.
+  TTrnwCompress r(nullptr);
+  r.SetCompressedFile(dir.File("disks\\d1\\files.1"));
+  ASSERT_EQ(r.Count(), 2);
+  EXPECT_TRUE(r.Headers().TableFlag);
+  const TFileHeaderRec& h = r.Headers().GetFileHeaders(1).Rec;
+  EXPECT_EQ(h.FirstDisk, 1);
+  EXPECT_EQ(h.LastDisk, 3);
+  EXPECT_EQ(r.Headers().GetFileHeaders(0).Rec.DataStart, 5 + 2 * 176);
+
+  // Without a handler a missing disk is named.
+  r.ExtractDirectory = dir.File("out");
+  r.SetFilesToProcess({big});
+  EXPECT_EQ(MessageOf([&] { r.Extract(); }), "Could not open the correct disk file 2");
+  EXPECT_FALSE(FileExists(dir.File("out\\big.bin")));
+  // A member whose first disk is missing leaves no empty file behind either.
+  TTrnwCompress m(nullptr);
+  m.SetCompressedFile(dir.File("disks\\d1\\files.1"));
+  m.Count();
+  ASSERT_TRUE(MoveFileA(dir.File("disks\\d1\\files.1").c_str(), dir.File("disks\\d1\\away").c_str()));
+  m.ExtractDirectory = dir.File("out");
+  m.SetFilesToProcess({small});
+  EXPECT_EQ(MessageOf([&] { m.Extract(); }), "Could not open the correct disk file 1");
+  EXPECT_FALSE(FileExists(dir.File("out\\small.txt")));
+  ASSERT_TRUE(MoveFileA(dir.File("disks\\d1\\away").c_str(), dir.File("disks\\d1\\files.1").c_str()));
+
+  std::vector<std::pair<int, std::string>> requests;
+  r.SetCompressedFile(dir.File("disks\\d1\\files.1"));
+  r.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
+    requests.emplace_back(disk, path);
+    path = dir.File("disks\\d" + std::to_string(disk));
+  };
+  r.SetFilesToProcess({small, big});
+  r.Extract();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].first, 2);
+  EXPECT_EQ(requests[0].second, dir.File("disks\\d1"));
+  EXPECT_EQ(requests[1].first, 3);
+  EXPECT_EQ(ReadFileText(dir.File("out\\big.bin")), Noise(250000, 3));
+  EXPECT_EQ(ReadFileText(dir.File("out\\small.txt")), Text(5000));
+  EXPECT_EQ(r.CompressedFile(), dir.File("disks\\d3\\files.3"));
+}
+
+TEST(Compress, ExtractionStaysBelowTheExtractDirectory) {
+  TTempDir dir;
+  std::string f = dir.File("a.txt");
+  WriteFileText(f, "inside");
+  TTrnwCompress z(nullptr);
+  for (std::string hostile : {"..\\..\\evil.txt", "C:\\evil.txt", "../../evil.txt", "C:evil.txt"}) {
+    z.SetCompressedFile(dir.File("h.1"));
+    z.SetFilesToProcess({f});
+    z.Add(false, 0);
+    PatchFirstName(dir.File("h.1"), hostile);
+    z.SetCompressedFile(dir.File("other.1"));
+    z.SetCompressedFile(dir.File("h.1"));
+    z.ExtractDirectory = dir.File("out\\deep");
+    z.SetFilesToProcess({hostile});
+    z.Extract();
+    EXPECT_EQ(ReadFileText(dir.File("out\\deep\\evil.txt")), "inside") << hostile;
+    EXPECT_FALSE(FileExists(dir.File("evil.txt")));
+    DeleteFileA(dir.File("out\\deep\\evil.txt").c_str());
+  }
+  // A caller's extract name is cut to its file-name part too.
+  z.ExtractName = "..\\renamed.txt";
+  z.SetFilesToProcess({"C:evil.txt"});
+  z.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("out\\deep\\renamed.txt")), "inside");
+  EXPECT_FALSE(FileExists(dir.File("out\\renamed.txt")));
+  EXPECT_EQ(z.ExtractName, "");
+}
+
+TEST(Compress, OverwriteRulesAbortAndDamagedDataLeaveExistingFilesAlone) {
+  TTempDir dir;
+  std::string f = dir.File("data.bin");
+  WriteFileText(f, Noise(300000, 11));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("files.1"));
+  z.SetFilesToProcess({f});
+  z.Add(false, 0);
+  std::string target = dir.File("out\\data.bin");
+  CreateDirectoryA(dir.File("out").c_str(), nullptr);
+  WriteFileText(target, "old contents");
+
+  z.ExtractDirectory = dir.File("out");
+  z.Overwrite = owNever;
+  std::vector<TlzhFileStats> seen;
+  z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) { seen.push_back(s); };
+  z.SetFilesToProcess({f});
+  z.Extract();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(seen[0].Finished);
+  EXPECT_EQ(ReadFileText(target), "old contents");
+
+  // Stopped from a status handler: OnAborted, no exception, old file intact.
+  z.Overwrite = owAlways;
+  int aborted = 0, replaced = 0;
+  z.OnAborted = [&](void*) { ++aborted; };
+  z.OnReplace = [&](TTrnwCompress*, const TlzhFileStats&) { ++replaced; };
+  z.OnStatus = [&](TTrnwCompress* c, const TlzhFileStats&) { c->Abort = true; };
+  z.SetFilesToProcess({f});
+  z.Extract();
+  EXPECT_EQ(aborted, 1);
+  EXPECT_EQ(replaced, 1);
+  EXPECT_EQ(ReadFileText(target), "old contents");
+  EXPECT_FALSE(FileExists(target + ".tw~"));
+
+  // Damaged member data.
+  std::string a = ReadFileText(dir.File("files.1"));
+  for (size_t i = 5 + 176 + 1000; i < 5 + 176 + 1100; ++i) a[i] = static_cast<char>(a[i] ^ 0x3C);
+  WriteFileText(dir.File("files.1"), a);
+  z.OnStatus = nullptr;
+  z.SetFilesToProcess({f});
+  EXPECT_EQ(MessageOf([&] { z.Extract(); }),
+            "The compressed data of the file " + f + " is damaged. The Archive file could possible be corrupt");
+  EXPECT_TRUE(z.Abort);
+  EXPECT_EQ(ReadFileText(target), "old contents");
+
+  // A truncated archive.
+  WriteFileText(dir.File("files.1"), a.substr(0, 100));
+  TTrnwCompress t(nullptr);
+  t.SetCompressedFile(dir.File("files.1"));
+  EXPECT_EQ(MessageOf([&] { t.Count(); }),
+            "Could not read the file headers for the compressed file. The Archive file could possible be corrupt");
+  t.SetCompressedFile(dir.File("missing.1"));
+  EXPECT_EQ(MessageOf([&] { t.Count(); }), "Cannot open the compressed file " + dir.File("missing.1"));
+}
+
+TEST(Compress, AbortedOrFailedAddKeepsTheEarlierArchive) {
+  TTempDir dir;
+  std::string a = dir.File("a.txt"), b = dir.File("b.bin");
+  WriteFileText(a, Text(1000));
+  WriteFileText(b, Noise(400000, 5));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("files.1"));
+  z.SetFilesToProcess({a});
+  z.Add(false, 0);
+  std::string before = ReadFileText(dir.File("files.1"));
+
+  int aborted = 0;
+  z.OnAborted = [&](void*) { ++aborted; };
+  z.OnStatus = [&](TTrnwCompress* c, const TlzhFileStats&) { c->Abort = true; };
+  z.SetFilesToProcess({b});
+  z.Add(true, 1);
+  EXPECT_EQ(aborted, 1);
+  EXPECT_EQ(ReadFileText(dir.File("files.1")), before);
+
+  z.OnStatus = nullptr;
+  z.SetFilesToProcess({dir.File("missing.txt")});
+  EXPECT_EQ(MessageOf([&] { z.Add(true, 1); }), "Cannot open the file " + dir.File("missing.txt"));
+  EXPECT_TRUE(z.FilesToProcess().empty());
+  EXPECT_EQ(ReadFileText(dir.File("files.1")), before);
+  EXPECT_EQ(z.Count(), 1);
+}
+
+TEST(Compress, CopyFileAppliesTheOverwriteRuleAndKeepsTheDate) {
+  TTempDir dir;
+  std::string src = dir.File("new.txt"), dst = dir.File("t\\old.txt");
+  WriteFileText(src, Text(20000));
+  TDateTime d = EncodeDateTime({2004, 1, 2, 3, 4, 6, 0});
+  SetDate(src, d);
+  TTrnwCompress z(nullptr);
+  bool finished = false;
+  z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) { finished = finished || s.Finished; };
+  z.CopyFile(src, dst);
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(ReadFileText(dst), Text(20000));
+  EXPECT_DOUBLE_EQ(DateOf(dst), d);
+
+  WriteFileText(dst, "newer");
+  SetDate(dst, d + 1);
+  z.Overwrite = owDate;
+  z.CopyFile(src, dst);
+  EXPECT_EQ(ReadFileText(dst), "newer");
+  SetDate(dst, d - 1);
+  int replaced = 0;
+  z.OnReplace = [&](TTrnwCompress*, const TlzhFileStats&) { ++replaced; };
+  z.CopyFile(src, dst);
+  EXPECT_EQ(replaced, 1);
+  EXPECT_EQ(ReadFileText(dst), Text(20000));
+}
+
+TEST(Compress, FullDisksWithoutAHandlerOrRoomGiveTheirMessages) {
+  TTempDir dir;
+  std::string big = dir.File("big.bin");
+  WriteFileText(big, Noise(150000, 9));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("b\\files.1"));
+  z.SetFilesToProcess({big});
+  z.Add(true, 0);  // appending to a missing archive creates it
+  ASSERT_EQ(z.Count(), 1);
+
+  z.DiskSize = 100000;
+  EXPECT_EQ(MessageOf([&] { z.CopyToDisks(dir.File("d"), "files.1"); }),
+            "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+  EXPECT_TRUE(z.Abort);
+  z.DiskSize = 100;
+  z.OnNewDisk = [&](TTrnwCompress*, int, std::string&) {};
+  EXPECT_EQ(MessageOf([&] { z.CopyToDisks(dir.File("d"), "files.1"); }),
+            "There is too little space on this disk to operate");
+
+  EXPECT_EQ(MessageOf([&] { z.DiskFull(); }), "The disk is full");
+  try {
+    z.DiskFull();
+  } catch (const EtcDiskFull&) {
+  }
+  int full = 0;
+  z.OnFullDisk = [&](void*) { ++full; };
+  z.DiskFull();
+  EXPECT_EQ(full, 1);
+}
