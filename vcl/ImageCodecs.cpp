@@ -195,6 +195,7 @@ TDecodedImage DecodePng(const std::uint8_t* data, std::size_t size) {
   png_set_read_fn(png, &src, PngRead);
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
   png_set_chunk_malloc_max(png, 8 * 1024 * 1024);
+  png_set_chunk_cache_max(png, 1000);
   png_read_info(png, info);
   png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
   if (static_cast<long long>(w) * h > kMaxImagePixels) {
@@ -267,6 +268,7 @@ TDecodedImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
     throw EInvalidGraphic("Invalid JPEG image: " + msg);
   }
   jpeg_create_decompress(cinfo);
+  cinfo->mem->max_memory_to_use = 256L * 1024 * 1024;
   jpeg_mem_src(cinfo, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->image_width > kMaxImageSide || cinfo->image_height > kMaxImageSide ||
