@@ -223,3 +223,18 @@ TEST(Pictures, ImagePaintsItsPictureWithAlpha) {
   ::DeleteDC(dc);
   ::DeleteObject(bmp);
 }
+
+TEST(Forms, EscapeReachesTheCancelButton) {
+  TForm form(nullptr);
+  auto* edit = new TEdit(&form);
+  edit->SetParent(&form);
+  auto* cancel = new TBitBtn(&form);
+  cancel->SetParent(&form);
+  cancel->SetKind(bkCancel);
+  cancel->SetModalResult(mrAbort);  // tells the button apart from a plain close
+  cancel->SetTop(40);
+  form.OnShow = [&](TComponent*) {
+    ::PostMessageA(edit->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  };
+  EXPECT_EQ(form.ShowModal(), mrAbort);
+}
