@@ -1,0 +1,154 @@
+// Self-check of the self-extracting setup program, before it unpacks
+// anything: the SHA-0 digest, the 40-character checksum trailer that seals
+// the file, and the 56-byte extraction-info record in front of it.
+//
+// Layout of the end of a sealed file:
+//   ... setup.1 | files.1 (optional) | extraction info (56) | checksum (40)
+// The checksum is the SHA-0 digest, in upper-case hexadecimal, of every
+// byte before it.
+//
+// The loading program links nothing of the engine; this module depends on
+// the C++ library only and builds with any compiler.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// ---- SHA-0 (the 1993 Secure Hash Standard, no rotation in the schedule) ----
+
+class TSha0 {
+public:
+  static constexpr std::size_t DigestSize = 20;
+
+  TSha0() { Reset(); }
+  void Reset();
+  void Update(const void* data, std::size_t size);
+  // Finishes the digest into out and starts over.
+  void Final(std::uint8_t out[DigestSize]);
+  // Finishes the digest as 40 upper-case hexadecimal characters.
+  std::string FinalHex();
+
+private:
+  void Block(const std::uint8_t* p);
+
+  std::uint32_t h_[5];
+  std::uint64_t length_;  // bytes hashed so far
+  std::uint8_t buffer_[64];
+  std::size_t used_;
+};
+
+// The digest of one buffer in upper-case hexadecimal.
+std::string Sha0Hex(const void* data, std::size_t size);
+
+// ---- Bytes to check ----
+
+// Random read access to the bytes of a file or a buffer.
+class TByteSource {
+public:
+  virtual ~TByteSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads exactly size bytes at offset; false when they are not all there.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
+};
+
+class TMemorySource : public TByteSource {
+public:
+  TMemorySource(const void* data, std::size_t size)
+      : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
+
+private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+// A file opened for reading with sharing allowed (a running program can
+// read its own executable).
+class TFileSource : public TByteSource {
+public:
+  TFileSource() = default;
+  ~TFileSource() override;
+  TFileSource(const TFileSource&) = delete;
+  TFileSource& operator=(const TFileSource&) = delete;
+  bool Open(const std::string& path);
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
+
+private:
+  std::FILE* file_ = nullptr;
+  std::uint64_t size_ = 0;
+};
+
+// ---- The sealed file ----
+
+constexpr std::size_t ChecksumTrailerSize = 40;
+constexpr std::size_t ExtractionInfoSize = 56;
+// The extraction-info record starts this far before the end of the file.
+constexpr std::size_t ExtractionInfoDistance = ExtractionInfoSize + ChecksumTrailerSize;
+
+enum class TSelfCheckError {
+  None,
+  CannotOpen,        // the file cannot be opened
+  ReadError,         // a read failed although the file is long enough
+  NoChecksum,        // too short for a checksum, or the trailer is not 40 hex digits
+  ChecksumMismatch,  // the bytes do not match their checksum
+  NoExtractionInfo,  // too short for the record, or no known marker
+  BadExtractionInfo  // the record's offsets do not describe this file
+};
+
+// The text a user is shown for a failed check.
+const char* SelfCheckMessage(TSelfCheckError error);
+
+// Checks the trailer against the SHA-0 digest of every byte before it.
+// computed, when given, receives the digest (empty when none was computed).
+TSelfCheckError VerifyChecksumTrailer(TByteSource& source, std::string* computed = nullptr);
+
+enum class TExtractionKind {
+  SelfExtracting,    // the archives follow the loading program in the file
+  NotSelfExtracting  // the archives are separate files beside the program
+};
+
+// The decoded record. Offsets are absolute positions in the file; Last
+// offsets are inclusive. Zero offsets mean "not embedded".
+struct TExtractionInfo {
+  TExtractionKind Kind = TExtractionKind::NotSelfExtracting;
+  std::int32_t SetupFirst = 0;
+  std::int32_t SetupLast = 0;
+  std::int32_t FilesFirst = 0;
+  std::int32_t FilesLast = 0;
+
+  bool HasSetupArchive() const { return Kind == TExtractionKind::SelfExtracting; }
+  bool HasMainArchive() const { return HasSetupArchive() && FilesFirst != 0; }
+  std::uint32_t SetupSize() const {
+    return HasSetupArchive() ? static_cast<std::uint32_t>(SetupLast - SetupFirst) + 1 : 0;
+  }
+  std::uint32_t FilesSize() const {
+    return HasMainArchive() ? static_cast<std::uint32_t>(FilesLast - FilesFirst) + 1 : 0;
+  }
+};
+
+// Smallest archive: a member count and the layout flag.
+constexpr std::int32_t MinimumArchiveSize = 5;
+
+// Decodes a record of `size` bytes and checks it on its own: the marker
+// ("SELFEXTRACTING" or "NOTSELFEXTRACT" with its length byte), zero
+// offsets for a separate-archives record, and for a self-extracting one a
+// setup archive behind the program, of at least the smallest archive size,
+// with the main archive, when present, directly after it.
+TSelfCheckError ParseExtractionInfo(const void* record, std::size_t size, TExtractionInfo& info);
+
+// Checks that the archives of a self-extracting record end exactly where the
+// record starts (recordOffset: its position in the file).
+TSelfCheckError ValidateExtractionInfo(const TExtractionInfo& info, std::uint64_t recordOffset);
+
+// Encodes a record (reserved bytes zero).
+void EncodeExtractionInfo(const TExtractionInfo& info, std::uint8_t out[ExtractionInfoSize]);
+
+// Reads, decodes and validates the record of a sealed file.
+TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info);
+
+// The whole check: the checksum first, then the record.
+TSelfCheckError CheckSelfExtractingFile(TByteSource& source, TExtractionInfo& info);
+TSelfCheckError CheckSelfExtractingFile(const std::string& path, TExtractionInfo& info);
