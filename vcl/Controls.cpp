@@ -703,6 +703,17 @@ void TForm::Close() {
   }
 }
 
+namespace {
+BOOL CALLBACK DisableOtherWindow(HWND h, LPARAM lp) {
+  auto* p = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(lp);
+  if (h != p->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) {
+    ::EnableWindow(h, FALSE);
+    p->second->push_back(h);
+  }
+  return TRUE;
+}
+}  // namespace
+
 TModalResult TForm::ShowModal() {
   if (modal_ || (visible_ && hwnd_ && ::IsWindowVisible(hwnd_)))
     throw Exception("Cannot make a visible window modal");
@@ -710,16 +721,7 @@ TModalResult TForm::ShowModal() {
   std::vector<HWND> disabled;
   Handle();
   std::pair<HWND, std::vector<HWND>*> enumState(hwnd_, &disabled);
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* p = reinterpret_cast<std::pair<HWND, std::vector<HWND>*>*>(lp);
-        if (h != p->first && ::IsWindowVisible(h) && ::IsWindowEnabled(h)) {
-          ::EnableWindow(h, FALSE);
-          p->second->push_back(h);
-        }
-        return TRUE;
-      },
+  ::EnumThreadWindows(::GetCurrentThreadId(), DisableOtherWindow,
       reinterpret_cast<LPARAM>(&enumState));
   modal_ = true;
   modalResult_ = mrNone;
