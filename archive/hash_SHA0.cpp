@@ -36,6 +36,7 @@ void TSha0::Block(const std::uint8_t* p) {
 }
 
 void TSha0::Update(const void* data, std::size_t length) {
+  if (length == 0) return;
   const std::uint8_t* p = static_cast<const std::uint8_t*>(data);
   length_ += length;
   if (bufLen_ > 0) {
@@ -68,5 +69,11 @@ std::string TSha0::HexDigest() {
 std::string Sha0Hex(const std::string& data) {
   TSha0 h;
   h.Update(data.data(), data.size());
+  return h.HexDigest();
+}
+
+std::string Sha0Hex(const void* data, std::size_t size) {
+  TSha0 h;
+  h.Update(data, size);
   return h.HexDigest();
 }

@@ -12,6 +12,7 @@ public:
   void Update(const void* data, std::size_t length);
   // Finishes the digest and returns it as 40 upper-case hexadecimal digits.
   std::string HexDigest();
+  std::string FinalHex() { return HexDigest(); }
 
 private:
   void Block(const std::uint8_t* p);
@@ -22,3 +23,4 @@ private:
 };
 
 std::string Sha0Hex(const std::string& data);
+std::string Sha0Hex(const void* data, std::size_t size);

@@ -3,13 +3,7 @@
 #include <cstring>
 #include <vector>
 
-// ---- SHA-0 ----
-
 namespace {
-
-inline std::uint32_t Rotl(std::uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
-
-const char kHexDigits[] = "0123456789ABCDEF";
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -19,108 +13,6 @@ int HexValue(char c) {
 }
 
 }  // namespace
-
-void TSha0::Reset() {
-  h_[0] = 0x67452301u;
-  h_[1] = 0xEFCDAB89u;
-  h_[2] = 0x98BADCFEu;
-  h_[3] = 0x10325476u;
-  h_[4] = 0xC3D2E1F0u;
-  length_ = 0;
-  used_ = 0;
-}
-
-void TSha0::Block(const std::uint8_t* p) {
-  std::uint32_t w[80];
-  for (int t = 0; t < 16; ++t)
-    w[t] = (std::uint32_t(p[4 * t]) << 24) | (std::uint32_t(p[4 * t + 1]) << 16) |
-           (std::uint32_t(p[4 * t + 2]) << 8) | std::uint32_t(p[4 * t + 3]);
-  // The original standard's schedule: no rotation (the revision added one).
-  for (int t = 16; t < 80; ++t) w[t] = w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16];
-  std::uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4];
-  for (int t = 0; t < 80; ++t) {
-    std::uint32_t f, k;
-    if (t < 20) {
-      f = (b & c) | (~b & d);
-      k = 0x5A827999u;
-    } else if (t < 40) {
-      f = b ^ c ^ d;
-      k = 0x6ED9EBA1u;
-    } else if (t < 60) {
-      f = (b & c) | (b & d) | (c & d);
-      k = 0x8F1BBCDCu;
-    } else {
-      f = b ^ c ^ d;
-      k = 0xCA62C1D6u;
-    }
-    std::uint32_t temp = Rotl(a, 5) + f + e + k + w[t];
-    e = d;
-    d = c;
-    c = Rotl(b, 30);
-    b = a;
-    a = temp;
-  }
-  h_[0] += a;
-  h_[1] += b;
-  h_[2] += c;
-  h_[3] += d;
-  h_[4] += e;
-}
-
-void TSha0::Update(const void* data, std::size_t size) {
-  if (size == 0) return;
-  const std::uint8_t* p = static_cast<const std::uint8_t*>(data);
-  length_ += size;
-  if (used_ > 0) {
-    std::size_t take = sizeof(buffer_) - used_;
-    if (take > size) take = size;
-    std::memcpy(buffer_ + used_, p, take);
-    used_ += take;
-    p += take;
-    size -= take;
-    if (used_ < sizeof(buffer_)) return;
-    Block(buffer_);
-    used_ = 0;
-  }
-  for (; size >= sizeof(buffer_); p += sizeof(buffer_), size -= sizeof(buffer_)) Block(p);
-  if (size > 0) {
-    std::memcpy(buffer_, p, size);
-    used_ = size;
-  }
-}
-
-void TSha0::Final(std::uint8_t out[DigestSize]) {
-  const std::uint64_t bits = length_ * 8;
-  std::uint8_t pad[72] = {0x80};
-  // Pad to 56 bytes modulo 64, then the bit length, big-endian.
-  std::size_t padLength = (used_ < 56 ? 56 : 120) - used_;
-  for (int i = 0; i < 8; ++i) pad[padLength + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-  Update(pad, padLength + 8);
-  for (int i = 0; i < 5; ++i) {
-    out[4 * i] = static_cast<std::uint8_t>(h_[i] >> 24);
-    out[4 * i + 1] = static_cast<std::uint8_t>(h_[i] >> 16);
-    out[4 * i + 2] = static_cast<std::uint8_t>(h_[i] >> 8);
-    out[4 * i + 3] = static_cast<std::uint8_t>(h_[i]);
-  }
-  Reset();
-}
-
-std::string TSha0::FinalHex() {
-  std::uint8_t digest[DigestSize];
-  Final(digest);
-  std::string hex(2 * DigestSize, '0');
-  for (std::size_t i = 0; i < DigestSize; ++i) {
-    hex[2 * i] = kHexDigits[digest[i] >> 4];
-    hex[2 * i + 1] = kHexDigits[digest[i] & 15];
-  }
-  return hex;
-}
-
-std::string Sha0Hex(const void* data, std::size_t size) {
-  TSha0 sha;
-  sha.Update(data, size);
-  return sha.FinalHex();
-}
 
 // ---- Sources ----
 

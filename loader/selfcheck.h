@@ -15,31 +15,7 @@
 #include <cstdio>
 #include <string>
 
-// ---- SHA-0 (the 1993 Secure Hash Standard, no rotation in the schedule) ----
-
-class TSha0 {
-public:
-  static constexpr std::size_t DigestSize = 20;
-
-  TSha0() { Reset(); }
-  void Reset();
-  void Update(const void* data, std::size_t size);
-  // Finishes the digest into out and starts over.
-  void Final(std::uint8_t out[DigestSize]);
-  // Finishes the digest as 40 upper-case hexadecimal characters.
-  std::string FinalHex();
-
-private:
-  void Block(const std::uint8_t* p);
-
-  std::uint32_t h_[5];
-  std::uint64_t length_;  // bytes hashed so far
-  std::uint8_t buffer_[64];
-  std::size_t used_;
-};
-
-// The digest of one buffer in upper-case hexadecimal.
-std::string Sha0Hex(const void* data, std::size_t size);
+#include "hash_SHA0.h"
 
 // ---- Bytes to check ----
 
