@@ -7,8 +7,8 @@
 // The checksum is the SHA-0 digest, in upper-case hexadecimal, of every
 // byte before it.
 //
-// The loading program links nothing of the engine; this module depends on
-// the C++ library only and builds with any compiler.
+// This module depends on the C++ library and the SHA-0 digest only and
+// builds with any compiler.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +16,6 @@
 
 #include "bytesource.h"
 #include "hash_SHA0.h"
-
-// ---- The sealed file ----
 
 constexpr std::size_t ChecksumTrailerSize = 40;
 constexpr std::size_t ExtractionInfoSize = 56;
