@@ -199,8 +199,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   const std::string program = dir.Path() + "\\" + archive.Members()[0].FileName;
   std::string commandLine = SetupCommandLine(program, self, selfExtracting, toDisk);
+  // The setup program shows itself as this program was asked to (a shortcut
+  // may start it minimised or maximised).
+  STARTUPINFOA own{};
+  own.cb = sizeof(own);
+  GetStartupInfoA(&own);
   STARTUPINFOA si{};
   si.cb = sizeof(si);
+  if (own.dwFlags & STARTF_USESHOWWINDOW) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = own.wShowWindow;
+  }
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(),
                       &si, &pi))
