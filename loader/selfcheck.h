@@ -7,57 +7,15 @@
 // The checksum is the SHA-0 digest, in upper-case hexadecimal, of every
 // byte before it.
 //
-// The loading program links nothing of the engine; this module depends on
-// the C++ library only and builds with any compiler.
+// This module depends on the C++ library and the SHA-0 digest only and
+// builds with any compiler.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "bytesource.h"
 #include "hash_SHA0.h"
-
-// ---- Bytes to check ----
-
-// Random read access to the bytes of a file or a buffer.
-class TByteSource {
-public:
-  virtual ~TByteSource() = default;
-  virtual std::uint64_t Size() const = 0;
-  // Reads exactly size bytes at offset; false when they are not all there.
-  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
-};
-
-class TMemorySource : public TByteSource {
-public:
-  TMemorySource(const void* data, std::size_t size)
-      : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
-  std::uint64_t Size() const override { return size_; }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
-
-private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-};
-
-// A file opened for reading with sharing allowed (a running program can
-// read its own executable).
-class TFileSource : public TByteSource {
-public:
-  TFileSource() = default;
-  ~TFileSource() override;
-  TFileSource(const TFileSource&) = delete;
-  TFileSource& operator=(const TFileSource&) = delete;
-  bool Open(const std::string& path);
-  std::uint64_t Size() const override { return size_; }
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override;
-
-private:
-  std::FILE* file_ = nullptr;
-  std::uint64_t size_ = 0;
-};
-
-// ---- The sealed file ----
 
 constexpr std::size_t ChecksumTrailerSize = 40;
 constexpr std::size_t ExtractionInfoSize = 56;
@@ -128,3 +86,9 @@ TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info);
 // The whole check: the checksum first, then the record.
 TSelfCheckError CheckSelfExtractingFile(TByteSource& source, TExtractionInfo& info);
 TSelfCheckError CheckSelfExtractingFile(const std::string& path, TExtractionInfo& info);
+
+// The check the loading program makes of itself. Besides a sealed file it
+// accepts the copy that the floppy transfer writes: the program followed by
+// a bare "NOTSELFEXTRACT" record, without checksum (nothing is embedded in
+// it to protect). sealed, when given, tells which of the two was found.
+TSelfCheckError CheckSetupFile(TByteSource& source, TExtractionInfo& info, bool* sealed = nullptr);

@@ -381,3 +381,42 @@ TEST(SelfCheck, EveryFailureHasAMessage) {
     EXPECT_GT(std::strlen(SelfCheckMessage(e)), 20u);
   EXPECT_STREQ(SelfCheckMessage(TSelfCheckError::None), "");
 }
+
+TEST(SelfCheck, LoadingProgramAcceptsSealedFilesAndBareFloppyCopiesOnly) {
+  auto check = [](const Bytes& b, TExtractionInfo& info, bool& sealed) {
+    TMemorySource src(b.data(), b.size());
+    return CheckSetupFile(src, info, &sealed);
+  };
+  TExtractionInfo info;
+  bool sealed = false;
+  TImage img = SealedImage(3000, 400, 600);
+  EXPECT_EQ(check(img.bytes, info, sealed), TSelfCheckError::None);
+  EXPECT_TRUE(sealed);
+  EXPECT_EQ(info.SetupFirst, img.setupFirst);
+
+  // The floppy transfer's copy: the program and a bare separate-archives record.
+  Bytes floppy(3000, 0x90);
+  Append(floppy, Record("NOTSELFEXTRACT", 0, 0, 0, 0));
+  EXPECT_EQ(check(floppy, info, sealed), TSelfCheckError::None);
+  EXPECT_FALSE(sealed);
+  EXPECT_EQ(info.Kind, TExtractionKind::NotSelfExtracting);
+
+  // A bare record that claims embedded archives carries no checksum to
+  // vouch for them.
+  Bytes bare = floppy;
+  bare.resize(3000);
+  Append(bare, Record("SELFEXTRACTING", 100, 2999, 0, 0));
+  EXPECT_EQ(check(bare, info, sealed), TSelfCheckError::NoChecksum);
+  // A sealed file whose trailer lost its last character is refused, not
+  // taken for a floppy copy; so is a floppy copy whose record is damaged.
+  Bytes cut = img.bytes;
+  cut.pop_back();
+  EXPECT_EQ(check(cut, info, sealed), TSelfCheckError::NoChecksum);
+  Bytes damaged = floppy;
+  damaged[damaged.size() - 56 + 16] = 1;
+  EXPECT_EQ(check(damaged, info, sealed), TSelfCheckError::NoChecksum);
+  // A damaged sealed file stays a checksum failure.
+  Bytes flipped = img.bytes;
+  flipped[3100] ^= 4;
+  EXPECT_EQ(check(flipped, info, sealed), TSelfCheckError::ChecksumMismatch);
+}

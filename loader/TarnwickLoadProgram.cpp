@@ -1,0 +1,227 @@
+// The loading program. The build copies it as "setup.exe" and appends the
+// setup archive, the main archive, the extraction-info record and the
+// checksum. Started by the user it checks itself before anything else,
+// unpacks "setup.1" into a new directory below %TEMP%, starts the setup
+// program (the archive's first member) from there and passes its exit code
+// on. "setup.exe *TODISK" starts the floppy transfer instead.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "loadprogram.h"
+#include "selfcheck.h"
+#include "setup_archive.h"
+
+// No exception is meant to leave WinMain; should one escape, the program
+// ends without the C++ library's diagnostic handler, whose name demangler
+// would be a sixth of this program's size.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
+namespace {
+
+const char kCaption[] = "Setup";
+const char kNewCopy[] = "Please obtain a new copy of the setup program.";
+
+int Fail(const std::string& text, int code) {
+  MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  return code;
+}
+
+std::string SystemMessage(DWORD code) {
+  char* text = nullptr;
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string s = n && text ? std::string(text, n) : "error " + std::to_string(code);
+  if (text) LocalFree(text);
+  while (!s.empty() && (s.back() == '\r' || s.back() == '\n' || s.back() == ' ' || s.back() == '.'))
+    s.pop_back();
+  return s;
+}
+
+std::string ModuleFileName() {
+  std::vector<char> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return std::string();
+    if (n < buf.size()) return std::string(buf.data(), n);
+    buf.resize(buf.size() * 2);
+  }
+}
+
+// The directory the files are unpacked into, and the files put there; on
+// failure, or when the loading program keeps the directory itself,
+// Remove deletes exactly those files and then the directory.
+class TUnpackDirectory {
+public:
+  ~TUnpackDirectory() {
+    if (!keep_) Remove();
+  }
+  bool Create(std::string& error) {
+    char base[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof(base), base);
+    if (n == 0 || n > MAX_PATH) {
+      error = "The temporary directory is not set.";
+      return false;
+    }
+    std::string dir = base;
+    if (dir.back() != '\\') dir += '\\';
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 12);
+    for (DWORD attempt = 0; attempt < 1000; ++attempt) {
+      char name[32];
+      wsprintfA(name, "twsetup-%08lx", static_cast<unsigned long>(seed + attempt * 7919u));
+      std::string path = dir + name;
+      if (CreateDirectoryA(path.c_str(), nullptr)) {
+        path_ = path;
+        return true;
+      }
+      DWORD e = GetLastError();
+      if (e != ERROR_ALREADY_EXISTS) {
+        error = "Cannot create a temporary directory in " + dir + ": " + SystemMessage(e) + ".";
+        return false;
+      }
+    }
+    error = "Cannot create a temporary directory in " + dir + ".";
+    return false;
+  }
+  const std::string& Path() const { return path_; }
+  void Added(const std::string& file) { files_.push_back(file); }
+  // The setup program removes the directory itself (-c).
+  void HandOver() { keep_ = true; }
+  void Remove() {
+    for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+      SetFileAttributesA(it->c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(it->c_str());
+    }
+    files_.clear();
+    if (!path_.empty()) RemoveDirectoryA(path_.c_str());
+    path_.clear();
+  }
+
+private:
+  std::string path_;
+  std::vector<std::string> files_;
+  bool keep_ = false;
+};
+
+// Writes member index into the directory; 0, or the exit code of the failure
+// with its message in error.
+int UnpackMember(TSetupArchive& archive, std::size_t index, TUnpackDirectory& dir, std::string& error) {
+  const TSetupMember& m = archive.Members()[index];
+  const std::string target = dir.Path() + "\\" + m.FileName;
+  HANDLE h = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = "Cannot create " + target + ": " + SystemMessage(GetLastError()) + ".";
+    return LoadExitUnpackFailed;
+  }
+  dir.Added(target);
+  DWORD writeError = 0;
+  std::string damage;
+  bool ok = archive.Extract(
+      index,
+      [&](const void* data, std::size_t size) {
+        DWORD put = 0;
+        if (WriteFile(h, data, static_cast<DWORD>(size), &put, nullptr) && put == size) return true;
+        writeError = put == size ? GetLastError() : ERROR_DISK_FULL;
+        return false;
+      },
+      damage);
+  if (!CloseHandle(h) && ok) {
+    ok = false;
+    writeError = GetLastError();
+  }
+  if (ok) return 0;
+  if (!damage.empty()) {
+    error = "The setup program is damaged and cannot unpack its files:\n\n" + damage + "\n\n" + kNewCopy;
+    return LoadExitDamaged;
+  }
+  error = "Cannot write " + target + ": " + SystemMessage(writeError) + ".";
+  return LoadExitUnpackFailed;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < __argc; ++i) arguments.push_back(__argv[i]);
+  const bool toDisk = WantsToDisk(arguments);
+
+  const std::string self = ModuleFileName();
+  TFileSource selfFile;
+  if (self.empty() || !selfFile.Open(self))
+    return Fail(SelfCheckMessage(TSelfCheckError::CannotOpen), LoadExitDamaged);
+
+  // Nothing is unpacked from a file that fails its check.
+  TExtractionInfo info;
+  TSelfCheckError check = CheckSetupFile(selfFile, info);
+  if (check != TSelfCheckError::None) return Fail(SelfCheckMessage(check), LoadExitDamaged);
+  const bool selfExtracting = info.HasSetupArchive();
+  if (toDisk && !selfExtracting)
+    return Fail("This setup program reads its installation files from separate archive files, so it is "
+                "already on its own disks. Only the single-file setup program can be copied to floppy disks.",
+                LoadExitCannotTransfer);
+
+  // The setup archive: inside this file, or "setup.1" beside it.
+  TFileSource separate;
+  TByteSource* source = &selfFile;
+  std::uint64_t first = 0, size = 0;
+  if (selfExtracting) {
+    first = static_cast<std::uint64_t>(info.SetupFirst);
+    size = info.SetupSize();
+  } else {
+    const std::string name = DirectoryPart(self) + "\\setup.1";
+    if (!separate.Open(name))
+      return Fail("The file " + name + " cannot be read. It belongs beside the setup program: copy all files of the "
+                  "installation, or insert the first installation disk, and start the setup program again.",
+                  LoadExitDamaged);
+    source = &separate;
+    size = separate.Size();
+  }
+  TSetupArchive archive;
+  std::string error;
+  if (!archive.Open(*source, first, size, error))
+    return Fail("The setup program is damaged and cannot unpack its files:\n\n" + error + "\n\n" + kNewCopy,
+                LoadExitDamaged);
+  if (archive.Members().empty())
+    return Fail(std::string("The setup program is damaged: it carries no setup files. ") + kNewCopy,
+                LoadExitDamaged);
+
+  TUnpackDirectory dir;
+  if (!dir.Create(error)) return Fail(error, LoadExitUnpackFailed);
+  for (std::size_t i = 0; i < archive.Members().size(); ++i) {
+    if (int code = UnpackMember(archive, i, dir, error)) return Fail(error, code);
+  }
+
+  const std::string program = dir.Path() + "\\" + archive.Members()[0].FileName;
+  std::string commandLine = SetupCommandLine(program, self, selfExtracting, toDisk);
+  // The setup program shows itself as this program was asked to (a shortcut
+  // may start it minimised or maximised).
+  STARTUPINFOA own{};
+  own.cb = sizeof(own);
+  GetStartupInfoA(&own);
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  if (own.dwFlags & STARTF_USESHOWWINDOW) {
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = own.wShowWindow;
+  }
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(),
+                      &si, &pi))
+    return Fail("The setup program " + program + " could not be started: " + SystemMessage(GetLastError()) + ".",
+                LoadExitCannotStart);
+  CloseHandle(pi.hThread);
+  // With -c the setup program removes its directory when it ends, or after a
+  // restart it asked for; the floppy transfer leaves that to this program.
+  if (!toDisk) dir.HandOver();
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}

@@ -1,0 +1,151 @@
+#include "setup_archive.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <set>
+
+#include "format_Archive.h"
+#include "routines_Strings.h"
+
+namespace {
+
+// A read-only stream over bytes [first, first + size) of a source: position 0
+// is the archive start, and nothing outside the window can be reached.
+class TWindowStream : public TStream {
+public:
+  TWindowStream(TByteSource& source, std::uint64_t first, std::uint64_t size)
+      : source_(source), first_(first), size_(static_cast<std::int64_t>(size)) {}
+  long Read(void* buffer, long count) override {
+    if (count <= 0 || pos_ >= size_) return 0;
+    long n = static_cast<long>(std::min<std::int64_t>(count, size_ - pos_));
+    if (!source_.ReadAt(first_ + static_cast<std::uint64_t>(pos_), buffer, static_cast<std::size_t>(n))) return 0;
+    pos_ += n;
+    return n;
+  }
+  long Write(const void*, long) override { return 0; }
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
+    std::int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : size_;
+    pos_ = std::max<std::int64_t>(0, base + offset);
+    return pos_;
+  }
+  std::int64_t Size() override { return size_; }
+
+private:
+  TByteSource& source_;
+  std::uint64_t first_;
+  std::int64_t size_;
+  std::int64_t pos_ = 0;
+};
+
+bool IsDeviceName(const std::string& name) {
+  std::string stem = UpperCase(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
+  for (const char* d : kDevices)
+    if (stem == d) return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
+std::string SafeMemberFileName(const std::string& storedName) {
+  std::size_t p = storedName.find_last_of("\\/:");
+  std::string n = p == std::string::npos ? storedName : storedName.substr(p + 1);
+  while (!n.empty() && (n.back() == ' ' || n.back() == '.')) n.pop_back();
+  if (n.empty()) return std::string();
+  for (unsigned char c : n)
+    if (c < 32 || std::strchr("<>\"|?*", c)) return std::string();
+  if (IsDeviceName(n)) return std::string();
+  return n;
+}
+
+struct TSetupArchive::TImpl {
+  TImpl(TByteSource& source, std::uint64_t first, std::uint64_t size) : stream(source, first, size) {}
+  TWindowStream stream;
+  TFileHeaders headers;
+};
+
+TSetupArchive::TSetupArchive() = default;
+TSetupArchive::~TSetupArchive() = default;
+
+bool TSetupArchive::Open(TByteSource& source, std::uint64_t first, std::uint64_t size, std::string& error) {
+  error.clear();
+  members_.clear();
+  impl_.reset();
+  if (first > source.Size() || size > source.Size() - first || size > INT32_MAX) {
+    error = "The setup archive lies outside the file.";
+    return false;
+  }
+  auto impl = std::make_unique<TImpl>(source, first, size);
+  try {
+    impl->headers.Read(impl->stream, 0);
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+  std::vector<TSetupMember> members;
+  std::set<std::string> names;
+  const std::int64_t windowSize = static_cast<std::int64_t>(size);
+  for (int i = 0; i < impl->headers.Count(); ++i) {
+    const TFileHeaderRec& h = impl->headers.GetFileHeaders(i).Rec;
+    TSetupMember m;
+    m.StoredName = h.StoredName;
+    m.FileName = SafeMemberFileName(h.StoredName);
+    m.Size = h.Size;
+    if (m.FileName.empty()) {
+      error = "The setup archive holds a file with an unusable name (\"" + h.StoredName + "\").";
+      return false;
+    }
+    if (h.FirstDisk != 0 || h.LastDisk != 0 || h.Size < 0 || h.DataStart < ArchivePrefixSize ||
+        h.DataEnd < h.DataStart || h.DataEnd >= windowSize) {
+      error = "The setup archive's entry for " + m.FileName + " is damaged.";
+      return false;
+    }
+    if (!names.insert(UpperCase(m.FileName)).second) {
+      error = "The setup archive holds two files named " + m.FileName + ".";
+      return false;
+    }
+    members.push_back(std::move(m));
+  }
+  impl_ = std::move(impl);
+  members_ = std::move(members);
+  return true;
+}
+
+bool TSetupArchive::Extract(std::size_t index, const TMemberWriter& write, std::string& error) {
+  error.clear();
+  if (!impl_ || index >= members_.size()) {
+    error = "No such file in the setup archive.";
+    return false;
+  }
+  const TFileHeaderRec& h = impl_->headers.GetFileHeaders(static_cast<int>(index)).Rec;
+  const TSetupMember& m = members_[index];
+  struct TWriteRefused {};
+  try {
+    impl_->stream.SetPosition(h.DataStart);
+    TInflateRequest r;
+    r.Source = &impl_->stream;
+    r.Disk = 0;
+    r.LastDisk = 0;
+    r.EndPosition = h.DataEnd;
+    r.MaxOutput = h.Size;
+    r.MemberName = m.FileName;
+    r.OnBlock = [&write](const std::uint8_t* data, long count) {
+      if (!write(data, static_cast<std::size_t>(count))) throw TWriteRefused();
+    };
+    std::int64_t produced = InflateMember(r);
+    if (produced != h.Size) {
+      error = "The compressed data of the file " + m.FileName + " is incomplete.";
+      return false;
+    }
+  } catch (const TWriteRefused&) {
+    return false;
+  } catch (const std::exception& e) {
+    error = e.what();
+    return false;
+  }
+  return true;
+}
