@@ -1,0 +1,301 @@
+#include "routines_Build.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "WinHandles.h"
+#include "cmp_TTrnwCompress.h"
+#include "exceptions_Tarnwick.h"
+#include "routines_FileSystem.h"
+#include "routines_Registry.h"
+#include "routines_Strings.h"
+
+namespace {
+
+constexpr DWORD kCopyBlock = 8192;
+
+void PutInt32(std::uint8_t* p, std::int32_t v) {
+  const auto u = static_cast<std::uint32_t>(v);
+  p[0] = static_cast<std::uint8_t>(u);
+  p[1] = static_cast<std::uint8_t>(u >> 8);
+  p[2] = static_cast<std::uint8_t>(u >> 16);
+  p[3] = static_cast<std::uint8_t>(u >> 24);
+}
+
+std::int32_t GetInt32(const std::uint8_t* p) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                   static_cast<std::uint32_t>(p[2]) << 16 |
+                                   static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+TWinFile OpenForAppend(const std::string& path) {
+  TWinFile f(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (f) {
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(f.Get(), zero, nullptr, FILE_END)) f.Reset();
+  }
+  return f;
+}
+
+std::int64_t Position(const TWinFile& f) {
+  LARGE_INTEGER zero{}, pos{};
+  SetFilePointerEx(f.Get(), zero, &pos, FILE_CURRENT);
+  return pos.QuadPart;
+}
+
+bool WriteAll(HANDLE h, const void* data, DWORD size) {
+  DWORD put = 0;
+  return WriteFile(h, data, size, &put, nullptr) && put == size;
+}
+
+// Appends the whole of source to dest; the bytes copied.
+std::int64_t AppendFile(HANDLE dest, const std::string& source) {
+  TWinFile in(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) return -1;
+  std::vector<char> buf(1 << 16);
+  std::int64_t copied = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(in.Get(), buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) return copied;
+    if (got == 0) return copied;
+    DWORD put = 0;
+    if (!WriteFile(dest, buf.data(), got, &put, nullptr)) return copied;
+    copied += put;
+    if (put != got) return copied;
+  }
+}
+
+std::int64_t FileSizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<std::int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Archive offsets are stored as 32-bit values.
+std::int32_t Offset32(std::int64_t pos, const std::string& archive, const std::string& exe) {
+  if (pos < 0 || pos > 0x7FFFFFFF)
+    throw IEInstall("Cannot create the self-extracting exe because %s could not be loaded onto %s",
+                    {archive, exe});
+  return static_cast<std::int32_t>(pos);
+}
+
+std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
+  if (what.empty()) return text;
+  std::string upper = UpperCase(text);
+  const std::string key = UpperCase(what);
+  std::size_t at = 0;
+  while ((at = upper.find(key, at)) != std::string::npos) {
+    text.replace(at, what.size(), with);
+    upper.replace(at, what.size(), UpperCase(with));
+    at += with.size();
+  }
+  return text;
+}
+
+}  // namespace
+
+void EncodeSelfExtractHeader(const TSelfExtractHeader& header, std::uint8_t out[kSelfExtractHeaderSize]) {
+  std::memset(out, 0, kSelfExtractHeaderSize);
+  const std::size_t n = std::min<std::size_t>(header.Marker.size(), 15);
+  out[0] = static_cast<std::uint8_t>(n);
+  std::memcpy(out + 1, header.Marker.data(), n);
+  PutInt32(out + 16, header.SetupFirst);
+  PutInt32(out + 20, header.SetupLast);
+  PutInt32(out + 24, header.FilesFirst);
+  PutInt32(out + 28, header.FilesLast);
+}
+
+TSelfExtractHeader DecodeSelfExtractHeader(const std::uint8_t in[kSelfExtractHeaderSize]) {
+  TSelfExtractHeader h;
+  const std::size_t n = std::min<std::size_t>(in[0], 15);
+  h.Marker.assign(reinterpret_cast<const char*>(in + 1), n);
+  h.SetupFirst = GetInt32(in + 16);
+  h.SetupLast = GetInt32(in + 20);
+  h.FilesFirst = GetInt32(in + 24);
+  h.FilesLast = GetInt32(in + 28);
+  return h;
+}
+
+void AppendArchivesToLoader(const std::string& setupExe, const std::string& setupArchive,
+                            const std::string& mainArchive) {
+  const char* appendMessage = "Cannot create the self-extracting exe because %s could not be loaded onto %s";
+  TSelfExtractHeader h;
+  h.Marker = kSelfExtractingMarker;
+  TWinFile exe = OpenForAppend(setupExe);
+  if (!exe) throw IEInstall(appendMessage, {setupArchive, setupExe});
+
+  h.SetupFirst = Offset32(Position(exe), setupArchive, setupExe);
+  const std::int64_t setupSize = FileSizeOf(setupArchive);
+  if (setupSize < 0 || AppendFile(exe.Get(), setupArchive) != setupSize)
+    throw IEInstall(appendMessage, {setupArchive, setupExe});
+  h.SetupLast = Offset32(Position(exe) - 1, setupArchive, setupExe);
+
+  if (FileExists(mainArchive)) {
+    h.FilesFirst = Offset32(Position(exe), mainArchive, setupExe);
+    const std::int64_t mainSize = FileSizeOf(mainArchive);
+    if (mainSize < 0 || AppendFile(exe.Get(), mainArchive) != mainSize)
+      throw IEInstall(appendMessage, {mainArchive, setupExe});
+    h.FilesLast = Offset32(Position(exe) - 1, mainArchive, setupExe);
+  }
+
+  std::uint8_t record[kSelfExtractHeaderSize];
+  EncodeSelfExtractHeader(h, record);
+  if (!WriteAll(exe.Get(), record, sizeof record)) throw IEInstall(appendMessage, {setupArchive, setupExe});
+}
+
+void AppendNotSelfExtractHeader(const std::string& setupExe) {
+  TSelfExtractHeader h;
+  h.Marker = kNotSelfExtractMarker;
+  std::uint8_t record[kSelfExtractHeaderSize];
+  EncodeSelfExtractHeader(h, record);
+  TWinFile exe = OpenForAppend(setupExe);
+  if (!exe || !WriteAll(exe.Get(), record, sizeof record))
+    throw IEInstall("Cannot add the self-extract info header to %s", {setupExe});
+}
+
+TSelfExtractHeader ReadSelfExtractHeader(const std::string& file) {
+  const char* message =
+      "Could not read the extraction info from the archive file %s when trying to find the correct offset into "
+      "the self extracting file";
+  std::uint8_t record[kSelfExtractHeaderSize] = {};
+  TWinFile f(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr));
+  if (!f) throw IEInstall(message, {file});
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < 96) throw IEInstall(message, {file});
+  LARGE_INTEGER pos{};
+  pos.QuadPart = size.QuadPart - 96;
+  DWORD got = 0;
+  if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) ||
+      !ReadFile(f.Get(), record, sizeof record, &got, nullptr) || got != sizeof record)
+    throw IEInstall(message, {file});
+  return DecodeSelfExtractHeader(record);
+}
+
+std::string ReadBuildInf(const std::string& programDir) {
+  const std::string path = AddBackslash(programDir) + "BUILD.INF";
+  std::ifstream in(path, std::ios::binary);
+  if (!in || !FileExists(path))
+    throw IEInstall("Need to have a BUILD.INF file in this directory with the first line specifying the build "
+                    "directory");
+  std::string line;
+  if (!std::getline(in, line))
+    throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string FindEngineDirectory() {
+  const char* message = "Cannot find the the Tarnwick directory on the VCL library search path";
+  const std::string search = ReadRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, "");
+  if (Trim(search).empty()) throw IENoTarnwickPath(message);
+  const std::string root = StripBackslash(ReadRegistryString(4, kEngineRootKey, kEngineRootValue, ""));
+  std::size_t start = 0;
+  while (start <= search.size()) {
+    std::size_t end = search.find(';', start);
+    if (end == std::string::npos) end = search.size();
+    std::string entry = search.substr(start, end - start);
+    start = end + 1;
+    entry = ReplaceAll(ReplaceAll(entry, "$(DELPHI)", root), "$(BCB)", root);
+    entry = Trim(entry);
+    if (entry.empty()) continue;
+    if (FileExists(AddBackslash(entry) + kEngineMarkerFile)) return StripBackslash(entry);
+  }
+  throw IENoTarnwickPath(message);
+}
+
+std::string FileNameSafe(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '/') {
+      out += '-';
+      continue;
+    }
+    if (std::strchr("\"*:;<>?\\|", c) && c != '\0') continue;
+    out += c;
+  }
+  return out;
+}
+
+void WriteFileListFile(const std::string& directory, const std::vector<TFileListEntry>& entries) {
+  if (!IsDirectory(directory) && !CreateDirectoryTree(directory))
+    throw IEInstall("Cannot create the directory %s", {directory});
+  const std::string path = AddBackslash(directory) + "filelist.lst";
+  const std::vector<std::uint8_t> bytes = EncodeFileList(entries);
+  TWinFile f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f || !WriteAll(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size())))
+    throw IEInstall("Cannot write the file list %s", {path});
+}
+
+void TransferDistribution(const std::string& exePath, const std::string& destination, TTrnwCompress& compressor,
+                          const std::function<void(int diskNumber, std::string& diskPath)>& askDisk,
+                          const std::function<void()>& pump) {
+  const TSelfExtractHeader h = ReadSelfExtractHeader(exePath);
+  TWinFile exe(CreateFileA(exePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!exe) throw IEInstall("Cannot open the file %s", {exePath});
+
+  // Copies [first, first + count) of the executable into a new file.
+  auto copyRange = [&](const std::string& target, std::int64_t first, std::int64_t count, const char* fullMessage) {
+    TWinFile out(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+    if (!out) throw IEInstall(fullMessage);
+    LARGE_INTEGER pos{};
+    pos.QuadPart = first;
+    if (!SetFilePointerEx(exe.Get(), pos, nullptr, FILE_BEGIN)) throw IEInstall(fullMessage);
+    std::vector<char> buf(kCopyBlock);
+    while (count > 0) {
+      const DWORD want = static_cast<DWORD>(std::min<std::int64_t>(count, kCopyBlock));
+      DWORD got = 0;
+      if (!ReadFile(exe.Get(), buf.data(), want, &got, nullptr) || got != want) throw IEInstall(fullMessage);
+      if (!WriteAll(out.Get(), buf.data(), got)) throw IEInstall(fullMessage);
+      count -= got;
+      if (pump) pump();
+    }
+  };
+
+  const std::string dest = AddBackslash(destination);
+  if (h.SetupFirst <= 0 || h.SetupLast < h.SetupFirst)
+    throw IEInstall("Could not read the extraction info from the archive file %s when trying to find the correct "
+                    "offset into the self extracting file",
+                    {exePath});
+  copyRange(dest + "setup.exe", 0, h.SetupFirst, "Cannot create setup.exe on the A drive. Probably not enough room");
+  AppendNotSelfExtractHeader(dest + "setup.exe");
+  copyRange(dest + "setup.1", h.SetupFirst, static_cast<std::int64_t>(h.SetupLast) - h.SetupFirst + 1,
+            "Cannot create setup.1 on the A drive. Probably not enough room");
+  exe.Reset();
+
+  const std::int32_t savedOffset = compressor.Offset;
+  auto savedNewDisk = compressor.OnNewDisk;
+  auto savedStatus = compressor.OnStatus;
+  auto restore = [&] {
+    compressor.Offset = savedOffset;
+    compressor.OnNewDisk = savedNewDisk;
+    compressor.OnStatus = savedStatus;
+  };
+  try {
+    compressor.SetCompressedFile(exePath);
+    compressor.Offset = h.FilesFirst;
+    compressor.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
+      if (askDisk) askDisk(disk, path);
+    };
+    compressor.OnStatus = [&](TTrnwCompress*, const TlzhFileStats&) {
+      if (pump) pump();
+    };
+    if (h.FilesFirst > 0) compressor.CopyToDisks(destination, "files.1");
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
