@@ -314,7 +314,9 @@ TpsMainInstall::TpsMainInstall(TComponent* owner) : TStandardPathSpecifier(owner
 TW_TEXTS(TpsMainInstall, "Main installation directory", "Main install dir")
 void TpsMainInstall::CheckObject(TInstallContainer* obj) {
   RequireInstall(obj);
-  if (obj == CurrentInstall)
+  // The install component is CurrentInstall; a second one read from a
+  // stream is known by its class.
+  if (obj && (obj == CurrentInstall || InheritsFromClassName(obj, "TCustomInstall")))
     throw IEPathSpecifier("Cannot use the ddMainInstallDir path specifier for a TInstall component");
 }
 std::string TpsMainInstall::GetPath(TInstallContainer* obj) {

@@ -116,6 +116,16 @@ TEST(PathSpecifierRegistry, InstallContainersCreateTheStandardSetOnTheirForm) {
   EXPECT_EQ(StandardContainerDestDir(), nullptr);
 }
 
+namespace {
+// An install component that is not the current one, known by its class.
+class TSecondInstall : public TTestObject {
+public:
+  explicit TSecondInstall(TComponent* owner) : TTestObject(owner, "Install2") {}
+  const char* ClassName() const override { return "TPathsSecondInstall"; }
+};
+TClassRegistrar<TSecondInstall> regSecondInstall("TPathsSecondInstall", "TCustomInstall", nullptr, nullptr);
+}  // namespace
+
 TEST(InstallSpecifiers, MainInstallIsRefusedForTheInstallAndFollowsItsDestination) {
   TProject project;
   auto* ps = project.Specifier<TpsMainInstall>();
@@ -131,6 +141,9 @@ TEST(InstallSpecifiers, MainInstallIsRefusedForTheInstallAndFollowsItsDestinatio
             "Cannot use the ddMainInstallDir path specifier for a TInstall component");
   EXPECT_EQ(install->DestDirType(), project.Specifier<TpsProgramFiles>());
   EXPECT_THROW(ps->GetPath(install), IEPathSpecifier);
+  auto* second = new TSecondInstall(project.form.get());
+  EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { second->SetDestDirType(ps); }),
+            "Cannot use the ddMainInstallDir path specifier for a TInstall component");
 
   const std::string expected = GetProgramFilesDir() + "\\Kelvo\\Vantlex 2006";
   EXPECT_EQ(ps->GetPath(obj), expected);
