@@ -5,6 +5,7 @@
 #include <set>
 
 #include "ClassReg.h"
+#include "FormReader.h"
 #include "PathsTestSupport.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
@@ -274,4 +275,47 @@ TEST(ContainerSpecifiers, ContainerArchiveFileNeedsAFileRelatedContainer) {
   PathSpecifierLinks().ArchivePath = [](TInstallContainer*) { return std::string("D:\\Setup\\files.1\\"); };
   EXPECT_NO_THROW(ps->CheckObject(file));
   EXPECT_EQ(ps->GetPath(file), "D:\\Setup\\files.1");
+}
+
+namespace {
+TClassRegistrar<TTestInstall> regStreamInstall("TPathsTestInstall", "TInstallContainer", nullptr);
+
+const char* const kStreamedProject = R"(object ProjectForm: TComponent
+  object Install1: TPathsTestInstall
+    DestDir = '\Kelvo\Vantlex 2006\'
+    DestDirType = psMainInstall
+  end
+  object psMainInstall: TpsMainInstall
+    Left = 8
+    Top = 8
+  end
+  object psProgramFiles: TpsProgramFiles
+  end
+end
+)";
+}  // namespace
+
+TEST(PathSpecifierStreaming, ProjectsNameTheirSpecifiersAndTheMissingOnesAreAdded) {
+  std::unique_ptr<TComponent> form(new TComponent(nullptr));
+  // Assignments while streaming are not checked; the refusal shows when
+  // the path is asked for, without recursing.
+  ASSERT_NO_THROW(ReadForm(form.get(), ParseFormText(kStreamedProject)));
+  ASSERT_EQ(form->ComponentCount(), 3);
+  auto* install = dynamic_cast<TTestInstall*>(form->FindComponent("Install1"));
+  ASSERT_NE(install, nullptr);
+  EXPECT_EQ(CurrentInstall, install);
+  auto* mainInstall = dynamic_cast<TpsMainInstall*>(form->FindComponent("psMainInstall"));
+  ASSERT_NE(mainInstall, nullptr);
+  EXPECT_EQ(install->DestDirType(), mainInstall);
+  EXPECT_EQ(MessageOf<IEPathSpecifier>([&] { install->GetDestPath(); }),
+            "Cannot use the ddMainInstallDir path specifier for a TInstall component");
+
+  install->SetDestDirType(dynamic_cast<TpsProgramFiles*>(form->FindComponent("psProgramFiles")));
+  EXPECT_EQ(install->GetDestPath(), GetProgramFilesDir() + "\\Kelvo\\Vantlex 2006");
+
+  // The streamed specifiers count as present.
+  StandardPathSpecifiers().CreateStandardSpecifiers(form.get(), true);
+  EXPECT_EQ(form->ComponentCount(), 3 + kStandardCount - 2);
+  EXPECT_EQ(StandardPathSpecifiers().FindByClass<TpsMainInstall>(), mainInstall);
+  EXPECT_NE(form->FindComponent("psOfficeFavoritesDirectory"), nullptr);
 }
