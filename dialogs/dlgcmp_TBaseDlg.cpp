@@ -86,8 +86,8 @@ void TBaseTarnwickForm::ApplyLanguage() {
 
 POINT PlaceOnScreen(TTarnwickDialogPosition position, int leftOffset, int topOffset, int width, int height,
                     int screenWidth, int screenHeight, int captionHeight) {
-  const int cx = static_cast<int>(std::lround(screenWidth / 2.0 - width / 2.0));
-  const int cy = static_cast<int>(std::lround(screenHeight / 2.0 - height / 2.0));
+  const int cx = static_cast<int>(std::nearbyint(screenWidth / 2.0 - width / 2.0));
+  const int cy = static_cast<int>(std::nearbyint(screenHeight / 2.0 - height / 2.0));
   POINT p{0, 0};
   switch (static_cast<int>(position) / 3) {
     case 0: p.y = cy + topOffset; break;
