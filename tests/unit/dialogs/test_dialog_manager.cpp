@@ -155,7 +155,9 @@ public:
 }  // namespace
 
 TEST_F(DialogManager, RegistriesAndTheFormsOfCopyingAndDiskStages) {
-  if (DialogPageCount() == 0) EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
+  if (DialogPageCount() == 0) {
+    EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
+  }
   TFormClass page{"TPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TBaseInstallForm(o); }};
   TBIFEntry* entry = RegisterDialogPage(page, nullptr, 0);
   EXPECT_EQ(DialogPageEntry(DialogPageCount() - 1), entry);
