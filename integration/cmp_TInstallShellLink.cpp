@@ -191,10 +191,12 @@ void TCustomInstallShellLink::SetObjectLocation(const std::string& value) {
   if (!current.empty() && current != ".LNK") return;
   const std::string upper = UpperCase(value);
   std::size_t pos;
+  // An address keeps its text as the name; characters a file name cannot
+  // hold (the slashes of a path) are replaced, or the file could not be made.
   if ((pos = upper.find("HTTP://")) != std::string::npos) {
-    linkName_ = value.substr(pos + 7) + ".URL";
+    linkName_ = ReplaceNameCharacters(value.substr(pos + 7)) + ".URL";
   } else if ((pos = upper.find("FTP://")) != std::string::npos) {
-    linkName_ = value.substr(pos + 6) + ".URL";
+    linkName_ = ReplaceNameCharacters(value.substr(pos + 6)) + ".URL";
   } else {
     SetLinkName(ChangeFileExt(ExtractFileName(value), ""));
   }
