@@ -90,10 +90,9 @@ TpsObjectLink* ProjectObjectLinkSpecifier() {
 
 // ------------------------------------------------------------ link groups
 
-TCustomShellLinkGroup::TCustomShellLinkGroup(TComponent* owner) : TInstallObject(owner) {
-  Include = true;
-  autoProcess_ = true;
-}
+// Groups and links are installed by the sequence's shell-link passes
+// (bcInstallShellLinkGroups, bcInstallShellLinks), not by their container.
+TCustomShellLinkGroup::TCustomShellLinkGroup(TComponent* owner) : TInstallObject(owner) { Include = true; }
 
 TCustomShellLinkGroup::~TCustomShellLinkGroup() {
   BeginDestroy();
@@ -145,7 +144,6 @@ void TMainLinkGroup::SetDestDirType(TCustomPathSpecifier* value) {
 // ------------------------------------------------------------ TCustomInstallShellLink
 
 TCustomInstallShellLink::TCustomInstallShellLink(TComponent* owner) : TInstallObject(owner) {
-  autoProcess_ = true;
   ShellLinks().Add(this);
   if (OwnerIsForm(owner) && !ProjectObjectLinkSpecifier()) {
     auto* ps = new TpsObjectLink(owner);
@@ -277,7 +275,7 @@ void TCustomInstallShellLink::InstallObjects() {
 }
 
 void TCustomInstallShellLink::CreateShellLink() {
-  comReady_ = true;
+  InitializeCom();
   const std::string folder = StripBackslash(GetDestPath());
   CreateDirectoryTree(folder);
   const std::string arguments = ExpandMetaVariables(Parameters, this);

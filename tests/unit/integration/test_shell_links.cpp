@@ -107,6 +107,8 @@ TEST_F(InstallShellLinks, ProjectStreamBuildsTheMainFolderAndItsLinks) {
   EXPECT_EQ(MainLinkGroup(), group);
   EXPECT_EQ(group->DestDir(), "\\Kelvo Vantlex  Console 2006");
   EXPECT_STREQ(group->DestDirType()->ClassName(), "TpsProgramMenu");
+  group->SetDestDirType(Find<TCustomPathSpecifier>("psSystem"));
+  EXPECT_STREQ(group->DestDirType()->ClassName(), "TpsProgramMenu");
   EXPECT_EQ(group->Rank(), 7000);
   EXPECT_EQ(uninstallLink->Rank(), 8000);
   EXPECT_EQ(uninstallLink->Container(), group);
@@ -229,8 +231,7 @@ TEST_F(InstallShellLinks, InstallWritesShortcutsAndRecordsThem) {
   auto* blank = new TInstallMainLink(form.get());
   blank->SetName("BlankLink");
 
-  link->InitializeCom();
-  link->InstallObjects();
+  link->InstallObjects();  // initialises COM itself
   web->InstallObjects();
   EXPECT_EQ(MessageOf([&] { blank->InstallObjects(); }),
             "The LinkName is blank for BlankLink and therefore could not be installed");
