@@ -264,6 +264,57 @@ void TCustomBaseInstallDlg::SetDialogManager(TDialogManager* manager) {
   manager_ = manager;
 }
 
+void TCustomBaseInstallDlg::ApplyLanguage() {
+  if (!DialogForm) return;
+  if (TTranslator* t = Translator()) {
+    const TTrnwLanguage target = UseOwnLanguage ? OwnLanguage : t->TranslateIntoLanguage();
+    if (ChangeFonts) t->ApplyFonts(DialogForm, false, target);
+    if (TranslateTexts) CurrentLanguage = t->TranslateComponent(CurrentLanguage, DialogForm, target);
+  }
+  if (Application) Application->ProcessMessages();
+}
+
+void TCustomBaseInstallDlg::AssignDialogProperties() {
+  if (!DialogForm)
+    throw Exception(TranslateExceptionMessage("Cannot AssignDialogProperties for %s because the Dialog is Nil"),
+                    {Name()});
+  DialogForm->ChangeFonts = ChangeFonts;
+  DialogForm->TranslateTexts = TranslateTexts;
+  DialogForm->Container = Container();
+  DialogForm->UseOwnLanguage = UseOwnLanguage;
+  DialogForm->OwnLanguage = OwnLanguage;
+  if (auto* page = dynamic_cast<TBaseInstallForm*>(DialogForm)) page->DC = this;
+  ApplyLanguage();
+}
+
+bool TCustomBaseInstallDlg::Run() {
+  try {
+    if (OnBeforeDialog) OnBeforeDialog(this);
+    bool result = Execute();
+    if (Application) Application->ProcessMessages();
+    if (OnAfterDialog) OnAfterDialog(this);
+    return result;
+  } catch (const EAbort&) {
+    return false;
+  }
+}
+
+bool TCustomBaseInstallDlg::Execute() {
+  if (!IsEnabled()) return true;
+  std::unique_ptr<TBaseTarnwickForm> form(GetDialogClass().Create(Application));
+  DialogForm = form.get();
+  try {
+    AssignDialogProperties();
+    const TModalResult result = form->ShowModal();
+    DialogForm = nullptr;
+    if (result != 1) throw EAIUserAbort();
+  } catch (...) {
+    DialogForm = nullptr;
+    throw;
+  }
+  return true;
+}
+
 void TCustomBaseInstallDlg::ObjectDestroyed(TInstallContainer* object) {
   TInstallObject::ObjectDestroyed(object);
   if (object == manager_) manager_ = nullptr;

@@ -203,6 +203,17 @@ public:
   void ObjectDestroyed(TInstallContainer* object) override;
 
   virtual void SetDialogManager(TDialogManager* manager);
+  // Fonts and texts of its dialog form, with its own language settings.
+  virtual void ApplyLanguage();
+  // Hands its settings to the dialog form; raises Exception without one.
+  virtual void AssignDialogProperties();
+  // Fires the events around Execute; false when the dialog ended with EAbort.
+  virtual bool Run();
+  // Shows the dialog modally unless disabled; a result other than OK raises
+  // EAIUserAbort.
+  virtual bool Execute();
+  virtual TFormClass GetDialogClass() = 0;
+  virtual bool IsEnabled() { return true; }
   TDialogManager* DialogManager() const { return manager_; }
   TPicture& Picture() { return picture_; }
 

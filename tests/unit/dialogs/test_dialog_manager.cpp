@@ -219,3 +219,59 @@ TEST(DialogPlacement, OffsetsPointInwardsFromTheChosenEdge) {
   p = PlaceOnScreen(tdpCenterRight, 5, 0, 478, 395, 1024, 768, 19);
   EXPECT_EQ(p.x, 1024 - 478 - 5);
 }
+
+namespace {
+class TTestDlg : public TCustomBaseInstallDlg {
+public:
+  using TCustomBaseInstallDlg::TCustomBaseInstallDlg;
+  TFormClass GetDialogClass() override {
+    return {"TBaseInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TBaseInstallForm(o); }};
+  }
+  bool IsEnabled() override { return enabled; }
+  bool enabled = true;
+};
+}  // namespace
+
+TEST_F(DialogManager, PerDialogObjectsFollowTheirManagerAndConfigureTheirForm) {
+  TDialogManager* dm = Manager(dmBeforeInstall, install);
+  TDialogManager* other = Manager(dmReboot, install);
+  auto* dlg = new TTestDlg(form.get());
+  dlg->SetName("LicenseDlg");
+  dlg->SetDialogManager(dm);
+  EXPECT_EQ(dm->Dialogs(), std::vector<TCustomBaseInstallDlg*>{dlg});
+  dlg->SetDialogManager(other);
+  EXPECT_TRUE(dm->Dialogs().empty());
+  EXPECT_EQ(other->Dialogs(), std::vector<TCustomBaseInstallDlg*>{dlg});
+  EXPECT_EQ(dlg->Rank(), 9000);
+  EXPECT_EQ(dlg->InstallTypes(), (TInstallTypeSet{itFull, itDefault, itCompact, itCustom}));
+
+  EXPECT_EQ(MessageOf([&] { dlg->AssignDialogProperties(); }),
+            "Cannot AssignDialogProperties for LicenseDlg because the Dialog is Nil");
+  TBaseInstallForm page(nullptr);
+  dlg->DialogForm = &page;
+  dlg->SetContainer(install);
+  dlg->TranslateTexts = false;
+  dlg->UseOwnLanguage = true;
+  dlg->OwnLanguage = tlDutch;
+  dlg->AssignDialogProperties();
+  EXPECT_EQ(page.DC, dlg);
+  EXPECT_EQ(page.Container, install);
+  EXPECT_FALSE(page.TranslateTexts);
+  EXPECT_TRUE(page.UseOwnLanguage);
+  EXPECT_EQ(page.OwnLanguage, tlDutch);
+  dlg->DialogForm = nullptr;
+
+  // A disabled dialog passes; EAbort in its events ends it quietly.
+  dlg->enabled = false;
+  int events = 0;
+  dlg->OnAfterDialog = [&](TComponent*) { ++events; };
+  EXPECT_TRUE(dlg->Run());
+  EXPECT_EQ(events, 1);
+  dlg->OnBeforeDialog = [](TComponent*) { Abort(); };
+  EXPECT_FALSE(dlg->Run());
+  EXPECT_EQ(events, 1);
+
+  // The manager forgets a destroyed dialog object.
+  delete dlg;
+  EXPECT_TRUE(other->Dialogs().empty());
+}
