@@ -401,6 +401,8 @@ TFontRule FontRuleOf(TTrnwLanguage language) {
     case tlCzech: case tlPolish: case tlPortugese: return {238, "Arial", 8};
     case tlRussian: return {204, "Arial", 8};
     case tlVietnamese: return {163, "Arial", 8};
+    // Hebrew has a table of its own, so its forms need its character set.
+    case tlHebrew: return {177, "Arial", 8};
     case tlDanish: case tlDutch: case tlEnglish: case tlFrench: case tlItalian:
     case tlNorwegianBokmal: case tlNorwegianNynorsk: case tlSpanish: case tlSwedish:
       return {0, "Arial", 8};
