@@ -244,8 +244,10 @@ std::string TCustomInstallShellLink::GetTargetPath() {
 void TCustomInstallShellLink::InstallObjects() {
   if (Trim(linkName_).empty())
     throw IEInstallShellLink("The LinkName is blank for %s and therefore could not be installed", {Name()});
+  made_ = false;
   if (objectLink_) {
-    if (!objectLink_->Processed) return;
+    // A target that was not installed gets no shortcut, no record and no events.
+    if (!objectLink_->Processed) Abort();
     if (InheritsFromClassName(objectLink_, "TUninstallEXE")) {
       TInstallInformation* info = CurrentInstall ? CurrentInstall->Information() : nullptr;
       if (!CurrentInstall)
@@ -256,16 +258,20 @@ void TCustomInstallShellLink::InstallObjects() {
   }
   if (UpperCase(ExtractFileExt(linkName_)) == ".URL") {
     CreateInternetShortcut();
+    made_ = true;
   } else if (Method == mtShellLinkInterface) {
     CreateShellLink();
+    made_ = true;
   } else {
     switch (RunningOSHook()) {
       case oswin95: case oswin98: case oswinME: case oswinNT:
         CreateShellLink();
+        made_ = true;
         break;
       case oswin2K: case oswinXP:
         if (HardLink) CreateHardLink();
         else CreateShellLink();
+        made_ = true;
         break;
       default:
         break;
@@ -329,6 +335,8 @@ void TCustomInstallShellLink::CreateInternetShortcut() {
 }
 
 void TCustomInstallShellLink::RecordForUninstall(const std::string& key) {
+  // Only a shortcut that exists is the uninstaller's to remove.
+  if (!made_) return;
   const std::string path = LinkPath();
   // A "Files" subkey that cannot be read or written gives way to the next.
   constexpr int kMaxFileKeys = 100;

@@ -93,6 +93,7 @@ public:
 
 protected:
   bool comReady_ = false;
+  bool made_ = false;  // the last install step wrote the shortcut
   std::string linkName_;
   TInstallContainer* objectLink_ = nullptr;
   std::string objectLocation_;

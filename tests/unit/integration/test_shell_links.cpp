@@ -296,7 +296,25 @@ TEST_F(InstallShellLinks, LinksToFilesThatWereNotInstalledMakeNothing) {
   group->SetDestDir("\\" + folderName);
   auto* link = Find<TInstallMainLink>("InstallMainLink1");
   link->Method = mtShellLinkInterface;
+  RunningOSHook = [] { return oswinXP; };
+  int afterEvents = 0;
+  link->OnAfterProcess = [&](TInstallContainer*) { ++afterEvents; };
   ASSERT_FALSE(link->ObjectLink()->Processed);
-  link->InstallObjects();
+  link->Install();
   EXPECT_FALSE(testsupport::FileExists(GetProgramsMenuDir() + "\\" + folderName));
+  EXPECT_FALSE(link->Processed);
+  EXPECT_EQ(afterEvents, 0);
+  const std::string key = std::string(kUninstallKeyPrefix) + CurrentInstall->UninstallProductName();
+  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "Entries", "none"), "none");
+
+  // Once the target is installed, the step makes the link and records it.
+  link->ObjectLink()->Processed = true;
+  link->SetObjectLocationType(nullptr);
+  link->SetObjectLocation(testsupport::BinDir() + "\\integration_tests.exe");
+  link->Install();
+  EXPECT_TRUE(testsupport::FileExists(GetProgramsMenuDir() + "\\" + folderName + "\\Server _Console_.LNK"));
+  EXPECT_EQ(afterEvents, 1);
+  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "Entries", "none"), "1");
+  DeleteRegistryTree(4, key);
+  testsupport::RemoveTree(GetProgramsMenuDir() + "\\" + folderName);
 }
