@@ -39,7 +39,7 @@ std::uint8_t PercentOf(std::int64_t a, std::int64_t b);
 class TTrnwCompress;
 using TlzhFileStatsEvent = std::function<void(TTrnwCompress* sender, const TlzhFileStats& stats)>;
 using TlzhNewDiskEvent = std::function<void(TTrnwCompress* sender, int diskNumber, std::string& path)>;
-using TNotifyEvent = std::function<void(void* sender)>;
+using TCompressNotifyEvent = std::function<void(void* sender)>;
 
 // Set by the build when the user cancels it; CopyFile stops with
 // EUserAbortInstall "Creating Install Aborted!".
@@ -67,9 +67,9 @@ public:
   // whatever the medium holds (a short write means the disk is full).
   std::int64_t DiskSize = 0;
   TOverwriteType Overwrite = owAlways;
-  TNotifyEvent OnAborted;
+  TCompressNotifyEvent OnAborted;
   TlzhFileStatsEvent OnAfterAdding, OnBeforeAdding, OnAfterExtracting, OnBeforeExtracting;
-  TNotifyEvent OnFullDisk;
+  TCompressNotifyEvent OnFullDisk;
   TlzhFileStatsEvent OnListing;
   TlzhNewDiskEvent OnNewDisk;
   TlzhFileStatsEvent OnReplace, OnStatus;

@@ -22,12 +22,12 @@ void zlibFreeMem(void* opaque, void* block);
 int CCheck(int code);  // deflate side
 int DCheck(int code);  // inflate side
 
-using TNotifyEvent = std::function<void(void* sender)>;
+using TCompressNotifyEvent = std::function<void(void* sender)>;
 
 class TCustomZlibStream : public TStream {
 public:
   static constexpr int BufferSize = 65536;
-  TNotifyEvent OnProgress;
+  TCompressNotifyEvent OnProgress;
 
 protected:
   explicit TCustomZlibStream(TStream& target);

@@ -1,11 +1,18 @@
 // Program entry of the setup program.
 #include <windows.h>
 
+#include "cmp_TInstallShellLink.h"
+#include "cmp_TTranslator.h"
+#include "dlgcmp_TBaseDlg.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
 #include "routines_Log.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Classes reached only through the project stream.
+  RegisterTranslatorClasses();
+  RegisterDialogManagerClasses();
+  RegisterShellLinkClasses();
   try {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof(info);

@@ -1,0 +1,241 @@
+// Dialog stages: the dialog manager that reacts to a stage's notification,
+// the bases of engine forms, wizard pages and progress forms, the
+// registries of page classes, and the per-dialog install object.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Controls.h"
+#include "Graphics.h"
+#include "cmp_TFileContainer.h"
+#include "cmp_TInstallContainer.h"
+#include "cmp_TTranslator.h"
+#include "types_Tarnwick.h"
+
+class TDialogManager;
+class TCustomBaseInstallDlg;
+class TDiskParameter;
+class TFileStatusParameter;
+class TDownloadStatusParameter;
+
+enum TManagerType : unsigned char {
+  dmBeforeInstall, dmAfterGoodInstall, dmAfterBadInstall, dmDuringCopyFiles,
+  dmChangeDisk, dmReboot, dmRegistration, dmUninstall
+};
+
+// Stage notifications sent by the installation sequence.
+enum : int {
+  bcBeforeInstall = -980,
+  bcAfterGoodInstall = -979,
+  bcAfterBadInstall = -978,
+  bcReboot = -987,
+  bcRegistration = -962,
+  bcCopyEnded = -996,
+  bcChangeDisk = -993,
+};
+// The file-copy and download status codes are those of the file passes
+// (bcFileStatus, bcDownloadStatus).
+
+// ------------------------------------------------------------ form bases
+
+// The base of every engine form: the language its texts are in and how it
+// follows the translator.
+class TBaseTarnwickForm : public TForm {
+public:
+  explicit TBaseTarnwickForm(TComponent* owner);
+  const char* ClassName() const override { return "TBaseTarnwickForm"; }
+
+  virtual void RefreshLanguage() { ApplyLanguage(); }
+  // Fills the controls from the install objects; pages override it.
+  virtual void InitializeDialog() {}
+  // Fonts of the target language, then the texts translated from
+  // CurrentLanguage, then pending window messages.
+  virtual void ApplyLanguage();
+
+  bool ChangeFonts = true;
+  bool TranslateTexts = true;
+  TInstallContainer* Container = nullptr;
+  TTrnwLanguage CurrentLanguage = tlEnglish;
+  bool UseOwnLanguage = false;
+  TTrnwLanguage OwnLanguage = tlUser;
+};
+
+// A wizard page of a stage.
+class TBaseInstallForm : public TBaseTarnwickForm {
+public:
+  using TBaseTarnwickForm::TBaseTarnwickForm;
+  const char* ClassName() const override { return "TBaseInstallForm"; }
+  // Passed over by navigation when true.
+  virtual bool SkipPage() { return false; }
+
+  TCustomBaseInstallDlg* DC = nullptr;
+  TDialogManager* DM = nullptr;
+  int Order = 0;
+};
+
+// A non-modal progress form of the copying stage.
+class TBaseDuringCopyForm : public TBaseTarnwickForm {
+public:
+  using TBaseTarnwickForm::TBaseTarnwickForm;
+  const char* ClassName() const override { return "TBaseDuringCopyForm"; }
+  // Receives one status; the other is none.
+  virtual void UpdateStatus(TFileStatusParameter* fileStatus, TDownloadStatusParameter* downloadStatus) {}
+
+  TDialogManager* DM = nullptr;
+};
+
+// The form of the change-disk stage.
+class TBaseChangeDiskForm : public TBaseTarnwickForm {
+public:
+  using TBaseTarnwickForm::TBaseTarnwickForm;
+  const char* ClassName() const override { return "TBaseChangeDiskForm"; }
+
+  TDialogManager* DM = nullptr;
+  TDiskParameter* DiskParameter = nullptr;
+};
+
+// ------------------------------------------------------------ registries
+
+// A form class: its name and its constructor taking the owner.
+struct TFormClass {
+  std::string Name;
+  std::function<TBaseTarnwickForm*(TComponent* owner)> Create;
+};
+
+struct TBIFEntry {
+  TFormClass FormClass;
+  TCustomBaseInstallDlg* Dialog = nullptr;  // may be none
+  int Tag = 0;
+};
+using TDCFEntry = TBIFEntry;
+
+template <class E>
+class TFormEntryList {
+public:
+  E* Add(std::unique_ptr<E> entry) {
+    items_.push_back(std::move(entry));
+    return items_.back().get();
+  }
+  int Count() const { return static_cast<int>(items_.size()); }
+  E* Items(int i) const { return items_.at(static_cast<std::size_t>(i)).get(); }
+
+private:
+  std::vector<std::unique_ptr<E>> items_;
+};
+using TBIFList = TFormEntryList<TBIFEntry>;
+using TDCFList = TFormEntryList<TDCFEntry>;
+
+TBIFEntry* RegisterDialogPage(TFormClass formClass, TCustomBaseInstallDlg* dialog, int tag);
+TDCFEntry* RegisterDuringCopyForm(TFormClass formClass, TCustomBaseInstallDlg* dialog, int tag);
+TBIFEntry* RegisterChangeDiskForm(TFormClass formClass, TCustomBaseInstallDlg* dialog, int tag);
+int DialogPageCount();
+// Raises Exception for a missing registry or an index out of range.
+TBIFEntry* DialogPageEntry(int index);
+int DuringCopyFormCount();
+TDCFEntry* DuringCopyFormEntry(int index);
+int ChangeDiskFormCount();
+
+// The first dialog manager of the stage in install-object order whose
+// container is the current install; none when there is none.
+TDialogManager* FindDialogManager(TManagerType stage);
+
+// The manager whose modal stage or change-disk form runs now.
+extern TDialogManager* CurrentDialogManager;
+
+// Hosts a stage's pages in the dialog container and runs them modally;
+// installed by the dialog container unit. Answers the container's modal
+// result, or 0 when the stage had no page to show. Without it a stage
+// shows nothing.
+extern std::function<int(TDialogManager& manager)> RunDialogContainerHook;
+
+// ------------------------------------------------------------ dialog manager
+
+class TDialogManager : public TInstallObject {
+public:
+  explicit TDialogManager(TComponent* owner);
+  ~TDialogManager() override;
+  const char* ClassName() const override { return "TDialogManager"; }
+
+  void Notify(TInstallContainer* sender, int code, TPersistent* parameter) override;
+  void ObjectDestroyed(TInstallContainer* object) override;
+  int Rank() const override { return 9000; }
+
+  // Runs the stage's pages modally; raises EAIUserAbort when cancelled.
+  virtual void Execute();
+  virtual void ShowChangeDisk(TPersistent* parameter);
+  virtual void AddDialog(TCustomBaseInstallDlg* dialog);
+  virtual void RemoveDialog(TCustomBaseInstallDlg* dialog);
+
+  void OpenDuringCopyForms();
+  void UpdateProgress(TFileStatusParameter* fileStatus, TDownloadStatusParameter* downloadStatus);
+  void CloseDuringCopyForms();
+
+  int Height = 395;
+  TManagerType ManagerType = dmBeforeInstall;
+  TTarnwickDialogPosition Position = tdpCenter;
+  int RelativeLeftOffset = 0;
+  int RelativeTopOffset = 0;
+  int Width = 478;
+
+  const std::vector<TBaseDuringCopyForm*>& DuringCopyForms() const { return duringCopyForms_; }
+  const std::vector<TCustomBaseInstallDlg*>& Dialogs() const { return dialogs_; }
+
+private:
+  std::vector<TBaseDuringCopyForm*> duringCopyForms_;  // owned by the application
+  std::vector<TCustomBaseInstallDlg*> dialogs_;
+};
+
+// The screen position of a form of the given size by the placement rule.
+POINT PlaceOnScreen(TTarnwickDialogPosition position, int leftOffset, int topOffset, int width, int height);
+POINT PlaceOnScreen(TTarnwickDialogPosition position, int leftOffset, int topOffset, int width, int height,
+                    int screenWidth, int screenHeight, int captionHeight);
+
+// ------------------------------------------------------------ per-dialog install object
+
+class TCustomBaseInstallDlg : public TInstallObject {
+public:
+  explicit TCustomBaseInstallDlg(TComponent* owner);
+  ~TCustomBaseInstallDlg() override;
+  const char* ClassName() const override { return "TCustomBaseInstallDlg"; }
+  int Rank() const override { return 9000; }
+  void ObjectDestroyed(TInstallContainer* object) override;
+
+  virtual void SetDialogManager(TDialogManager* manager);
+  // Fonts and texts of its dialog form, with its own language settings.
+  virtual void ApplyLanguage();
+  // Hands its settings to the dialog form; raises Exception without one.
+  virtual void AssignDialogProperties();
+  // Fires the events around Execute; false when the dialog ended with EAbort.
+  virtual bool Run();
+  // Shows the dialog modally unless disabled; a result other than OK raises
+  // EAIUserAbort.
+  virtual bool Execute();
+  virtual TFormClass GetDialogClass() = 0;
+  virtual bool IsEnabled() { return true; }
+  TDialogManager* DialogManager() const { return manager_; }
+  TPicture& Picture() { return picture_; }
+
+  bool ChangeFonts = true;
+  bool TranslateTexts = true;
+  TTrnwLanguage CurrentLanguage = tlEnglish;
+  TBaseTarnwickForm* DialogForm = nullptr;
+  int Height = 0;
+  int Order = 0;
+  bool UseOwnLanguage = false;
+  TTarnwickDialogPosition Position = tdpCenter;
+  int RelativeLeftOffset = 0;
+  int RelativeTopOffset = 0;
+  TTrnwLanguage OwnLanguage = tlUser;
+  int Width = 0;
+  TNotifyEvent OnAfterDialog;
+  TNotifyEvent OnBeforeDialog;
+
+private:
+  TDialogManager* manager_ = nullptr;
+  TPicture picture_;
+};
+
+// Registers the dialog manager for streaming; the program calls it at start.
+void RegisterDialogManagerClasses();
