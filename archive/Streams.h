@@ -6,10 +6,6 @@
 
 #include "SysUtils.h"
 
-TW_EXCEPTION(EStreamError, Exception);
-TW_EXCEPTION(EReadError, EStreamError);
-TW_EXCEPTION(EWriteError, EStreamError);
-
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream {

@@ -71,6 +71,8 @@ TW_EXCEPTION(IEInstallShellLink, IException);
 TW_EXCEPTION(IEShellLinkGroup, IException);
 TW_EXCEPTION(IEInstallShellLinkList, IException);
 
+// A COM call failed.
+TW_EXCEPTION(EOleSysError, Exception);
 // A registry value could not be written.
 TW_EXCEPTION(EIRCannotWriteValue, Exception);
 // Network install locations.

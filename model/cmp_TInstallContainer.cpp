@@ -4,12 +4,15 @@
 #include <cctype>
 
 #include "ClassReg.h"
+#include "cmp_TTrnwCompress.h"
+#include "routines_InstallKey.h"
 #include "cmp_TPathSpecifier.h"
 #include "routines_API.h"
 #include "routines_Strings.h"
 
 bool OutsideRun = true;
 TInstallContainer* CurrentInstall = nullptr;
+std::string CurrentInstallKey;
 void (*CreateStandardSpecifiersHook)(TComponent*) = nullptr;
 bool (*IsFormHook)(TComponent*) = nullptr;
 TOSVerType (*RunningOSHook)() = &GetOSVersion;
@@ -25,6 +28,19 @@ TCustomInstallFileList& InstallFiles() {
 TCustomInstallFileList& DeferredRegistrations() {
   static TCustomInstallFileList list("Cannot add a blank entry to the TCustomInstallFileList object");
   return list;
+}
+
+TTrnwCompress* SharedCompressor() {
+  static TTrnwCompress* shared = new TTrnwCompress(nullptr);
+  return shared;
+}
+
+TDistributeType EffectiveDistributeType() {
+  return CurrentInstall ? CurrentInstall->DistributeType() : dtTraditionalNet;
+}
+
+void TInstallContainer::AddUnfinished(const std::string& text, int kind) {
+  AddUnfinishedItem(CurrentInstallKey, text, kind);
 }
 
 namespace {

@@ -14,6 +14,10 @@ class TInstallContainer;
 class TInstallObject;
 class TCustomInstallFile;
 class TCustomPathSpecifier;
+class TTrnwCompress;
+class TInstallInformation;
+class TRegistrationInformation;
+class TControlPanelExtensionInformation;
 
 // Broadcast codes of the install object model.
 enum : int {
@@ -77,6 +81,20 @@ public:
   virtual std::string UninstallProductName() const { return std::string(); }
   // True for file containers (counted by FileContainerCount).
   virtual bool IsFileContainer() const { return false; }
+  // Where archives come from; the effective type without an install
+  // component is dtTraditionalNet (EffectiveDistributeType).
+  virtual TDistributeType DistributeType() const { return dtTraditionalNet; }
+  // The installation needs a restart; install files set it when they must
+  // replace a file in use.
+  virtual bool Reboot() const { return false; }
+  virtual void SetReboot(bool value) {}
+  // Records an object (kind 0, by component name) or a file (kind 1) to be
+  // finished after the restart. The default writes below CurrentInstallKey.
+  virtual void AddUnfinished(const std::string& text, int kind);
+  // The product data of the install; none for other objects.
+  virtual TInstallInformation* Information() { return nullptr; }
+  virtual TControlPanelExtensionInformation* win2KExtendedInformation() { return nullptr; }
+  virtual TRegistrationInformation* RegistrationInformation() { return nullptr; }
 
   // Non-virtual operations.
   int ObjectCount() const { return static_cast<int>(helpers_.size()); }
@@ -198,6 +216,13 @@ TCustomInstallFileList& DeferredRegistrations();
 extern bool OutsideRun;
 // The install component of the project, or none.
 extern TInstallContainer* CurrentInstall;
+// The registry key (below HKEY_LOCAL_MACHINE) of this setup program's
+// record; empty when none is known. The install component assigns it.
+extern std::string CurrentInstallKey;
+// The shared archive extractor, created on first use.
+TTrnwCompress* SharedCompressor();
+// The install component's DistributeType, or dtTraditionalNet without one.
+TDistributeType EffectiveDistributeType();
 // Creates the standard path specifiers on a form owner where missing; set by
 // the path specifier unit, called by container constructors.
 extern void (*CreateStandardSpecifiersHook)(TComponent* formOwner);

@@ -29,9 +29,6 @@
 
 #include "SysUtils.h"
 
-TW_EXCEPTION(EFilerError, Exception);
-TW_EXCEPTION(EReadError, EFilerError);
-
 enum class TValueType : std::uint8_t {
   vaNull = 0, vaList = 1, vaInt8 = 2, vaInt16 = 3, vaInt32 = 4,
   vaString = 6, vaIdent = 7, vaFalse = 8, vaTrue = 9, vaBinary = 10, vaSet = 11

@@ -67,3 +67,9 @@ public:
     using Base::Base;                                             \
     const char* ClassName() const override { return #Name; }      \
   }
+
+// Stream failures, shared by the form streams and the archive streams.
+TW_EXCEPTION(EStreamError, Exception);
+TW_EXCEPTION(EFilerError, EStreamError);
+TW_EXCEPTION(EReadError, EFilerError);
+TW_EXCEPTION(EWriteError, EFilerError);
