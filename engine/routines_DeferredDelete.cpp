@@ -32,6 +32,7 @@ std::string DeferredDeleteBatchText(const TDeferredDelete& request, const std::s
     text += ":" + l + "DONE\r\n";
   }
   for (const std::string& d : request.Directories) text += "RMDIR " + Quoted(d) + " >NUL\r\n";
+  for (const std::string& line : request.FinalLines) text += line + "\r\n";
   text += "ERASE " + Quoted(self) + " >NUL\r\n";
   return text;
 }

@@ -10,6 +10,7 @@ struct TDeferredDelete {
   std::vector<std::string> Files;        // erased, retried while in use
   std::vector<std::string> Directories;  // removed when empty, in the given order
   std::vector<std::string> ExtraLines;   // batch lines run first, as written
+  std::vector<std::string> FinalLines;   // run after the files and directories, before the batch erases itself
 };
 
 // The batch text for a request (lines separated by CR LF); `self` is the

@@ -1,0 +1,285 @@
+// TCustomInstall: the installation run from the first activation of the
+// host form to the end of the program, its result stages, the clean-up of
+// the unpacked program directory, the programs run after installation and
+// the handling of every exception that leaves the run.
+#include <windows.h>
+
+#include <vector>
+
+#include "Application.h"
+#include "cmp_TInstall.h"
+#include "cmp_TInstallFile.h"
+#include "cmp_TProgramLauncher.h"
+#include "cmp_TTrnwCompress.h"
+#include "exceptions_Tarnwick.h"
+#include "routines_API.h"
+#include "routines_Cleanup.h"
+#include "routines_InstallBoxes.h"
+#include "routines_Log.h"
+#include "routines_Strings.h"
+
+namespace {
+
+// The hourglass while a step runs; the previous cursor comes back afterwards.
+class TWaitCursor {
+public:
+  TWaitCursor() : old_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
+  ~TWaitCursor() { SetCursor(old_); }
+
+private:
+  HCURSOR old_;
+};
+
+std::string RunningProgramPath() {
+  char buf[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
+  return n && n < sizeof(buf) ? std::string(buf, n) : std::string();
+}
+
+// Notifications of the run to the install's helper components.
+constexpr int kBeforeReadArchiveInfo = -984;
+constexpr int kAfterReadArchiveInfo = -983;
+constexpr int kAfterInitialized = -986;
+constexpr int kBeforeInstall = -980;
+constexpr int kReboot = -987;
+constexpr int kBeforeGoodInstall = -995;
+constexpr int kGoodInstall = -979;
+constexpr int kBeforeBadInstall = -994;
+constexpr int kBadInstall = -978;
+
+void Terminate() {
+  if (Application) Application->Terminate();
+}
+
+// The integration passes after the tree is installed, in their order.
+struct TRankPass {
+  int Rank;
+  const char* Status;
+};
+constexpr TRankPass kRankPasses[] = {
+    {2750, "Installing ODBC drivers..."},
+    {2875, "Installing ODBC sources..."},
+    {3000, "Installing Borland Database Engine aliases..."},
+    {7000, "Installing shell links..."},
+    {8000, "Installing shell links..."},
+    {4000, "Installing INI files..."},
+    {8500, "Installing registry keys..."},
+    {8700, ""},
+    {9052, ""},
+    {9050, ""},
+    {9054, ""},
+};
+
+}  // namespace
+
+TDateTime RunStartTime = 0;
+
+void TCustomInstall::Install() {
+  Aborted = false;
+  RunStartTime = Now();
+  OutsideRun = false;
+  DeferredRegistrations().Clear();
+  UnfinishedCount = 0;
+  RunBatchFileOnDestroy = false;
+  Installing = true;
+  LogLine("Installation started");
+
+  if (UseLoadingProgram() && !HasSwitch(swSource))
+    throw IEInstall(
+        "The path of the loading program was not passed correctly. If you are running your install project in the "
+        "IDE, then you need to add two command line parameters. In Run | Parameters | \"Run Parameters\", type in: "
+        "-d \"-sBUILDPATH\" where BUILDPATH is the path into which you built the distributables. Example: -d "
+        "\"-sC:\\My Build\".");
+  if (HasSwitch(swNoUnfinished)) ClearUnfinished();
+  CurrentInstallKey = FindInstallKey(true);
+  ClearUnfinished();
+  if (HasSwitch(swSelfExtract)) ReadSelfExtractOffset();
+  ReadArchiveInfo();
+
+  if (OnAfterInitialized) OnAfterInitialized(this);
+  Broadcast(kAfterInitialized, nullptr);
+  Broadcast(kBeforeInstall, nullptr);
+
+  if (!Aborted) {
+    try {
+      TFileContainer::Install();
+      std::vector<TCustomInstallFile*> deferred;
+      for (int i = 0; i < DeferredRegistrations().Count(); ++i) deferred.push_back(DeferredRegistrations().Items(i));
+      for (TCustomInstallFile* f : deferred) f->RegisterActiveX();
+      for (const TRankPass& pass : kRankPasses) InstallObjectsOfRank(pass.Rank, pass.Status);
+    } catch (...) {
+      if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
+      throw;
+    }
+    if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
+  }
+
+  if (UnfinishedCount > 0 || Reboot()) RegisterRunOnce();
+  const bool rebootWish = Reboot();
+  if (rebootWish) SaveLanguage();
+  if (Reboot()) Broadcast(kReboot, nullptr);
+  if (Reboot() && OnBeforeReboot) {
+    bool proceed = Reboot();
+    OnBeforeReboot(this, proceed);
+    SetReboot(proceed);
+  }
+  if (Reboot()) {
+    RebootWindows();
+    Terminate();
+  }
+  if (rebootWish) {
+    // The result stage, clean-up and programs to run follow in the run
+    // RunOnce starts after the restart.
+    LogLine("Installation continues after a restart");
+    Terminate();
+    return;
+  }
+
+  NotifyGoodInstall();
+  Cleanup();
+  RemoveInstallKey();
+  if (RunAutomatic) Shutdown();
+  RunFiles();
+  Installing = false;
+  LogLine("Installation finished");
+}
+
+void TCustomInstall::ReadArchiveInfo() {
+  if (ArchiveInfoRead) return;
+  if (OnBeforeReadArchiveInfo) OnBeforeReadArchiveInfo(this);
+  Broadcast(kBeforeReadArchiveInfo, nullptr);
+  {
+    TWaitCursor wait;
+    ShowStatusMessage("Reading file information...");
+    try {
+      TFileContainer::ReadArchiveInfo();
+      if (DistributeType() != dtTraditional) ApplyRemoteFileList();
+    } catch (...) {
+      HideStatusMessage();
+      throw;
+    }
+    HideStatusMessage();
+  }
+  ArchiveInfoRead = true;
+  if (OnAfterReadArchiveInfo) OnAfterReadArchiveInfo(this);
+  Broadcast(kAfterReadArchiveInfo, nullptr);
+}
+
+void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusText) {
+  const bool wantStatus = !Trim(statusText).empty();
+  bool posted = false;
+  // Copy: installing an object may create or destroy others.
+  std::vector<TInstallContainer*> objects;
+  for (int i = 0; i < InstallContainers().Count(); ++i) objects.push_back(InstallContainers().Items(i));
+  try {
+    for (TInstallContainer* o : objects) {
+      if (!InstallContainers().Contains(o) || o->Rank() != rank) continue;
+      if (wantStatus && !posted) {
+        ShowStatusMessage(statusText);
+        posted = true;
+      }
+      o->Install();
+    }
+  } catch (...) {
+    if (posted) HideStatusMessage();
+    throw;
+  }
+  if (posted) HideStatusMessage();
+}
+
+void TCustomInstall::NotifyGoodInstall() {
+  if (OnBeforeNotifyGoodInstall) OnBeforeNotifyGoodInstall(this);
+  Broadcast(kBeforeGoodInstall, nullptr);
+  Broadcast(kGoodInstall, nullptr);
+  if (OnAfterNotifyGoodInstall) OnAfterNotifyGoodInstall(this);
+}
+
+void TCustomInstall::NotifyBadInstall() {
+  if (OnBeforeNotifyBadInstall) OnBeforeNotifyBadInstall(this);
+  Broadcast(kBeforeBadInstall, nullptr);
+  Broadcast(kBadInstall, nullptr);
+  if (OnAfterNotifyBadInstall) OnAfterNotifyBadInstall(this);
+}
+
+void TCustomInstall::Cleanup() {
+  if (!UseLoadingProgram() || HasSwitch(swDebug) || !HasSwitch(swCleanup) || IsDesigning()) return;
+  bool proceed = true;
+  if (OnBeforeCleanup) OnBeforeCleanup(this, proceed);
+  if (!proceed) return;
+  // Only the directory the loading program unpacked setup.1 into is removed:
+  // it holds this program and the pre-setup files, nothing else.
+  const std::string program = RunningProgramPath();
+  std::vector<std::string> unpacked{ExtractFileName(program)};
+  for (const std::string& line : PresetupFileNames())
+    if (!Trim(line).empty()) unpacked.push_back(ExtractFileName(Trim(line)));
+  const std::string batch = PrepareProgramDirCleanup(program, unpacked);
+  if (batch.empty()) return;
+  PendingBatchFile = batch;
+  RunBatchFileOnDestroy = true;
+}
+
+void TCustomInstall::RunFiles() {
+  const bool afterReboot = HasSwitch(swReboot);
+  const TOSVerType os = afterReboot ? RunningOSHook() : osUnidentified;
+  TProgramLauncher launcher(nullptr);
+  std::vector<TCustomInstallFile*> files;
+  for (int i = 0; i < InstallFiles().Count(); ++i) files.push_back(InstallFiles().Items(i));
+  for (TCustomInstallFile* f : files) {
+    auto qualifies = [&] {
+      return InstallFiles().Contains(f) && f->RunAfterInstall && f->Include &&
+             (!afterReboot || f->OS.Contains(os));
+    };
+    if (!qualifies()) continue;
+    bool defaultAction = true;
+    if (OnBeforeRunFile) OnBeforeRunFile(this, f, defaultAction);
+    if (!qualifies() || !defaultAction) continue;
+    launcher.FileName = f->InstalledPath();
+    launcher.ShowMode = smNormal;
+    launcher.Parameters = f->RunParameters;
+    LogLine("Running " + launcher.FileName + " " + launcher.Parameters);
+    try {
+      launcher.Run();
+    } catch (const std::exception& e) {
+      if (!afterReboot) throw;
+      ShowInstallException(e);
+    }
+  }
+}
+
+bool TCustomInstall::Shutdown() {
+  bool quitOut = true;
+  if (OnBeforeShutdown) OnBeforeShutdown(this, quitOut);
+  if (quitOut) Terminate();
+  return !quitOut;
+}
+
+bool TCustomInstall::ConfirmUserAbort() {
+  bool quitOut = true;
+  if (OnUserAbort) OnUserAbort(this, quitOut);
+  return quitOut;
+}
+
+void TCustomInstall::HandleException(TComponent* sender, const std::exception& e) {
+  if (!Installing) {
+    ShowInstallException(e);
+    return;
+  }
+  Installing = false;
+  Aborted = true;
+  LogLine(std::string("Installation failed: ") + e.what());
+  try {
+    if (dynamic_cast<const EAIUserAbort*>(&e)) {
+      NotifyBadInstall();
+      Cleanup();
+      RemoveInstallKey();
+      if (RunAutomatic) Shutdown();
+    } else {
+      // The record and its unfinished list stay for a later run.
+      NotifyBadInstall();
+      ShowInstallException(e);
+      Shutdown();
+    }
+  } catch (...) {
+    if (RunAutomatic) Terminate();
+  }
+}
