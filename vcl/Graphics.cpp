@@ -4,6 +4,27 @@
 #include <fstream>
 #include <iterator>
 
+#include "ClassReg.h"
+
+// The colour identifiers a stream may name.
+namespace {
+struct TColorIdents {
+  TColorIdents() {
+    const struct { const char* Name; TColor Value; } idents[] = {
+        {"clScrollBar", clScrollBar}, {"clBackground", clBackground}, {"clActiveCaption", clActiveCaption},
+        {"clWindow", clWindow}, {"clWindowText", clWindowText}, {"clBtnFace", clBtnFace},
+        {"clBtnShadow", clBtnShadow}, {"clBtnText", clBtnText}, {"clBtnHighlight", clBtnHighlight},
+        {"clHighlight", clHighlight}, {"clHighlightText", clHighlightText}, {"clGrayText", clGrayText},
+        {"clBlack", clBlack}, {"clMaroon", clMaroon}, {"clGreen", clGreen}, {"clOlive", clOlive},
+        {"clNavy", clNavy}, {"clPurple", clPurple}, {"clTeal", clTeal}, {"clGray", clGray},
+        {"clSilver", clSilver}, {"clRed", clRed}, {"clLime", clLime}, {"clYellow", clYellow},
+        {"clBlue", clBlue}, {"clFuchsia", clFuchsia}, {"clAqua", clAqua}, {"clWhite", clWhite},
+        {"clNone", clNone}};
+    for (const auto& i : idents) RegisterColorIdent(i.Name, static_cast<std::uint32_t>(i.Value));
+  }
+} colorIdents;
+}  // namespace
+
 COLORREF ColorToRGB(TColor color) {
   if (color < 0) return ::GetSysColor(color & 0xFF);
   return static_cast<COLORREF>(color) & 0xFFFFFF;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Graphics.h"
 #include "FormResource.h"
 
 namespace {
@@ -208,4 +209,15 @@ TEST(FormReader, FailuresNameWhatWentWrong) {
   TTestForm form(nullptr);
   EXPECT_THROW(ReadFormResource(&form, "TNoSuchForm"), EReadError);
   EXPECT_THROW(ReadForm(&form, "TPF1", 4), EReadError);
+}
+
+TEST(FormReader, SystemAndNamedColourIdentifiersResolve) {
+  TFormValue v;
+  v.Type = TValueType::vaIdent;
+  v.Text = "clWindowText";
+  EXPECT_EQ(TClassInfo::ColorOf(v), static_cast<std::uint32_t>(clWindowText));
+  v.Text = "clTeal";
+  EXPECT_EQ(TClassInfo::ColorOf(v), 0x808000u);
+  v.Text = "clNoSuchColour";
+  EXPECT_THROW(TClassInfo::ColorOf(v), Exception);
 }
