@@ -294,26 +294,26 @@ TFileContainer::TFileContainer(TComponent* owner, bool withOwnSpecifier) : TFile
 
 void TFileContainer::CreateOwnSpecifier() {
   TComponent* owner = Owner();
-  auto* spec = new TpsFileContainer(owner);
-  spec->fileContainer_ = this;
-  FreeNotification(spec);
+  auto* specifier = new TpsFileContainer(owner);
+  specifier->fileContainer_ = this;
+  FreeNotification(specifier);
   std::string name = "psFileContainer";
   for (int n = 1; owner && owner->FindComponent(name); ++n) name = "psFileContainer" + std::to_string(n);
-  spec->naming_ = true;
-  spec->SetName(name);
-  spec->naming_ = false;
-  ownSpecifier_ = spec;
-  spec->FreeNotification(this);
+  specifier->naming_ = true;
+  specifier->SetName(name);
+  specifier->naming_ = false;
+  ownSpecifier_ = specifier;
+  specifier->FreeNotification(this);
 }
 
 TFileContainer::~TFileContainer() {
   BeginDestroy();
   FreeFiles();
   if (ownSpecifier_ && !ownSpecifier_->IsDestroying()) {
-    TpsFileContainer* spec = ownSpecifier_;
+    TpsFileContainer* specifier = ownSpecifier_;
     ownSpecifier_ = nullptr;
     try {
-      delete spec;
+      delete specifier;
     } catch (...) {
     }
   }
