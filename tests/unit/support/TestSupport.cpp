@@ -5,6 +5,7 @@
 #include <atomic>
 #include <vector>
 
+#include "SysUtils.h"
 #include "WinHandles.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -104,6 +105,24 @@ int RunWithWindowsVersion(const std::string& helper, const std::string& version,
   int rc = RunAndWait("\"" + exe + "\" " + arguments);
   DeleteRegistryTree(2, key);
   return rc;
+}
+
+std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return "(no exception)";
+}
+
+std::string Noise(std::size_t n, std::uint32_t seed) {
+  std::string s(n, '\0');
+  for (auto& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
 }
 
 }  // namespace testsupport

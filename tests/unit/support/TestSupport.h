@@ -1,5 +1,7 @@
 // Helpers shared by the unit tests that run under Wine.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -34,5 +36,9 @@ int RunWithWindowsVersion(const std::string& helper, const std::string& version,
                           const std::string& arguments);
 // A name unique to this process and call, for registry keys and files.
 std::string UniqueName(const std::string& stem);
+// The message of the Exception f raises, or "(no exception)".
+std::string MessageOf(const std::function<void()>& f);
+// n pseudo-random bytes from seed (incompressible payloads).
+std::string Noise(std::size_t n, std::uint32_t seed);
 
 }  // namespace testsupport
