@@ -1,5 +1,7 @@
 #include "cmp_TBackDrop.h"
 
+#include "ControlReg.h"
+
 namespace {
 TBackdrop* gMainBackdrop = nullptr;
 
@@ -96,3 +98,19 @@ void TBackdrop::PaintGradient(TCanvas& canvas, int width, int height) const {
 }
 
 void TBackdrop::Paint(TCanvas& canvas) { PaintGradient(canvas, ClientWidth(), ClientHeight()); }
+
+// ------------------------------------------------------------ streaming
+
+void RegisterBackdropClass() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterControlClasses();
+  TClassInfo& c = RegisterClassInfo("TBackdrop", "TCustomPanel",
+                                    [](TComponent* owner) -> TComponent* { return new TBackdrop(owner); });
+  c.Enum<TBackdrop>("Direction", {"bdUp", "bdDown", "bdLeft", "bdRight", "bdHorzIn", "bdHorzOut", "bdVertIn", "bdVertOut"},
+                    [](TBackdrop& o, int v) { o.SetDirection(static_cast<TDirection>(v)); });
+  c.Color<TBackdrop>("StartColor", [](TBackdrop& o, std::uint32_t v) { o.SetStartColor(static_cast<TColor>(v)); });
+  c.Color<TBackdrop>("EndColor", [](TBackdrop& o, std::uint32_t v) { o.SetEndColor(static_cast<TColor>(v)); });
+  c.Integer<TBackdrop>("Tag", [](TBackdrop& o, int v) { o.SetTag(v); });
+}

@@ -33,3 +33,6 @@ private:
   TColor startColor_ = 16711680;
   TColor endColor_ = 0;
 };
+
+// Registers TBackdrop (and the controls it builds on) for streaming.
+void RegisterBackdropClass();

@@ -1,5 +1,7 @@
 #include "cmp_TTranslator.h"
 
+#include "ControlReg.h"
+
 #include <windows.h>
 
 #include <fstream>
@@ -448,26 +450,6 @@ void TTranslator::ApplyFonts(TControl* control, bool keepTarget) {
 
 namespace {
 
-const std::pair<const char*, int> kCharsets[] = {
-    {"ANSI_CHARSET", 0},        {"DEFAULT_CHARSET", 1},   {"SYMBOL_CHARSET", 2},
-    {"MAC_CHARSET", 77},        {"SHIFTJIS_CHARSET", 128}, {"HANGEUL_CHARSET", 129},
-    {"JOHAB_CHARSET", 130},     {"GB2312_CHARSET", 134},  {"CHINESEBIG5_CHARSET", 136},
-    {"GREEK_CHARSET", 161},     {"TURKISH_CHARSET", 162}, {"VIETNAMESE_CHARSET", 163},
-    {"HEBREW_CHARSET", 177},    {"ARABIC_CHARSET", 178},  {"BALTIC_CHARSET", 186},
-    {"RUSSIAN_CHARSET", 204},   {"THAI_CHARSET", 222},    {"EASTEUROPE_CHARSET", 238},
-    {"OEM_CHARSET", 255},
-};
-
-int CharsetOf(const TFormValue& v) {
-  if (v.IsInteger()) {
-    if (v.Integer < 0 || v.Integer > 255) TClassInfo::Invalid();
-    return v.Integer;
-  }
-  if (v.Type == TValueType::vaIdent)
-    for (const auto& c : kCharsets)
-      if (v.Text == c.first) return c.second;
-  TClassInfo::Invalid();
-}
 
 std::vector<std::string> LanguageIdents() {
   std::vector<std::string> idents;
@@ -482,18 +464,7 @@ void RegisterTranslatorClasses() {
   if (done) return;
   done = true;
 
-  if (!FindClassInfo("TFont")) {
-    TClassInfo& f = RegisterClassInfo("TFont", "", nullptr);
-    f.String<TFont>("Name", [](TFont& o, const std::string& v) { o.SetName(v); },
-                    [](TFont& o) { return o.Name(); });
-    f.Integer<TFont>("Height", [](TFont& o, int v) { o.SetHeight(v); });
-    f.Integer<TFont>("Size", [](TFont& o, int v) { o.SetSize(v); });
-    f.Raw<TFont>("Charset", [](TFont& o, const TFormValue& v) { o.SetCharset(CharsetOf(v)); });
-    f.Color<TFont>("Color", [](TFont& o, std::uint32_t v) { o.SetColor(static_cast<TColor>(v)); });
-    f.Set<TFont>("Style", {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, [](TFont& o, unsigned bits) {
-      o.SetStyle(TFontStyles::FromBits(static_cast<unsigned char>(bits)));
-    });
-  }
+  RegisterControlClasses();
 
   TClassInfo& s = RegisterClassInfo("TLangFormatStrings", "", nullptr);
   s.Strings<TLangFormatStrings>("Strings", [](TLangFormatStrings& o, const std::vector<std::string>& v) {

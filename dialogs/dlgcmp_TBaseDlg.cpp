@@ -320,6 +320,8 @@ void TCustomBaseInstallDlg::ObjectDestroyed(TInstallContainer* object) {
   if (object == manager_) manager_ = nullptr;
 }
 
+TColor DialogPageColor = clBtnFace;
+
 // ------------------------------------------------------------ streaming
 
 void RegisterDialogManagerClasses() {

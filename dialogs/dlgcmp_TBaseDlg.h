@@ -40,6 +40,10 @@ enum : int {
 
 // ------------------------------------------------------------ form bases
 
+// The background colour every install dialog form takes; the main form
+// sets it at start from the display's colours.
+extern TColor DialogPageColor;
+
 // The base of every engine form: the language its texts are in and how it
 // follows the translator.
 class TBaseTarnwickForm : public TForm {

@@ -48,6 +48,7 @@ void TCustomInstall::BuildFromBuildInf() {
     LogLine("Build finished");
   } catch (const std::exception& e) {
     LogLine(std::string("Build failed: ") + e.what());
+    InstallExitCode = 1;
     InstallMessageBox(e.what(), MB_OK);
   }
   Terminate();
@@ -203,6 +204,7 @@ void TCustomInstall::TransferToFloppies(const std::string& destination) {
     LogLine("Transferred to " + destination);
   } catch (const std::exception& e) {
     LogLine(std::string("Transfer failed: ") + e.what());
+    InstallExitCode = 1;
     InstallMessageBox(e.what(), MB_OK);
   }
   SetCursor(previous);

@@ -269,12 +269,14 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
   LogLine(std::string("Installation failed: ") + e.what());
   try {
     if (dynamic_cast<const EAIUserAbort*>(&e)) {
+      InstallExitCode = 2;
       NotifyBadInstall();
       Cleanup();
       RemoveInstallKey();
       if (RunAutomatic) Shutdown();
     } else {
       // The record and its unfinished list stay for a later run.
+      InstallExitCode = 1;
       NotifyBadInstall();
       ShowInstallException(e);
       Shutdown();

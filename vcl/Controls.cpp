@@ -1,5 +1,7 @@
 #include "Controls.h"
 
+#include "Application.h"
+
 #include <algorithm>
 
 namespace {
@@ -73,6 +75,10 @@ void TControl::SetParent(TWinControl* parent) {
     parent->InsertControl(this);
     if (parentFont_) CopyParentFont();
   }
+}
+
+void TControl::SetParentComponent(TComponent* parent) {
+  if (auto* w = dynamic_cast<TWinControl*>(parent)) SetParent(w);
 }
 
 void TControl::CopyParentFont() {
@@ -596,6 +602,27 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
   SetClientHeight(240);
 }
 
+namespace {
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+}  // namespace
+
+void TForm::DefineMethod(const std::string& name, TNotifyEvent method) {
+  for (auto& m : methods_)
+    if (SameName(m.first, name)) {
+      m.second = std::move(method);
+      return;
+    }
+  methods_.emplace_back(name, std::move(method));
+}
+
+TNotifyEvent TForm::MethodAddress(const std::string& name) const {
+  for (const auto& m : methods_)
+    if (SameName(m.first, name)) return m.second;
+  return TNotifyEvent();
+}
+
 TForm::~TForm() {
   BeginDestroy();
   DestroyHandle();
@@ -700,6 +727,8 @@ void TForm::Close() {
     if (modalResult_ == mrNone) modalResult_ = mrCancel;
   } else {
     Hide();
+    // Closing the main form ends the application.
+    if (Application && Application->MainForm() == this) Application->Terminate();
   }
 }
 

@@ -32,6 +32,8 @@ public:
 
   TWinControl* Parent() const { return parent_; }
   virtual void SetParent(TWinControl* parent);
+  // The stream reader's parent: the enclosing record's control.
+  void SetParentComponent(TComponent* parent) override;
 
   int Left() const { return left_; }
   int Top() const { return top_; }
@@ -346,6 +348,12 @@ public:
   std::function<void(TComponent*, TCloseAction&)> OnClose;
   std::function<void(TComponent*, bool&)> OnCloseQuery;
 
+  // Methods a stream's event identifiers name (OnCreate = FormCreate);
+  // a form class defines its handlers before its stream is read.
+  void DefineMethod(const std::string& name, TNotifyEvent method);
+  // The method of that name (case-insensitive), or an empty function.
+  TNotifyEvent MethodAddress(const std::string& name) const;
+
   // Runs OnCreate once loading is over.
   void Loaded() override;
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -362,6 +370,7 @@ protected:
   TModalResult modalResult_ = mrNone;
   bool modal_ = false;
   bool closing_ = false;
+  std::vector<std::pair<std::string, TNotifyEvent>> methods_;
 };
 
 // Pumps pending messages of the thread (used by long operations).

@@ -46,15 +46,29 @@ private:
     return root_->FindComponent(name);
   }
 
+  bool NameTaken(const std::string& name, const TComponent* except) const {
+    for (int i = 0; i < root_->ComponentCount(); ++i) {
+      const TComponent* other = root_->Component(i);
+      if (other != except && SameText(other->Name(), name)) return true;
+    }
+    return false;
+  }
+
   void ReadChildren(TComponent* parent, const TFormObject& rec) {
     for (const auto& child : rec.Children) {
       const TClassInfo* info = FindClassInfo(child.ClassName);
       if (!info || !info->Factory) throw EReadError("Class %s not found", {child.ClassName});
-      if (!child.Name.empty() && Find(child.Name))
+      if (!child.Name.empty() && SameText(child.Name, root_->Name()))
         throw EReadError("A component named %s already exists", {child.Name});
       TComponent* c = info->Factory(root_);
       c->SetLoadingState(true);
+      // A component may give up its name to a streamed one (a container's
+      // own path specifier does); any other clash is an error.
       c->SetName(child.Name);
+      if (!child.Name.empty() && NameTaken(child.Name, c)) {
+        delete c;
+        throw EReadError("A component named %s already exists", {child.Name});
+      }
       loaded_.push_back(c);
       c->SetParentComponent(parent);
       ReadProps(*c, info, child);

@@ -104,6 +104,8 @@ public:
   void SetTransparent(bool v) { transparent_ = v; }
   const TDecodedImage& Image() const { return image_; }
   virtual void LoadFromBytes(const std::uint8_t* data, std::size_t size) = 0;
+  // A copy of the same class holding the same image.
+  virtual std::unique_ptr<TGraphic> Clone() const = 0;
   void Draw(TCanvas& canvas, const RECT& dest) const;
 
 protected:
@@ -114,6 +116,7 @@ protected:
 class TBitmap : public TGraphic {
 public:
   const char* ClassName() const override { return "TBitmap"; }
+  std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmap>(*this); }
   // Streams store a bitmap as a 32-bit length followed by the file.
   void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
 };
@@ -122,12 +125,14 @@ class TPngImage : public TGraphic {
 public:
   TPngImage() { transparent_ = true; }
   const char* ClassName() const override { return "TPngImage"; }
+  std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TPngImage>(*this); }
   void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
 };
 
 class TJPEGImage : public TGraphic {
 public:
   const char* ClassName() const override { return "TJPEGImage"; }
+  std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TJPEGImage>(*this); }
   void LoadFromBytes(const std::uint8_t* data, std::size_t size) override;
 };
 
