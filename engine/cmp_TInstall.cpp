@@ -255,7 +255,8 @@ void TCustomInstall::ActivateHook(TComponent*) {
   Activated = true;
   // The form's own handler may have closed it (a missing prerequisite): no
   // installation then.
-  if ((Application && Application->Terminated()) || (HostForm && !HostForm->Visible())) {
+  const bool formClosed = HostForm && HostForm->HandleAllocated() && !HostForm->Visible();
+  if ((Application && Application->Terminated()) || formClosed) {
     LogLine("The host form was closed on activation; no installation");
     return;
   }
@@ -475,6 +476,8 @@ void RegisterInstallClasses() {
   if (done) return;
   done = true;
   RegisterControlClasses();
+  RegisterPathSpecifierClasses();
+  IsFormHook = [](TComponent* owner) { return dynamic_cast<TForm*>(owner) != nullptr; };
   BuildInfoProperties(RegisterClassInfo("TBuildInfo", "TPersistent", nullptr));
   InformationProperties(RegisterClassInfo("TInstallInformation", "TPersistent", nullptr));
   ExtendedInformationProperties(RegisterClassInfo("TControlPanelExtensionInformation", "TPersistent", nullptr));
