@@ -250,8 +250,17 @@ void TCustomInstall::Loaded() {
 }
 
 void TCustomInstall::ActivateHook(TComponent*) {
-  if (Activated) return;
-  if (SavedOnActivate) SavedOnActivate(Owner());
+  // A box the form's own handler shows gives the activation back to the
+  // form when it closes: that nested activation is not a first one.
+  if (Activated || activating_) return;
+  activating_ = true;
+  try {
+    if (SavedOnActivate) SavedOnActivate(Owner());
+  } catch (...) {
+    activating_ = false;
+    throw;
+  }
+  activating_ = false;
   Activated = true;
   // The form's own handler may have closed it (a missing prerequisite): no
   // installation then.
@@ -261,8 +270,11 @@ void TCustomInstall::ActivateHook(TComponent*) {
     return;
   }
   if (HostForm && AutoMaximizeWindow()) {
-    ShowWindow(HostForm->Handle(), SW_MAXIMIZE);
-    UpdateWindow(HostForm->Handle());
+    // Maximised: the borderless backdrop covers the work area.
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    HostForm->SetBounds(work.left, work.top, work.right - work.left, work.bottom - work.top);
+    RedrawWindow(HostForm->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }
   if (!RunAutomatic) return;
   if (HostFormHooked()) {

@@ -200,6 +200,7 @@ private:
   bool reboot_ = false;
   bool useLoadingProgram_ = true;
   bool hooked_ = false;
+  bool activating_ = false;
 };
 
 class TInstall : public TCustomInstall {

@@ -223,7 +223,14 @@ TWinControl* TWinControl::FromHandle(HWND h) {
 LRESULT CALLBACK TWinControl::StaticWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   TWinControl* c = FromHandle(h);
   if (!c) return ::DefWindowProcA(h, msg, wp, lp);
-  return c->WndProc(msg, wp, lp);
+  // An exception must not unwind through the system's frames: it goes to
+  // the application's handler and the message counts as handled.
+  try {
+    return c->WndProc(msg, wp, lp);
+  } catch (const std::exception& e) {
+    if (Application) Application->HandleException(e);
+    return 0;
+  }
 }
 
 LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) {
