@@ -46,15 +46,27 @@ private:
     return root_->FindComponent(name);
   }
 
+  bool NamedOtherThan(const std::string& name, const TComponent* self) const {
+    if (SameText(name, root_->Name())) return true;
+    for (int i = 0; i < root_->ComponentCount(); ++i) {
+      const TComponent* c = root_->Component(i);
+      if (c != self && SameText(c->Name(), name)) return true;
+    }
+    return false;
+  }
+
   void ReadChildren(TComponent* parent, const TFormObject& rec) {
     for (const auto& child : rec.Children) {
       const TClassInfo* info = FindClassInfo(child.ClassName);
       if (!info || !info->Factory) throw EReadError("Class %s not found", {child.ClassName});
-      if (!child.Name.empty() && Find(child.Name))
-        throw EReadError("A component named %s already exists", {child.Name});
       TComponent* c = info->Factory(root_);
       c->SetLoadingState(true);
+      // A class may resolve a clash itself when named (it renames the other).
       c->SetName(child.Name);
+      if (!child.Name.empty() && NamedOtherThan(child.Name, c)) {
+        delete c;
+        throw EReadError("A component named %s already exists", {child.Name});
+      }
       loaded_.push_back(c);
       c->SetParentComponent(parent);
       ReadProps(*c, info, child);
