@@ -2,6 +2,8 @@
 // containers and the information events passed up through them.
 #include <gtest/gtest.h>
 
+#include "FormReader.h"
+#include "FormStream.h"
 #include "ModelTestSupport.h"
 
 using namespace modeltest;
@@ -214,4 +216,104 @@ TEST_F(FileContainer, ExcludedFileIsBuiltWhenAskedAndExcludedAgainAfterwards) {
   one->Include = true;
   dir->Install();
   EXPECT_EQ(Slurp(Dest("one.txt")), "one");
+}
+
+TEST_F(FileContainer, OwnSpecifierStandsForTheContainersDirectory) {
+  dir = Directory();
+  dir->Description = "Console files";
+  TpsFileContainer* ps = dir->OwnSpecifier();
+  ASSERT_NE(ps, nullptr);
+  EXPECT_EQ(ps->Name(), "psFileContainer");
+  EXPECT_EQ(ps->FileContainer(), dir);
+  TInstallDirectory* other = Directory("idOther");
+  ASSERT_NE(other->OwnSpecifier(), nullptr);
+  EXPECT_EQ(other->OwnSpecifier()->Name(), "psFileContainer1");
+  EXPECT_EQ(ps->GetDescription(), "Path into which Console files will be installed");
+  EXPECT_EQ(ps->GetDisplayName(), "<Console files>");
+
+  // A shortcut-like object places itself below the container's directory.
+  class TLinkLike : public TInstallObject {
+  public:
+    using TInstallObject::TInstallObject;
+    int Rank() const override { return 8000; }
+  };
+  auto* link = new TLinkLike(form.get());
+  link->SetName("lnkLike");
+  link->SetDestDirType(ps);
+  link->SetDestDir("\\links");
+  EXPECT_EQ(link->GetDestPath(), destDir + "\\links");
+  // Files and containers use the container destination specifier instead.
+  one = File(dir, "ifOne", "one.txt", "1");
+  EXPECT_EQ(MessageOf([&] { one->SetDestDirType(ps); }),
+            "A file container cannot reference another file container or group");
+  EXPECT_EQ(MessageOf([&] { other->SetDestDirType(ps); }),
+            "A file container cannot reference another file container or group");
+
+  // The specifier goes with its container, and the reference with it.
+  delete dir;
+  dir = nullptr;
+  EXPECT_EQ(form->FindComponent("psFileContainer"), nullptr);
+  EXPECT_EQ(link->DestDirType(), nullptr);
+  EXPECT_EQ(form->FindComponent("ifOne"), nullptr);
+}
+
+TEST_F(FileContainer, StreamedSpecifierReplacesTheOneTheContainerMade) {
+  const std::string text =
+      "object Form1: TComponent\n"
+      "  object idStreamed: TInstallDirectory\n"
+      "    Description = 'Streamed'\n"
+      "  end\n"
+      "  object psFileContainer: TpsFileContainer\n"
+      "    FileContainer = idStreamed\n"
+      "  end\n"
+      "end\n";
+  auto streamed = std::make_unique<TComponent>(nullptr);
+  ReadForm(streamed.get(), ParseFormText(text));
+  auto* d = dynamic_cast<TInstallDirectory*>(streamed->FindComponent("idStreamed"));
+  ASSERT_NE(d, nullptr);
+  int specifiers = 0;
+  for (int i = 0; i < streamed->ComponentCount(); ++i)
+    if (dynamic_cast<TpsFileContainer*>(streamed->Component(i))) ++specifiers;
+  EXPECT_EQ(specifiers, 1);
+  ASSERT_NE(d->OwnSpecifier(), nullptr);
+  EXPECT_EQ(d->OwnSpecifier()->Name(), "psFileContainer");
+  EXPECT_EQ(d->OwnSpecifier()->GetDisplayName(), "<Streamed>");
+}
+
+TEST_F(FileContainer, RemoveMissingFilesDropsFilesWhoseSourceIsGone) {
+  dir = Directory();
+  one = File(dir, "ifOne", "one.txt", "1");
+  two = File(dir, "ifTwo", "two.txt", "2");
+  DeleteFileA(Source("one.txt").c_str());
+  dir->RemoveMissingFiles();
+  ASSERT_EQ(dir->FileCount(), 1);
+  EXPECT_EQ(dir->Files(0), two);
+  EXPECT_EQ(form->FindComponent("ifOne"), nullptr);
+}
+
+TEST_F(FileContainer, ArchiveRecordedByAnEarlierRunIsUsedWithoutDownloading) {
+  const std::string savedKey = CurrentInstallKey;
+  CurrentInstallKey = "\\SOFTWARE\\TarnwickTests\\" + testsupport::UniqueName("record");
+  dir = Directory();
+  WriteFileText(temp->File("downloaded.1"), "archive");
+  dir->RecordLocalFile(temp->File("downloaded.1"));
+  const std::string recorded =
+      ReadRegistryString(kHKLM, CurrentInstallKey + "\\idFiles", "LocalFile", "(none)");
+  std::string found;
+  const bool has = dir->GetLocalFile(found);
+  dir->Download();
+  const std::string local = dir->LocalArchivePath;
+  DeleteFileA(temp->File("downloaded.1").c_str());
+  dir->LocalArchivePath.clear();
+  const bool hasAfterDelete = dir->HasLocalArchive();
+  const std::string message = MessageOf([&] { dir->Download(); });
+  DeleteRegistryTree(kHKLM, CurrentInstallKey);
+  CurrentInstallKey = savedKey;
+
+  EXPECT_EQ(recorded, temp->File("downloaded.1"));
+  EXPECT_TRUE(has);
+  EXPECT_EQ(found, temp->File("downloaded.1"));
+  EXPECT_EQ(local, temp->File("downloaded.1"));
+  EXPECT_FALSE(hasAfterDelete);
+  EXPECT_EQ(message, "Could not find a net install location for idFiles");
 }

@@ -3,7 +3,7 @@
 // replaced at the restart, and the property rules.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
 #include "FormReader.h"
 #include "FormStream.h"
@@ -479,4 +479,68 @@ TEST_F(InstallFile, StreamedUniqueIDOutsideTheSlotTableIsRefused) {
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(last->UniqueID(), 1999);
   EXPECT_TRUE(uniqueid::IsUsed(1999));
+}
+
+TEST_F(InstallFile, SelfRegisteringLibraryIsTakenForAnActiveXServer) {
+  dir = Directory();
+  ASSERT_TRUE(CopyFileA((BinDir() + "\\selfregserver.dll").c_str(), Source("selfreg.dll").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((BinDir() + "\\twstrings.dll").c_str(), Source("plain.dll").c_str(), FALSE));
+  TInstallFile* plain = FileFor(dir, "ifPlain", "plain.dll");
+  EXPECT_FALSE(plain->ActiveX());
+  EXPECT_FALSE(plain->HasOLESelfRegister());
+  EXPECT_EQ(plain->FileType(), iftNormal);
+  TInstallFile* self = FileFor(dir, "ifSelf", "selfreg.dll");
+  EXPECT_TRUE(self->HasOLESelfRegister());
+  EXPECT_TRUE(self->ActiveX());
+  EXPECT_EQ(self->FileType(), iftSystemWideDLL);
+  ASSERT_NE(self->DestDirType(), nullptr);
+  EXPECT_STREQ(self->DestDirType()->ClassName(), "TpsSystem");
+}
+
+TEST_F(InstallFile, VersionRuleDoesNotInstallAnUnversionedFileOverNothing) {
+  TInstallFile* f = BuiltFile("plain text", kNewDate, owVersion);
+  EXPECT_EQ(f->Version, "");
+  f->Install();
+  EXPECT_FALSE(f->CopyWanted);
+  EXPECT_FALSE(testsupport::FileExists(Dest("data.txt")));
+  EXPECT_TRUE(f->Processed);
+}
+
+TEST_F(InstallFile, AbortInTheBeforeInstallEventSkipsTheFile) {
+  dir = Directory();
+  TInstallFile* skipped = File(dir, "ifSkipped", "skipped.txt", std::string(100, 's'));
+  TInstallFile* kept = File(dir, "ifKept", "kept.txt", std::string(300, 'k'));
+  Build(dir);
+  skipped->OnBeforeInstall = [](TCustomInstallFile*) { throw EAbort(); };
+  std::vector<std::pair<TCustomInstallFile*, int>> heard;
+  dir->OnStatus = [&](TCustomInstallFile* f, int filePct, int) { heard.emplace_back(f, filePct); };
+  dir->Install();
+  EXPECT_FALSE(testsupport::FileExists(Dest("skipped.txt")));
+  EXPECT_FALSE(skipped->Processed);
+  EXPECT_EQ(Slurp(Dest("kept.txt")), std::string(300, 'k'));
+  EXPECT_TRUE(kept->Processed);
+  EXPECT_TRUE(dir->Processed);
+  // The skipped file is reported done, so that the totals still reach 100.
+  EXPECT_NE(std::find(heard.begin(), heard.end(), std::pair<TCustomInstallFile*, int>(skipped, 100)),
+            heard.end());
+  EXPECT_EQ(dir->BytesDone, 400);
+}
+
+TEST_F(InstallFile, CopyPassCopiesTheSourcesWithoutAnArchive) {
+  dir = Directory();
+  TInstallFile* f = File(dir, "ifCopied", "copied.txt", "straight copy");
+  dir->SetArchiveFile("");
+  int lastTotal = -1;
+  dir->OnStatus = [&](TCustomInstallFile*, int, int total) { lastTotal = total; };
+  int before = 0, after = 0;
+  f->OnBeforeCopy = [&](TCustomInstallFile*) { ++before; };
+  f->OnAfterCopy = [&](TCustomInstallFile*) { ++after; };
+  dir->Copy();
+  EXPECT_EQ(Slurp(Dest("copied.txt")), "straight copy");
+  EXPECT_EQ(before, 1);
+  EXPECT_EQ(after, 1);
+  EXPECT_EQ(lastTotal, 100);
+  EXPECT_EQ(f->Size, 13);
+  EXPECT_EQ(dir->Mode, 0);
+  EXPECT_EQ(f->State(), ifsNone);
 }
