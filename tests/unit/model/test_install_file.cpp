@@ -333,12 +333,14 @@ TEST_F(InstallFile, OnWindows98AnInUseFileIsRenamedThroughWininit) {
   WriteFileText(work + "\\dest\\data.txt", "running");
   const std::string target = work + "\\dest\\data.txt";
   const std::string newFile = work + "\\dest\\data.1";
-  const std::string report = ReplaceInChild(work, "win98");
   const std::string ini = AddBackslash(GetWindowsDir()) + "WININIT.INI";
+  const bool iniExisted = testsupport::FileExists(ini);
+  const std::string report = ReplaceInChild(work, "win98");
   const std::string shortTarget = GetShortPath(target);
   char value[MAX_PATH * 2] = {};
   GetPrivateProfileStringA("Rename", shortTarget.c_str(), "", value, sizeof value, ini.c_str());
   WritePrivateProfileStringA("Rename", shortTarget.c_str(), nullptr, ini.c_str());
+  if (!iniExisted) DeleteFileA(ini.c_str());
   ForgetPendingRenames(newFile);
   EXPECT_EQ(report, "rc=0\nos=7\nheld=1\nreboot=1\nreplace=1\ndestname=data.1\n");
   EXPECT_NE(shortTarget, target);
