@@ -317,3 +317,16 @@ TEST_F(FileContainer, ArchiveRecordedByAnEarlierRunIsUsedWithoutDownloading) {
   EXPECT_FALSE(hasAfterDelete);
   EXPECT_EQ(message, "Could not find a net install location for idFiles");
 }
+
+TEST_F(FileContainer, NetworkFileOfATraditionalBuildGoesIntoTheNormalArchive) {
+  MakeInstall();
+  dir = Directory();
+  one = File(dir, "ifOne", "one.txt", "over the network, if it were");
+  one->SetNet(true);
+  EXPECT_TRUE(dir->ContainsNetFiles());
+  Build(dir);
+  EXPECT_TRUE(SameText(one->ArchiveUsed, archive)) << one->ArchiveUsed;
+  EXPECT_FALSE(dir->HasNetFilesToDownload());
+  dir->Install();
+  EXPECT_EQ(Slurp(Dest("one.txt")), "over the network, if it were");
+}
