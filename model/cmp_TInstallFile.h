@@ -153,7 +153,7 @@ void Reset();  // frees every slot and forgets the first Loaded
 }  // namespace uniqueid
 
 // Shows a message box (the overwrite question, the new-disk request) and
-// answers the button chosen; replaceable for tests.
+// answers the button chosen; by default the driver's InstallMessageBox.
 extern int (*InstallFileMessageHook)(const std::string& text, unsigned type);
 
 // The registry keys written by the post-install actions.

@@ -1,0 +1,332 @@
+// File containers on real files: what is excluded from an install, nested
+// containers and the information events passed up through them.
+#include <gtest/gtest.h>
+
+#include "FormReader.h"
+#include "FormStream.h"
+#include "ModelTestSupport.h"
+
+using namespace modeltest;
+using testsupport::MessageOf;
+using testsupport::WriteFileText;
+
+namespace {
+
+class FileContainer : public ModelTest {
+protected:
+  // A directory with two built files, "one.txt" and "two.txt".
+  void TwoFiles() {
+    dir = Directory();
+    one = File(dir, "ifOne", "one.txt", std::string(1000, '1'));
+    two = File(dir, "ifTwo", "two.txt", std::string(3000, '2'));
+    Build(dir);
+  }
+  bool NothingInstalled() const {
+    return !testsupport::FileExists(Dest("one.txt")) && !testsupport::FileExists(Dest("two.txt"));
+  }
+  TInstallDirectory* dir = nullptr;
+  TInstallFile* one = nullptr;
+  TInstallFile* two = nullptr;
+};
+
+struct Status {
+  TCustomInstallFile* file;
+  int filePercent;
+  int totalPercent;
+};
+
+}  // namespace
+
+TEST_F(FileContainer, ExcludedContainerInstallsNothing) {
+  TwoFiles();
+  int before = 0;
+  dir->OnBeforeProcess = [&](TInstallContainer*) { ++before; };
+  dir->Include = false;
+  dir->Install();
+  EXPECT_EQ(before, 1);
+  EXPECT_TRUE(NothingInstalled());
+  EXPECT_FALSE(dir->Processed || one->Processed || two->Processed);
+
+  // An excluded file alone is skipped; its neighbour is installed.
+  dir->Include = true;
+  one->Include = false;
+  dir->Install();
+  EXPECT_FALSE(testsupport::FileExists(Dest("one.txt")));
+  EXPECT_EQ(Slurp(Dest("two.txt")), std::string(3000, '2'));
+}
+
+TEST_F(FileContainer, ContainerForAnotherSystemIsExcludedForGood) {
+  TwoFiles();
+  RunningOSHook = [] { return oswin98; };
+  dir->OS = OSSet{oswinNT, oswin2K, oswinXP};
+  dir->Install();
+  EXPECT_FALSE(dir->Include);
+  EXPECT_TRUE(NothingInstalled());
+  // The exclusion stays when the system would now qualify.
+  RunningOSHook = [] { return oswinXP; };
+  dir->Install();
+  EXPECT_TRUE(NothingInstalled());
+
+  // A file for another system inside an included container.
+  dir->Include = true;
+  two->OS = OSSet{oswin95};
+  dir->Install();
+  EXPECT_TRUE(testsupport::FileExists(Dest("one.txt")));
+  EXPECT_FALSE(testsupport::FileExists(Dest("two.txt")));
+  EXPECT_FALSE(two->Include);
+}
+
+TEST_F(FileContainer, InstallTypeOutsideTheContainersTypesExcludesIt) {
+  TwoFiles();
+  dir->SetInstallTypes(TInstallTypeSet{itCompact});
+  dir->SetInstallType(itFull);
+  dir->Install();
+  EXPECT_TRUE(NothingInstalled());
+  EXPECT_TRUE(dir->Include);
+  EXPECT_FALSE(dir->IsSelected());
+
+  // A custom install follows only the include flags.
+  dir->SetInstallType(itCustom);
+  EXPECT_EQ(one->CurrentInstallType, itCustom);
+  dir->Install();
+  EXPECT_TRUE(testsupport::FileExists(Dest("one.txt")));
+  EXPECT_TRUE(testsupport::FileExists(Dest("two.txt")));
+}
+
+TEST_F(FileContainer, NestedContainersPassFileProgressUpToTheOuterOne) {
+  auto* group = new TInstallGroup(form.get());
+  group->SetName("igOuter");
+  group->SetDestDir(destDir);
+  group->SetArchiveFile(archive);
+  auto* inner = new TInstallDirectory(form.get());
+  inner->SetName("idInner");
+  inner->SetContainer(group);
+  inner->SetDestDir("\\inner");
+  TInstallFile* a = File(inner, "ifA", "a.bin", testsupport::Noise(200000, 1));
+  TInstallFile* b = File(inner, "ifB", "b.bin", testsupport::Noise(100000, 2));
+  TInstallFile* c = File(group, "ifC", "c.txt", std::string(100000, 'c'));
+  EXPECT_EQ(inner->GetDestPath(), destDir + "\\inner");
+  EXPECT_EQ(a->GetArchivePath(), archive);
+  Build(group);
+
+  std::vector<Status> outer, innerHeard;
+  group->OnStatus = [&](TCustomInstallFile* f, int filePct, int totalPct) { outer.push_back({f, filePct, totalPct}); };
+  inner->OnStatus = [&](TCustomInstallFile* f, int filePct, int totalPct) {
+    innerHeard.push_back({f, filePct, totalPct});
+  };
+  std::vector<TCustomInstallFile*> replaced;
+  group->OnReplacing = [&](TCustomInstallFile* f) { replaced.push_back(f); };
+  bool afterAborted = true;
+  int afterCalls = 0;
+  group->OnAfterInstallObjects = [&](TInstallContainer* sender, bool aborted) {
+    EXPECT_EQ(sender, group);
+    afterAborted = aborted;
+    ++afterCalls;
+  };
+
+  group->Install();
+  EXPECT_EQ(Slurp(destDir + "\\inner\\a.bin"), testsupport::Noise(200000, 1));
+  EXPECT_EQ(Slurp(destDir + "\\inner\\b.bin"), testsupport::Noise(100000, 2));
+  EXPECT_EQ(Slurp(Dest("c.txt")), std::string(100000, 'c'));
+  EXPECT_EQ(afterCalls, 1);
+  EXPECT_FALSE(afterAborted);
+  EXPECT_EQ(replaced.size(), 3u);
+  EXPECT_EQ(group->Mode, 0);
+  EXPECT_EQ(inner->Mode, 0);
+
+  auto heardFrom = [](const std::vector<Status>& v, TCustomInstallFile* f) {
+    for (const Status& s : v)
+      if (s.file == f && s.filePercent == 100) return true;
+    return false;
+  };
+  // The inner directory reports its own files; the outer one all three.
+  EXPECT_TRUE(heardFrom(innerHeard, a) && heardFrom(innerHeard, b));
+  EXPECT_FALSE(heardFrom(innerHeard, c));
+  EXPECT_TRUE(heardFrom(outer, a) && heardFrom(outer, b) && heardFrom(outer, c));
+  ASSERT_FALSE(outer.empty());
+  // The outer total runs over all 400000 bytes, rising to 100.
+  int last = 0;
+  for (const Status& s : outer) {
+    EXPECT_GE(s.totalPercent, last);
+    last = s.totalPercent;
+  }
+  EXPECT_EQ(outer.back().totalPercent, 100);
+  EXPECT_EQ(group->TotalSize, 400000);
+  EXPECT_EQ(group->BytesDone, 400000);
+  EXPECT_EQ(inner->TotalSize, 300000);
+  EXPECT_EQ(innerHeard.back().totalPercent, 100);
+
+  // A file the overwrite rule skips still counts as done, at 100 percent.
+  outer.clear();
+  c->OverwriteMode = owNever;
+  a->OverwriteMode = owNever;
+  b->OverwriteMode = owNever;
+  group->Install();
+  ASSERT_EQ(outer.size(), 3u);
+  EXPECT_EQ(outer.back().totalPercent, 100);
+  for (const Status& s : outer) EXPECT_EQ(s.filePercent, 100);
+}
+
+TEST_F(FileContainer, IdleContainerIgnoresInformationEvents) {
+  TwoFiles();
+  int replacing = 0;
+  dir->OnReplacing = [&](TCustomInstallFile*) { ++replacing; };
+  dir->DoInformationEventControl(one, ieBeforeReplacing, one);
+  EXPECT_EQ(replacing, 0);
+  dir->Mode = fcmInstalling;
+  dir->DoInformationEventControl(one, ieBeforeReplacing, one);
+  EXPECT_EQ(replacing, 1);
+  EXPECT_EQ(MessageOf([&] { dir->DoInformationEventControl(one, ieBeforeReplacing, nullptr); }),
+            "idFiles got a nil PO parameter");
+  TMessageParameter text("x");
+  EXPECT_EQ(MessageOf([&] { dir->DoInformationEventControl(one, ieInstallStatus, &text); }),
+            "DoInformationEventControl--PO is not a TList object");
+  EXPECT_EQ(MessageOf([&] { dir->DoInformationEventControl(one, ieBeforeReplacing, &text); }),
+            "DoInformationEventControl parameter is not TInstallFile");
+  dir->Mode = fcmIdle;
+}
+
+TEST_F(FileContainer, GroupInsideADirectoryIsRefusedButStaysThere) {
+  dir = Directory();
+  auto* group = new TInstallGroup(form.get());
+  group->SetName("igMisplaced");
+  EXPECT_EQ(MessageOf([&] { group->SetContainer(dir); }),
+            "A TInstallGroup component can only be contained by a TInstall, or another TInstallGroup component");
+  EXPECT_EQ(group->Container(), dir);
+  ASSERT_EQ(dir->ObjectCount(), 1);
+  EXPECT_EQ(dir->HelperComponent(0), group);
+}
+
+TEST_F(FileContainer, CompressWithBothForceOptionsFailsBeforeDeletingTheArchive) {
+  TwoFiles();
+  const std::string built = Slurp(archive);
+  ASSERT_FALSE(built.empty());
+  EXPECT_EQ(MessageOf([&] { dir->Compress(TCompressOptions{coForceNetFilesLocal, coForceFilesNet}); }),
+            "Cannot pass both coForceNetFilesLocal and coForceFilesNet to Compress");
+  EXPECT_EQ(Slurp(archive), built);
+}
+
+TEST_F(FileContainer, ExcludedFileIsBuiltWhenAskedAndExcludedAgainAfterwards) {
+  dir = Directory();
+  one = File(dir, "ifOne", "one.txt", "one");
+  one->Include = false;
+  Build(dir);
+  EXPECT_FALSE(one->Include);
+  EXPECT_EQ(one->BuildMark, 2);
+  one->Include = true;
+  dir->Install();
+  EXPECT_EQ(Slurp(Dest("one.txt")), "one");
+}
+
+TEST_F(FileContainer, OwnSpecifierStandsForTheContainersDirectory) {
+  dir = Directory();
+  dir->Description = "Console files";
+  TpsFileContainer* ps = dir->OwnSpecifier();
+  ASSERT_NE(ps, nullptr);
+  EXPECT_EQ(ps->Name(), "psFileContainer");
+  EXPECT_EQ(ps->FileContainer(), dir);
+  TInstallDirectory* other = Directory("idOther");
+  ASSERT_NE(other->OwnSpecifier(), nullptr);
+  EXPECT_EQ(other->OwnSpecifier()->Name(), "psFileContainer1");
+  EXPECT_EQ(ps->GetDescription(), "Path into which Console files will be installed");
+  EXPECT_EQ(ps->GetDisplayName(), "<Console files>");
+
+  // A shortcut-like object places itself below the container's directory.
+  class TLinkLike : public TInstallObject {
+  public:
+    using TInstallObject::TInstallObject;
+    int Rank() const override { return 8000; }
+  };
+  auto* link = new TLinkLike(form.get());
+  link->SetName("lnkLike");
+  link->SetDestDirType(ps);
+  link->SetDestDir("\\links");
+  EXPECT_EQ(link->GetDestPath(), destDir + "\\links");
+  // Files and containers use the container destination specifier instead.
+  one = File(dir, "ifOne", "one.txt", "1");
+  EXPECT_EQ(MessageOf([&] { one->SetDestDirType(ps); }),
+            "A file container cannot reference another file container or group");
+  EXPECT_EQ(MessageOf([&] { other->SetDestDirType(ps); }),
+            "A file container cannot reference another file container or group");
+
+  // The specifier goes with its container, and the reference with it.
+  delete dir;
+  dir = nullptr;
+  EXPECT_EQ(form->FindComponent("psFileContainer"), nullptr);
+  EXPECT_EQ(link->DestDirType(), nullptr);
+  EXPECT_EQ(form->FindComponent("ifOne"), nullptr);
+}
+
+TEST_F(FileContainer, StreamedSpecifierReplacesTheOneTheContainerMade) {
+  const std::string text =
+      "object Form1: TComponent\n"
+      "  object idStreamed: TInstallDirectory\n"
+      "    Description = 'Streamed'\n"
+      "  end\n"
+      "  object psFileContainer: TpsFileContainer\n"
+      "    FileContainer = idStreamed\n"
+      "  end\n"
+      "end\n";
+  auto streamed = std::make_unique<TComponent>(nullptr);
+  ReadForm(streamed.get(), ParseFormText(text));
+  auto* d = dynamic_cast<TInstallDirectory*>(streamed->FindComponent("idStreamed"));
+  ASSERT_NE(d, nullptr);
+  int specifiers = 0;
+  for (int i = 0; i < streamed->ComponentCount(); ++i)
+    if (dynamic_cast<TpsFileContainer*>(streamed->Component(i))) ++specifiers;
+  EXPECT_EQ(specifiers, 1);
+  ASSERT_NE(d->OwnSpecifier(), nullptr);
+  EXPECT_EQ(d->OwnSpecifier()->Name(), "psFileContainer");
+  EXPECT_EQ(d->OwnSpecifier()->GetDisplayName(), "<Streamed>");
+}
+
+TEST_F(FileContainer, RemoveMissingFilesDropsFilesWhoseSourceIsGone) {
+  dir = Directory();
+  one = File(dir, "ifOne", "one.txt", "1");
+  two = File(dir, "ifTwo", "two.txt", "2");
+  DeleteFileA(Source("one.txt").c_str());
+  dir->RemoveMissingFiles();
+  ASSERT_EQ(dir->FileCount(), 1);
+  EXPECT_EQ(dir->Files(0), two);
+  EXPECT_EQ(form->FindComponent("ifOne"), nullptr);
+}
+
+TEST_F(FileContainer, ArchiveRecordedByAnEarlierRunIsUsedWithoutDownloading) {
+  const std::string savedKey = CurrentInstallKey;
+  CurrentInstallKey = "\\SOFTWARE\\TarnwickTests\\" + testsupport::UniqueName("record");
+  dir = Directory();
+  WriteFileText(temp->File("downloaded.1"), "archive");
+  dir->RecordLocalFile(temp->File("downloaded.1"));
+  const std::string recorded =
+      ReadRegistryString(kHKLM, CurrentInstallKey + "\\idFiles", "LocalFile", "(none)");
+  std::string found;
+  const bool has = dir->GetLocalFile(found);
+  dir->Download();
+  const std::string local = dir->LocalArchivePath;
+  DeleteFileA(temp->File("downloaded.1").c_str());
+  dir->LocalArchivePath.clear();
+  const bool hasAfterDelete = dir->HasLocalArchive();
+  const std::string message = MessageOf([&] { dir->Download(); });
+  DeleteRegistryTree(kHKLM, CurrentInstallKey);
+  CurrentInstallKey = savedKey;
+
+  EXPECT_EQ(recorded, temp->File("downloaded.1"));
+  EXPECT_TRUE(has);
+  EXPECT_EQ(found, temp->File("downloaded.1"));
+  EXPECT_EQ(local, temp->File("downloaded.1"));
+  EXPECT_FALSE(hasAfterDelete);
+  EXPECT_EQ(message, "Could not find a net install location for idFiles");
+}
+
+TEST_F(FileContainer, NetworkFileOfATraditionalBuildGoesIntoTheNormalArchive) {
+  MakeInstall();
+  dir = Directory();
+  one = File(dir, "ifOne", "one.txt", "over the network, if it were");
+  one->SetNet(true);
+  EXPECT_TRUE(dir->ContainsNetFiles());
+  Build(dir);
+  EXPECT_TRUE(SameText(one->ArchiveUsed, archive)) << one->ArchiveUsed;
+  EXPECT_FALSE(dir->HasNetFilesToDownload());
+  dir->Install();
+  EXPECT_EQ(Slurp(Dest("one.txt")), "over the network, if it were");
+}
