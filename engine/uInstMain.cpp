@@ -98,6 +98,7 @@ int RunSetupProgram() {
   Application = &app;
   app.SetTitle(kApplicationTitle);
   LogLine("Windows version: " + VersionText());
+  LogLine(std::string("Command line: ") + GetCommandLineA());
   int exitCode = 0;
   TmainForm* form = nullptr;
   try {

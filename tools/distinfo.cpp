@@ -1,0 +1,84 @@
+// Shows what a distribution holds, for scripts and people on the build
+// machine:
+//   distinfo record FILE     the extraction-info record of a setup.exe, its
+//                            checksum trailer and the loader size
+//   distinfo list ARCHIVE [OFFSET]
+//                            the members of an archive: identifier, size,
+//                            date, version and stored name, tab-separated
+// Exit code 0 when the file reads and (for "record") the trailer matches.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "format_Archive.h"
+#include "hash_SHA0.h"
+
+namespace {
+
+std::vector<std::uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Local date-time of a day count since 1899-12-30 as YYYY-MM-DD HH:MM:SS.
+std::string DateText(double days) {
+  long long whole = static_cast<long long>(std::floor(days));
+  long long secs = std::llround((days - whole) * 86400.0);
+  // Civil date from days since 1970-01-01.
+  long long z = whole - 25569 + 719468;
+  long long era = (z >= 0 ? z : z - 146096) / 146097;
+  long long doe = z - era * 146097;
+  long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long long y = yoe + era * 400, doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long long mp = (5 * doy + 2) / 153, d = doy - (153 * mp + 2) / 5 + 1, m = mp + (mp < 10 ? 3 : -9);
+  char buf[128];
+  std::snprintf(buf, sizeof(buf), "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y + (m <= 2), m, d, secs / 3600,
+                secs / 60 % 60, secs % 60);
+  return buf;
+}
+
+int Record(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadAll(path);
+  if (bytes.size() < 96 + 40) throw std::runtime_error("too short for a record and a trailer");
+  const std::size_t body = bytes.size() - 40;
+  const std::string trailer(bytes.begin() + static_cast<long>(body), bytes.end());
+  const std::string digest = Sha0Hex(bytes.data(), body);
+  const TExtractionInfo info = TExtractionInfo::Decode(bytes.data() + ExtractionInfoPosition(bytes.size()));
+  std::printf("size\t%zu\nmarker\t%s\nsetup\t%d\t%d\nfiles\t%d\t%d\n", bytes.size(), info.Marker.c_str(),
+              info.SetupStart, info.SetupEnd, info.FilesStart, info.FilesEnd);
+  std::printf("trailer\t%s\ndigest\t%s\nchecksum\t%s\n", trailer.c_str(), digest.c_str(),
+              trailer == digest ? "ok" : "MISMATCH");
+  return trailer == digest ? 0 : 1;
+}
+
+int List(const std::string& path, std::int64_t offset) {
+  std::vector<std::uint8_t> bytes = ReadAll(path);
+  TMemoryStream stream(std::move(bytes));
+  TFileHeaders headers;
+  headers.Read(stream, offset);
+  for (int i = 0; i < headers.Count(); ++i) {
+    const TFileHeaderRec& h = headers.GetFileHeaders(i).Rec;
+    std::printf("%d\t%d\t%s\t%s\t%s\n", h.Identifier, h.Size, DateText(h.FileDate).c_str(), h.FileVersion.c_str(),
+                h.StoredName.c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const std::string cmd = argc > 1 ? argv[1] : "";
+    if (cmd == "record" && argc == 3) return Record(argv[2]);
+    if (cmd == "list" && (argc == 3 || argc == 4)) return List(argv[2], argc == 4 ? std::stoll(argv[3]) : 0);
+    std::fprintf(stderr, "usage: distinfo record FILE | distinfo list ARCHIVE [OFFSET]\n");
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "distinfo: %s\n", e.what());
+    return 1;
+  }
+}
