@@ -161,6 +161,9 @@ TCustomInstall::~TCustomInstall() {
   if (Application && !IsDesigning()) Application->OnException = nullptr;
   if (RunBatchFileOnDestroy && !PendingBatchFile.empty()) {
     try {
+      // Neither this program nor the batch may keep the directory the batch
+      // removes as its current directory.
+      SetCurrentDirectoryA(GetTempDir().c_str());
       TProgramLauncher launcher(nullptr);
       launcher.FileName = PendingBatchFile;
       launcher.ShowMode = smHide;
