@@ -92,6 +92,7 @@ void TCustomInstall::Install() {
         "\"-sC:\\My Build\".");
   if (HasSwitch(swNoUnfinished)) ClearUnfinished();
   CurrentInstallKey = FindInstallKey(true);
+  LogLine("Install record: " + CurrentInstallKey);
   ClearUnfinished();
   if (HasSwitch(swSelfExtract)) ReadSelfExtractOffset();
   ReadArchiveInfo();
