@@ -29,9 +29,15 @@ const char kUsage[] =
     "Usage: ShFolder.Exe [/Q | /Q:U | /Q:A] [/R:N]\n\n"
     "/Q, /Q:U\tquiet: no questions\n/Q:A\tquiet: no messages at all\n/R:N\tnever restart the computer";
 
+// Installers often start the program with the switches as the whole
+// command line: a first token that is a switch is no program name.
+bool FirstTokenIsSwitch() { return __argc > 0 && __argv[0][0] == '/'; }
+
 // The arguments after the program name, as given.
 std::string Arguments() {
   const char* p = GetCommandLineA();
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '/') return p;
   bool quoted = false;
   while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
     if (*p == '"') quoted = !quoted;
@@ -84,7 +90,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::string arguments = Arguments();
   const char* quiet = "";
   bool usage = false, unknown = false;
-  for (int i = 1; i < __argc; ++i) {
+  for (int i = FirstTokenIsSwitch() ? 0 : 1; i < __argc; ++i) {
     std::string a = __argv[i];
     for (char& c : a) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (a == "/Q" || a == "/Q:U") quiet = "U";

@@ -19,6 +19,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$art"
 
+# A fresh prefix: nothing of an earlier run stays.
+"$wine" --kill >/dev/null 2>&1
+rm -rf "$TW_WINE_DIR"
 setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
 eval "$("$wine" --env)"
 c="$WINEPREFIX/drive_c"

@@ -3,6 +3,8 @@
 // console runs, and the shell-folder installer's quiet run leaves its trace.
 #include <gtest/gtest.h>
 
+#include "cmp_TProgramLauncher.h"
+
 #include <windows.h>
 
 #include <string>
@@ -133,6 +135,12 @@ TEST(ShFolder, QuietRunLeavesItsTraceAndShowsNothing) {
   const int second = RunAndWait(exe + " /q:a /R:N", 20000);
   // An unknown switch is refused, quietly, and leaves no trace.
   const int refused = RunAndWait(exe + " /Q:A /X", 20000);
+  // As an installer starts it: the switches are the whole command line.
+  TProgramLauncher launcher(nullptr);
+  launcher.FileName = DataFile("ShFolder.Exe");
+  launcher.Parameters = "/Q:A";
+  launcher.Run();
+  for (int i = 0; i < 100 && ReadFileText(temp.File("shfolder-ran.txt")).size() < 22; ++i) Sleep(100);
   SetEnvironmentVariableA("TEMP", oldTemp);
   SetEnvironmentVariableA("TMP", oldTmp);
 
@@ -142,10 +150,10 @@ TEST(ShFolder, QuietRunLeavesItsTraceAndShowsNothing) {
   EXPECT_EQ(first, present == 1 ? 0 : 2);
   EXPECT_EQ(second, first);
   EXPECT_EQ(refused, 1);
-  EXPECT_EQ(RegString(key, "CommandLine"), "/q:a /R:N");
+  EXPECT_EQ(RegString(key, "CommandLine"), "/Q:A");
   EXPECT_EQ(RegString(key, "Quiet"), "A");
-  EXPECT_EQ(RegDword(key, "RunCount"), 2u);
+  EXPECT_EQ(RegDword(key, "RunCount"), 3u);
   RegCloseKey(key);
   RegDeleteKeyA(HKEY_CURRENT_USER, kTraceKey);
-  EXPECT_EQ(ReadFileText(temp.File("shfolder-ran.txt")), "/Q:A\r\n/q:a /R:N\r\n");
+  EXPECT_EQ(ReadFileText(temp.File("shfolder-ran.txt")), "/Q:A\r\n/q:a /R:N\r\n/Q:A\r\n");
 }

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The installation run from the built setup.exe on a Windows XP prefix, as a
+# user would start it: every product file below "C:\Program Files\Kelvo\
+# Vantlex 2006" as in the archive, the uninstaller in "Uninstall", the
+# shortcuts, the setup program's registry record used during the run and
+# removed at its end, the unpacked directory removed after the program ends;
+# "ShFolder.Exe" installed and run with /Q:A only when SHFOLDER.DLL cannot
+# load (disabled through a DLL override).
+#   install.sh BIN_DIR E2E_DIR ARTEFACT_DIR
+set -uo pipefail
+bin=$1 e2e=$2
+top=$(cd "$(dirname "$0")/../.." && pwd)
+export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-install"
+wine=$top/scripts/wine
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# A fresh prefix: nothing of an earlier run stays.
+"$wine" --kill >/dev/null 2>&1
+rm -rf "$TW_WINE_DIR"
+setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
+eval "$("$wine" --env)"
+c="$WINEPREFIX/drive_c"
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
+"$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
+mkdir -p "$c/Downloads"
+cp "$c/KelvoBuild/dist/setup.exe" "$c/Downloads/setup.exe"
+cp "$e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
+export TARNWICK_LOG='C:\install-e2e.log'
+log="$c/install-e2e.log"
+dest="$c/Program Files/Kelvo/Vantlex 2006"
+temp=$(echo "$c/users/"*/Temp)
+
+reg_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo Vantlex Console for NetWare 2006'
+
+run_setup() {
+  rm -f "$log" "$temp/shfolder-ran.txt"
+  "$wine" reg delete 'HKCU\Software\Kelvo' /f >/dev/null 2>&1
+  "$wine" 'C:\Downloads\setup.exe'
+  rc=$?
+  # The clean-up batch waits for the program to end.
+  for _ in $(seq 40); do ls "$temp" | grep -q '^twsetup-' || break; sleep 0.25; done
+  tr -d '\r' <"$log" | sed 's/^/   /'
+}
+
+check_installed() { # build-tree-dir name [dest-subdir]
+  local src="$c/KelvoBuild/$1/$2" dst="$dest/${3:+$3/}$2"
+  [ -f "$dst" ] || { fail "$2 not installed"; return; }
+  cmp -s "$src" "$dst" || fail "$2 differs from the build tree"
+  local a b; a=$(stat -c %Y "$src"); b=$(stat -c %Y "$dst")
+  [ $((a - b)) -le 2 ] && [ $((b - a)) -le 2 ] || fail "date of $2: $(date -d @"$b") instead of $(date -d @"$a")"
+}
+
+echo "== first run"
+run_setup
+[ "$rc" = 0 ] || fail "exit code $rc"
+for f in VORERURO.NLM voreruro.exe Voreruro.312 VORERURO.HLP voreruro.GID voreruro.cnt; do check_installed bin "$f"; done
+check_installed install/data Readme.wri
+check_installed install/data uninstall.exe Uninstall
+[ -e "$dest/ShFolder.Exe" ] && fail "ShFolder.Exe installed although SHFOLDER.DLL loads"
+[ -e "$temp/shfolder-ran.txt" ] && fail "ShFolder.Exe ran although SHFOLDER.DLL loads"
+[ "$(find "$c/users" -path '*Kelvo Vantlex  Console 2006*' -iname '*.lnk' | wc -l)" = 4 ] || fail "not four shortcuts"
+grep -q 'Install record: \\SOFTWARE\\VOQ\\Install\\Install0$' <(tr -d '\r' <"$log") || fail "record Install0 not used"
+reg_exists 'HKLM\SOFTWARE\VOQ\Install' && fail "the install record is left after the run"
+reg_exists "$uninstall_key" || fail "no uninstall entry"
+ls "$temp" | grep -q '^twsetup-' && fail "the unpacked directory is left"
+
+echo "== second run with SHFOLDER.DLL disabled"
+rm -rf "$dest"
+TW_WINEDLLOVERRIDES="shfolder=d" run_setup
+[ "$rc" = 0 ] || fail "exit code $rc"
+grep -q 'SHFOLDER.DLL does not load' <(tr -d '\r' <"$log") || fail "SHFOLDER.DLL still loads"
+check_installed install/data ShFolder.Exe
+[ -f "$temp/shfolder-ran.txt" ] && grep -q '/Q:A' "$temp/shfolder-ran.txt" || fail "ShFolder.Exe did not run with /Q:A"
+grep -q 'Install record: \\SOFTWARE\\VOQ\\Install\\Install0$' <(tr -d '\r' <"$log") ||
+  fail "the same setup.exe did not find record 0 again"
+
+[ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
