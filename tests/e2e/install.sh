@@ -76,4 +76,32 @@ check_installed install/data ShFolder.Exe
 grep -q 'Install record: \\SOFTWARE\\VOQ\\Install\\Install0$' <(tr -d '\r' <"$log") ||
   fail "the same setup.exe did not find record 0 again"
 
+echo "== a damaged files.1"
+rm -rf "$dest"
+mkdir -p "$c/Damaged"
+cp "$c/KelvoBuild/dist/files.1" "$c/Damaged/files.1"
+python3 - "$c/Damaged/files.1" <<'PY'
+import sys
+p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
+for i in range(len(d) // 3, len(d) // 3 + 64): d[i] ^= 0x5A
+open(p, 'wb').write(d)
+PY
+rm -f "$log"
+ui() { "$wine" "$bin/uidriver.exe" "$@" >"$TW_WINE_DIR/ui.txt" 2>&1; }
+"$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
+pid=$!
+if ui wait "Installation of Kelvo" "#32770" 60000; then
+  ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$TW_WINE_DIR/ui.txt" | sed 's/^/   box: /'
+  ui click "Installation of Kelvo" "OK" "#32770"
+else
+  fail "no message about the damaged archive"
+fi
+wait "$pid"; rc=$?
+tr -d '\r' <"$log" | sed 's/^/   /'
+[ "$rc" = 1 ] || fail "a damaged archive ended with $rc"
+[ -e "$dest/voreruro.exe" ] && fail "a half-extracted voreruro.exe was left"
+grep -q 'Installation failed' <(tr -d '\r' <"$log") || fail "the failure is not reported"
+grep -q 'Installation finished' <(tr -d '\r' <"$log") && fail "a damaged archive was reported as a success"
+"$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 || fail "the record of the failed run is gone"
+
 [ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
