@@ -107,6 +107,8 @@ void TBuildInfo::Assign(const TPersistent& source) {
 // ------------------------------------------------------------ TCustomInstall
 
 TCustomInstall::TCustomInstall(TComponent* owner) : TFileContainer(owner, false) {
+  // The run fires OnAfterInstallObjects itself, once, after every pass.
+  FireAfterInstallObjects = false;
   SetInstallTypes(TInstallTypeSet{itFull});
   if (CurrentInstall)
     throw IEInstall("The TInstall component does not currently support the use of 2 TInstall components in the same project");
