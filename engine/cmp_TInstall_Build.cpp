@@ -2,6 +2,7 @@
 // and copying a self-extracting distribution onto floppy disks (-f).
 #include <windows.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "Application.h"
@@ -186,6 +187,12 @@ void TCustomInstall::TransferToFloppies(const std::string& destination) {
     const std::string exe = GetArchivePath();
     ReadSelfExtractHeader(exe);
     ShowStatusMessage("Transferring this installation to floppies. Please wait...");
+    // The capacity of each disk, when the medium cannot tell (a test, or a
+    // drive standing in for a floppy).
+    char capacity[32] = {};
+    const DWORD n = GetEnvironmentVariableA("TARNWICK_DISK_SIZE", capacity, sizeof(capacity));
+    const std::int64_t savedDiskSize = SharedCompressor()->DiskSize;
+    if (n > 0 && n < sizeof(capacity)) SharedCompressor()->DiskSize = std::atoll(capacity);
     try {
       TransferDistribution(
           exe, destination, *SharedCompressor(),
@@ -197,9 +204,11 @@ void TCustomInstall::TransferToFloppies(const std::string& destination) {
           },
           [] { PumpMessages(); });
     } catch (...) {
+      SharedCompressor()->DiskSize = savedDiskSize;
       HideStatusMessage();
       throw;
     }
+    SharedCompressor()->DiskSize = savedDiskSize;
     HideStatusMessage();
     LogLine("Transferred to " + destination);
   } catch (const std::exception& e) {

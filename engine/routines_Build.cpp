@@ -1,5 +1,7 @@
 #include "routines_Build.h"
 
+#include "uFileCheckSum.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -271,6 +273,8 @@ void TransferDistribution(const std::string& exePath, const std::string& destina
                     {exePath});
   copyRange(dest + "setup.exe", 0, h.SetupFirst, "Cannot create setup.exe on the A drive. Probably not enough room");
   AppendNotSelfExtractHeader(dest + "setup.exe");
+  // The loading program checks its trailer before it reads its record.
+  AppendFileChecksum(dest + "setup.exe", std::string());
   copyRange(dest + "setup.1", h.SetupFirst, static_cast<std::int64_t>(h.SetupLast) - h.SetupFirst + 1,
             "Cannot create setup.1 on the A drive. Probably not enough room");
   exe.Reset();

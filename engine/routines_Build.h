@@ -63,8 +63,8 @@ void WriteFileListFile(const std::string& directory, const std::vector<TFileList
 std::string FileNameSafe(const std::string& text);
 
 // Copies a self-extracting distribution (exePath) onto disks below
-// destination: the loading program alone with a "NOTSELFEXTRACT" record as
-// "setup.exe", the setup archive as "setup.1", then the main archive as
+// destination: the loading program alone with a "NOTSELFEXTRACT" record and
+// its checksum trailer as "setup.exe", the setup archive as "setup.1", then the main archive as
 // "files.1" spanned over numbered disks through the compressor, whose new-disk
 // callback is askDisk (diskPath may be changed to where the next disk
 // file goes). pump runs between blocks.

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "cmp_TTrnwCompress.h"
 #include "exceptions_Tarnwick.h"
+#include "hash_SHA0.h"
 #include "routines_Build.h"
 #include "routines_Registry.h"
 #include "uFileCheckSum.h"
@@ -193,9 +194,12 @@ TEST(FloppyTransfer, LoaderSetupArchiveAndSpannedMainArchive) {
       [&] { ++pumps; });
 
   const std::string exe = ReadFileText(dir.File("A\\setup.exe"));
-  ASSERT_EQ(exe.size(), loader.size() + 56);
+  // The loading program, its record and the checksum trailer it verifies.
+  ASSERT_EQ(exe.size(), loader.size() + 56 + 40);
   EXPECT_EQ(exe.substr(0, loader.size()), loader);
   EXPECT_EQ(exe.substr(loader.size(), 15), std::string("\x0eNOTSELFEXTRACT", 15));
+  EXPECT_EQ(exe.substr(loader.size() + 56), Sha0Hex(exe.substr(0, loader.size() + 56)));
+  EXPECT_EQ(ReadSelfExtractHeader(dir.File("A\\setup.exe")).Marker, "NOTSELFEXTRACT");
   EXPECT_EQ(ReadFileText(dir.File("A\\setup.1")), ReadFileText(dir.File("setup.1")));
   EXPECT_GT(pumps, 0);
   ASSERT_GE(prompts.size(), 2u);
