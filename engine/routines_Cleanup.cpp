@@ -89,6 +89,9 @@ std::string ProgramDirCleanupBatchText(const std::string& programPath, const std
     request.ExtraLines.push_back("CD " + shortBatchDir);
     request.Files.push_back(GetShortPath(programPath));
     request.FinalLines.push_back("DELTREE /Y " + GetShortPath(dir) + " >NUL");
+    // Where the command interpreter has no DELTREE, the directory is still
+    // there: remove it as the NT family would.
+    request.FinalLines.push_back("IF EXIST " + GetShortPath(dir) + "\\NUL RMDIR /S /Q " + GetShortPath(dir) + " >NUL");
     request.FinalLines.push_back("IF EXIST " + shortBatchDir + "\\" + ExtractFileName(pif) + " ERASE " +
                                  shortBatchDir + "\\" + ExtractFileName(pif) + " >NUL");
   }

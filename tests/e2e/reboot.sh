@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # A destination file in use: the installed console runs while setup.exe
 # installs again. The new file goes in under a temporary name with a delayed
-# replacement, "TarnwickUnfinished" is registered in RunOnce (HKCU on the NT
-# family), Windows restarts (ExitWindowsEx: Wine ends the prefix's programs
-# and carries out the pending renames), and the RunOnce command, run as a
-# logon would, continues with -r: it completes the unfinished items, removes
-# the record and the unpacked directory.
-#   reboot.sh BIN_DIR E2E_DIR ARTEFACT_DIR
+# replacement, "TarnwickUnfinished" is registered in RunOnce, Windows
+# restarts (ExitWindowsEx: Wine ends the prefix's programs and carries out
+# the pending renames), and the continuation with -r completes the
+# unfinished items and removes the record and the unpacked directory.
+# On Windows XP the RunOnce entry is in HKCU and the test runs it as a logon
+# would; on Windows 98 it is in HKLM, which the restart itself runs.
+#   reboot.sh BIN_DIR E2E_DIR ARTEFACT_DIR [winxp|win98]
 set -uo pipefail
-bin=$1 e2e=$2
+bin=$1 e2e=$2 version=${4:-winxp}
 top=$(cd "$(dirname "$0")/../.." && pwd)
-export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-reboot"
+export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-reboot-$version"
 wine=$top/scripts/wine
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -22,7 +23,7 @@ rm -rf "$TW_WINE_DIR"
 setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
 eval "$("$wine" --env)"
 c="$WINEPREFIX/drive_c"
-"$wine" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null
 "$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
 mkdir -p "$c/Downloads"
 cp "$c/KelvoBuild/dist/setup.exe" "$c/Downloads/setup.exe"
@@ -31,7 +32,8 @@ export TARNWICK_LOG='C:\reboot-e2e.log'
 log="$c/reboot-e2e.log"
 dest="$c/Program Files/Kelvo/Vantlex 2006"
 temp=$(echo "$c/users/"*/Temp)
-runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+if [ "$version" = win98 ]; then runonce='HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+else runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'; fi
 showlog() { tr -d '\r' <"$log" | sed 's/^/   /'; }
 
 echo "== first installation"
@@ -50,25 +52,38 @@ echo "   setup.exe ended with $?"
 wait "$console" 2>/dev/null
 showlog
 grep -q 'Restarting Windows' <(tr -d '\r' <"$log") || fail "no restart"
-"$wine" reg query "$runonce" /v TarnwickUnfinished >"$work/runonce.txt" 2>&1 || fail "TarnwickUnfinished not in HKCU RunOnce"
-command=$(tr -d '\r' <"$work/runonce.txt" | sed -n 's/^ *TarnwickUnfinished *REG_SZ *//p')
-echo "   RunOnce: $command"
-grep -q -- ' -r' <<<"$command" || fail "the RunOnce command lacks -r"
-"$wine" reg query 'HKLM\SOFTWARE\VOQ\Install\Install0' >/dev/null 2>&1 || fail "the record is gone before the continuation"
 ls "$dest" | grep -q '^voreruro\.[0-9]' && fail "the temporary copy was not renamed at the restart: $(ls "$dest")"
 cmp -s "$c/KelvoBuild/bin/voreruro.exe" "$dest/voreruro.exe" || fail "voreruro.exe was not replaced at the restart"
+record_left() { "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1; }
+unpacked_left() {
+  for _ in $(seq 40); do ls "$temp" | grep -q '^twsetup-' || return 1; sleep 0.25; done
+  return 0
+}
 
-echo "== logon: the RunOnce command"
-"$wine" reg delete "$runonce" /v TarnwickUnfinished /f >/dev/null 2>&1
-rm -f "$log"
-printf '%s\r\n' "@$command" >"$c/runonce-e2e.bat"
-"$wine" cmd /c 'C:\runonce-e2e.bat'
-rc=$?
-for _ in $(seq 40); do ls "$temp" | grep -q '^twsetup-' || break; sleep 0.25; done
-showlog
-[ "$rc" = 0 ] || fail "the continuation ended with $rc"
-grep -q 'Mode: continue after a restart' <(tr -d '\r' <"$log") || fail "not continued with -r"
-"$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 && fail "the record is left after the continuation"
-ls "$temp" | grep -q '^twsetup-' && fail "the unpacked directory is left"
+if [ "$version" = win98 ]; then
+  echo "== the restart ran the HKLM RunOnce entry"
+  "$wine" reg query "$runonce" /v TarnwickUnfinished >/dev/null 2>&1 && fail "the RunOnce entry was not run"
+  [ -f "$c/windows/wininit.bak" ] || fail "WININIT.INI was not carried out"
+  record_left && fail "the record is left after the continuation"
+  unpacked_left && fail "the unpacked directory is left"
+else
+  "$wine" reg query "$runonce" /v TarnwickUnfinished >"$work/runonce.txt" 2>&1 || fail "TarnwickUnfinished not in RunOnce"
+  command=$(tr -d '\r' <"$work/runonce.txt" | sed -n 's/^ *TarnwickUnfinished *REG_SZ *//p')
+  echo "   RunOnce: $command"
+  grep -q -- ' -r' <<<"$command" || fail "the RunOnce command lacks -r"
+  record_left || fail "the record is gone before the continuation"
+
+  echo "== logon: the RunOnce command"
+  "$wine" reg delete "$runonce" /v TarnwickUnfinished /f >/dev/null 2>&1
+  rm -f "$log"
+  printf '%s\r\n' "@$command" >"$c/runonce-e2e.bat"
+  "$wine" cmd /c 'C:\runonce-e2e.bat'
+  rc=$?
+  unpacked_left && fail "the unpacked directory is left"
+  showlog
+  [ "$rc" = 0 ] || fail "the continuation ended with $rc"
+  grep -q 'Mode: continue after a restart' <(tr -d '\r' <"$log") || fail "not continued with -r"
+  record_left && fail "the record is left after the continuation"
+fi
 
 [ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
