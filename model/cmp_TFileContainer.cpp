@@ -548,9 +548,10 @@ void TFileContainer::Compress(TCompressOptions options) {
         !LocalArchivePath.empty())
       deleteArchive(LocalArchivePath);
 
-    std::vector<TInstallObject*> list = helpers_;
+    const std::vector<TInstallObject*> list = helpers_;
+    const std::uint64_t changes = helpersChanges_;
     for (TInstallObject* o : list) {
-      if (std::find(helpers_.begin(), helpers_.end(), o) == helpers_.end()) continue;
+      if (!StillHelper(o, changes)) continue;
       if (auto* fr = dynamic_cast<TFileRelated*>(o)) CompressObject(fr, options, base);
     }
     if (OnAfterProcess) OnAfterProcess(this);

@@ -69,6 +69,7 @@ TInstallContainer::~TInstallContainer() {
   BeginDestroy();
   AnnounceDestruction();
   helpers_.clear();
+  ++helpersChanges_;
   if (CurrentInstall == this) CurrentInstall = nullptr;
 }
 
@@ -156,12 +157,16 @@ void TInstallContainer::AddObject(TInstallObject* object) {
       }
   }
   helpers_.insert(helpers_.begin() + static_cast<std::ptrdiff_t>(pos), object);
+  ++helpersChanges_;
 }
 
 void TInstallContainer::RemoveObject(TInstallObject* object) {
   if (!object) return;
   auto it = std::find(helpers_.begin(), helpers_.end(), object);
-  if (it != helpers_.end()) helpers_.erase(it);
+  if (it != helpers_.end()) {
+    helpers_.erase(it);
+    ++helpersChanges_;
+  }
 }
 
 void TInstallContainer::Install() { ProcessStep(); }
@@ -188,10 +193,10 @@ void TInstallContainer::ProcessStep() {
 void TInstallContainer::InstallObjects() {
   Processed = true;
   // Copy: processing may change the tree.
-  std::vector<TInstallObject*> list = helpers_;
+  const std::vector<TInstallObject*> list = helpers_;
+  const std::uint64_t changes = helpersChanges_;
   for (TInstallObject* o : list)
-    if (std::find(helpers_.begin(), helpers_.end(), o) != helpers_.end() && o->AutoProcess())
-      o->Install();
+    if (StillHelper(o, changes) && o->AutoProcess()) o->Install();
 }
 
 bool TInstallContainer::IsSelected() const {
@@ -230,11 +235,17 @@ void TInstallContainer::FreeObjectsOfClass(TInstallClassTest isClass) {
   }
 }
 
+bool TInstallContainer::StillHelper(TInstallObject* object, std::uint64_t changesBefore) const {
+  return changesBefore == helpersChanges_ || std::find(helpers_.begin(), helpers_.end(), object) != helpers_.end();
+}
+
 void TInstallContainer::Broadcast(int code, TPersistent* parameter) {
-  std::vector<TInstallObject*> list = helpers_;
+  // A copy: a receiver may change the list. Membership is looked up again
+  // only once it did change (broadcasts run for every block of every file).
+  const std::vector<TInstallObject*> list = helpers_;
+  const std::uint64_t changes = helpersChanges_;
   for (TInstallObject* o : list)
-    if (std::find(helpers_.begin(), helpers_.end(), o) != helpers_.end() && o->Rank() >= 2000)
-      o->Notify(this, code, parameter);
+    if (StillHelper(o, changes) && o->Rank() >= 2000) o->Notify(this, code, parameter);
 }
 
 void TInstallContainer::SetInstallType(TInstallType type) {

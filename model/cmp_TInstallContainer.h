@@ -1,6 +1,7 @@
 // The install object tree: containers, install objects, their ranks, the
 // downward broadcast, the processing step and the process-wide registries.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <typeinfo>
 #include <string>
@@ -141,7 +142,12 @@ protected:
   // the most derived destructor that calls it.
   void AnnounceDestruction();
 
+  // Whether object is still a helper, given the change count of the list
+  // when a walk over a copy of it began.
+  bool StillHelper(TInstallObject* object, std::uint64_t changesBefore) const;
+
   std::vector<TInstallObject*> helpers_;
+  std::uint64_t helpersChanges_ = 0;
   std::string destDir_;
   TCustomPathSpecifier* destDirType_ = nullptr;
   TInstallTypeSet installTypes_{itFull, itDefault, itCompact};

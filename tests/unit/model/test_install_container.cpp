@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 
 #include "cmp_TInstallContainer.h"
@@ -27,7 +29,9 @@ public:
   void Notify(TInstallContainer* sender, int code, TPersistent* parameter) override {
     auto* m = dynamic_cast<TMessageParameter*>(parameter);
     g_heard.push_back({this, sender, code, m ? m->Text : std::string()});
+    if (OnNotify) OnNotify();
   }
+  std::function<void()> OnNotify;
   void InstallObjects() override {
     g_installed.push_back(Name());
     TInstallObject::InstallObjects();
@@ -153,6 +157,29 @@ TEST_F(InstallTree, BroadcastReachesOnlyDirectHelpersOfRank2000AndAbove) {
   root->HideStatusMessage();
   ASSERT_EQ(g_heard.size(), 2u);
   EXPECT_EQ(g_heard[0].code, -973);
+}
+
+TEST_F(InstallTree, AHelperTakenOutDuringABroadcastIsNotReachedAndTheOthersAre) {
+  auto* first = static_cast<TTestObject*>(Obj(form.get(), "first", 2000));
+  TInstallObject* second = Obj(form.get(), "second", 2000);
+  TInstallObject* third = Obj(form.get(), "third", 2000);
+  for (TInstallObject* o : {static_cast<TInstallObject*>(first), second, third}) o->SetContainer(root);
+  root->ShowStatusMessage("x");
+  std::vector<TInstallObject*> order;
+  for (const Heard& h : g_heard) order.push_back(static_cast<TInstallObject*>(h.receiver));
+  ASSERT_EQ(order.size(), 3u);
+  g_heard.clear();
+  // Whichever comes first takes out the one that would come last.
+  TInstallObject* last = order[2];
+  static_cast<TTestObject*>(order[0])->OnNotify = [&] { last->SetContainer(nullptr); };
+  root->ShowStatusMessage("Copying");
+  ASSERT_EQ(g_heard.size(), 2u);
+  EXPECT_EQ(g_heard[0].receiver, order[0]);
+  EXPECT_EQ(g_heard[1].receiver, order[1]);
+  static_cast<TTestObject*>(order[0])->OnNotify = nullptr;
+  g_heard.clear();
+  root->ShowStatusMessage("again");
+  EXPECT_EQ(g_heard.size(), 2u);
 }
 
 TEST_F(InstallTree, ProcessingRunsTheTreeInListOrderAndSkipsRankPassObjects) {
