@@ -272,6 +272,12 @@ void TCustomInstall::ActivateHook(TComponent*) {
   const bool formClosed = HostForm && HostForm->HandleAllocated() && !HostForm->Visible();
   if ((Application && Application->Terminated()) || formClosed) {
     LogLine("The host form was closed on activation; no installation");
+    // The unpacked program directory goes all the same.
+    try {
+      Cleanup();
+    } catch (const std::exception& e) {
+      LogLine(std::string("Clean-up failed: ") + e.what());
+    }
     return;
   }
   if (HostForm && AutoMaximizeWindow()) {

@@ -100,6 +100,9 @@ grep -q "Novell Client" "$work/box.txt" || fail "the setup program did not show 
 cmdline=$(tr -d '\r' <"$c/build-e2e.log" | grep '^Command line:')
 echo "$cmdline"
 grep -qF '"-esetup.exe" "-sC:\UserSite" -c' <<<"$cmdline" || fail "the loading program passed other switches"
+# Nothing was installed, and the unpacked directory goes all the same.
+for _ in $(seq 40); do ls "$c/users/"*/Temp | grep -q '^twsetup-' || break; sleep 0.25; done
+ls "$c/users/"*/Temp | grep -q '^twsetup-' && fail "the unpacked directory is left after the warning"
 
 echo "== a damaged setup.exe"
 cp "$dist/setup.exe" "$c/UserSite/damaged.exe"

@@ -107,7 +107,7 @@ TEST_F(InstallComponent, CommandLineSwitchesOfEitherCaseKeepTheirValuesUntrimmed
 TEST_F(InstallComponent, BadArgumentsGetTheUsageMessage) {
   TForm owner(nullptr);
   TInstall install(&owner);
-  for (const std::string& bad : {"-TODISK", "-", "x", "setup.exe", "/b", "*"}) {
+  for (const std::string bad : {"-TODISK", "-", "x", "setup.exe", "/b", "*"}) {
     SetArguments({"-b", bad});
     EXPECT_EQ(MessageOf([&] { install.ParseCommandLine(); }), Usage(bad)) << bad;
   }
