@@ -243,6 +243,7 @@ std::int64_t InflateMember(TInflateRequest& r) {
     // The window of this disk: to the end of the file, or to the last data
     // byte on the last disk.
     std::int64_t windowEnd = disk >= r.LastDisk ? r.EndPosition + 1 : src->Size();
+    std::int64_t position = src->Position();  // only this loop reads the source
     bool exhausted = false;
     for (;;) {
       st.z.next_out = out;
@@ -250,10 +251,11 @@ std::int64_t InflateMember(TInflateRequest& r) {
       int rc = Z_OK;
       while (st.z.avail_out > 0) {
         if (st.z.avail_in == 0 && !exhausted) {
-          std::int64_t left = windowEnd - src->Position();
+          std::int64_t left = windowEnd - position;
           long want = static_cast<long>(std::max<std::int64_t>(0, std::min<std::int64_t>(left, 65536)));
           long got = want > 0 ? src->Read(in.data(), want) : 0;
           if (got <= 0) exhausted = true;
+          else position += got;
           st.z.next_in = in.data();
           st.z.avail_in = static_cast<uInt>(std::max(got, 0L));
         }
