@@ -200,6 +200,7 @@ TExtractionInfo TExtractionInfo::Decode(const std::uint8_t* p) {
 struct TInflater::TState {
   z_stream z{};
   bool live = false;
+  bool busy = false;  // a member is being inflated with it
   std::vector<std::uint8_t> in = std::vector<std::uint8_t>(65536);
   std::uint8_t out[4096];
   ~TState() {
@@ -218,8 +219,15 @@ std::int64_t InflateMember(TInflateRequest& r) {
   };
   std::unique_ptr<TInflater> own;
   TInflater* inflater = r.Inflater;
-  if (!inflater) inflater = (own = std::make_unique<TInflater>()).get();
+  // A handler that inflates another member from inside a block gets a state
+  // of its own.
+  if (!inflater || inflater->state_->busy) inflater = (own = std::make_unique<TInflater>()).get();
   TInflater::TState& st = *inflater->state_;
+  st.busy = true;
+  struct TRelease {
+    bool& busy;
+    ~TRelease() { busy = false; }
+  } release{st.busy};
   if (st.live) {
     DCheck(inflateReset(&st.z));
   } else {

@@ -288,6 +288,22 @@ TEST(ArchiveFormat, OneInflaterServesMemberAfterMemberAlsoAfterAFailedOne) {
   EXPECT_EQ(run(zb, 1 << 20), b);
   EXPECT_THROW(run(std::vector<std::uint8_t>(za.begin(), za.begin() + za.size() / 2), 1 << 20), ETrnwCompress);
   EXPECT_EQ(run(za, 1 << 20), a);
+
+  // A member inflated from inside another member's block handler.
+  TMemoryStream outer(za);
+  std::vector<std::uint8_t> got, inner;
+  TInflateRequest r;
+  r.Source = &outer;
+  r.EndPosition = static_cast<std::int64_t>(za.size() - 1);
+  r.MaxOutput = 1 << 20;
+  r.Inflater = &inflater;
+  r.OnBlock = [&](const std::uint8_t* p, long n) {
+    got.insert(got.end(), p, p + n);
+    if (inner.empty()) inner = run(zb, 1 << 20);
+  };
+  InflateMember(r);
+  EXPECT_EQ(got, a);
+  EXPECT_EQ(inner, b);
 }
 
 TEST(ArchiveFormat, ExtractionInfoRecordIs56BytesWithAZeroAfterTheMarker) {
