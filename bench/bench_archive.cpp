@@ -211,35 +211,46 @@ int main(int argc, char** argv) {
   std::printf("payload: %zu files, %.1f MB\n", p.files.size(), mbytes);
 
   // Raw deflate and Add alternate as extraction does below; each Add
-  // rebuilds the archive.
+  // rebuilds the archive, and the last one is extracted.
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(work + "\\archive\\files.1");
   TTimes rawDeflate, add;
   for (int round = 0; round < rounds; ++round) {
-    rawDeflate = Best(rawDeflate, RawDeflate(p));
-    c.SetFilesToProcess(p.files);
-    TStopwatch t;
-    c.Add(false, 1);
-    add = Best(add, t.Stop());
+    for (int turn = 0; turn < 2; ++turn) {
+      if ((turn + round) % 2 == 0) {
+        rawDeflate = Best(rawDeflate, RawDeflate(p));
+      } else {
+        c.SetFilesToProcess(p.files);
+        TStopwatch t;
+        c.Add(false, 1);
+        add = Best(add, t.Stop());
+      }
+    }
   }
   c.Count();
   long long archiveBytes = twfile::FileExists(c.CompressedFile())
                                ? TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead)->Size()
                                : 0;
 
-  // Raw and component extraction alternate and the best time of each counts,
-  // so that neither pays alone for the writeback of the other's files or for
-  // a moment when other work holds the processor.
+  // Raw and component extraction alternate, each going first in every other
+  // round, and the best time of each counts, so that neither pays alone for
+  // the writeback of the other's files or for a moment when other work holds
+  // the processor.
   TTimes rawInflate, extract;
   for (int round = 0; round < rounds; ++round) {
-    rawInflate = Best(rawInflate, RawInflateWrite(c, work + "\\raw"));
-    RemoveTree(work + "\\raw");
-    c.ExtractDirectory = work + "\\out";
-    c.SetFilesToProcess(p.files);
-    TStopwatch e;
-    c.Extract();
-    extract = Best(extract, e.Stop());
-    RemoveTree(work + "\\out");
+    for (int turn = 0; turn < 2; ++turn) {
+      if ((turn + round) % 2 == 0) {
+        rawInflate = Best(rawInflate, RawInflateWrite(c, work + "\\raw"));
+        RemoveTree(work + "\\raw");
+      } else {
+        c.ExtractDirectory = work + "\\out";
+        c.SetFilesToProcess(p.files);
+        TStopwatch e;
+        c.Extract();
+        extract = Best(extract, e.Stop());
+        RemoveTree(work + "\\out");
+      }
+    }
   }
 
   PROCESS_MEMORY_COUNTERS pmc{};
