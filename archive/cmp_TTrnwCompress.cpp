@@ -461,6 +461,8 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   r.EndPosition = static_cast<std::int64_t>(h.LastDisk > 0 ? 0 : Offset) + h.DataEnd;
   r.MaxOutput = std::max<std::int32_t>(h.Size, 0);
   r.MemberName = h.StoredName;
+  if (!inflater_) inflater_ = std::make_unique<TInflater>();
+  r.Inflater = inflater_.get();
   r.NextSource = [&](int disk) -> TStream* {
     std::string n = compressedFile_;
     laterDisks.push_back(OpenDisk(n, disk, false));

@@ -118,6 +118,8 @@ private:
   // While extracting: the archive disk file kept open between members.
   std::unique_ptr<TWinFileStream> source_;
   int sourceDisk_ = -1;
+  // Inflate state and buffers, set up by the first extraction and reused.
+  std::unique_ptr<TInflater> inflater_;
   std::string createdDir_;
 };
 

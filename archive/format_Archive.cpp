@@ -197,27 +197,52 @@ TExtractionInfo TExtractionInfo::Decode(const std::uint8_t* p) {
   return r;
 }
 
-namespace {
-struct TInflateState {
+struct TInflater::TState {
   z_stream z{};
   bool live = false;
-  ~TInflateState() {
+  bool busy = false;  // a member is being inflated with it
+  std::vector<std::uint8_t> in = std::vector<std::uint8_t>(65536);
+  std::uint8_t out[4096];
+  ~TState() {
     if (live) inflateEnd(&z);
   }
 };
-}  // namespace
+
+TInflater::TInflater() : state_(new TState) {}
+TInflater::~TInflater() = default;
 
 std::int64_t InflateMember(TInflateRequest& r) {
-  const std::string corrupt = Format(
-      "The compressed data of the file %s is damaged. The Archive file could possible be corrupt",
-      {r.MemberName});
-  TInflateState st;
-  st.z.zalloc = zlibAllocMem;
-  st.z.zfree = zlibFreeMem;
-  DCheck(inflateInit_(&st.z, TwZlibVersion, static_cast<int>(sizeof(z_stream))));
-  st.live = true;
-  std::vector<std::uint8_t> in(65536);
-  std::uint8_t out[4096];
+  auto corrupt = [&r] {
+    return ETrnwCompress(
+        "The compressed data of the file %s is damaged. The Archive file could possible be corrupt",
+        {r.MemberName});
+  };
+  std::unique_ptr<TInflater> own;
+  TInflater* inflater = r.Inflater;
+  // A handler that inflates another member from inside a block gets a state
+  // of its own.
+  if (!inflater || inflater->state_->busy) inflater = (own = std::make_unique<TInflater>()).get();
+  TInflater::TState& st = *inflater->state_;
+  st.busy = true;
+  struct TRelease {
+    bool& busy;
+    ~TRelease() { busy = false; }
+  } release{st.busy};
+  if (st.live) {
+    DCheck(inflateReset(&st.z));
+  } else {
+    st.z = z_stream{};
+    st.z.zalloc = zlibAllocMem;
+    st.z.zfree = zlibFreeMem;
+    DCheck(inflateInit_(&st.z, TwZlibVersion, static_cast<int>(sizeof(z_stream))));
+    st.live = true;
+  }
+  // Nothing is carried over from an earlier member.
+  st.z.next_in = st.in.data();
+  st.z.avail_in = 0;
+  std::vector<std::uint8_t>& in = st.in;
+  std::uint8_t* const out = st.out;
+  const uInt outSize = sizeof st.out;
   std::int64_t produced = 0;
   TStream* src = r.Source;
   int disk = r.Disk;
@@ -226,40 +251,42 @@ std::int64_t InflateMember(TInflateRequest& r) {
     // The window of this disk: to the end of the file, or to the last data
     // byte on the last disk.
     std::int64_t windowEnd = disk >= r.LastDisk ? r.EndPosition + 1 : src->Size();
+    std::int64_t position = src->Position();  // only this loop reads the source
     bool exhausted = false;
     for (;;) {
       st.z.next_out = out;
-      st.z.avail_out = sizeof out;
+      st.z.avail_out = outSize;
       int rc = Z_OK;
       while (st.z.avail_out > 0) {
         if (st.z.avail_in == 0 && !exhausted) {
-          std::int64_t left = windowEnd - src->Position();
+          std::int64_t left = windowEnd - position;
           long want = static_cast<long>(std::max<std::int64_t>(0, std::min<std::int64_t>(left, 65536)));
           long got = want > 0 ? src->Read(in.data(), want) : 0;
           if (got <= 0) exhausted = true;
+          else position += got;
           st.z.next_in = in.data();
           st.z.avail_in = static_cast<uInt>(std::max(got, 0L));
         }
         uInt outBefore = st.z.avail_out, inBefore = st.z.avail_in;
         rc = inflate(&st.z, Z_NO_FLUSH);
         if (rc == Z_STREAM_END) break;
-        if (rc != Z_OK && rc != Z_BUF_ERROR) throw ETrnwCompress(corrupt);  // preset dictionaries too
+        if (rc != Z_OK && rc != Z_BUF_ERROR) throw corrupt();  // preset dictionaries too
         if (exhausted && st.z.avail_out == outBefore && st.z.avail_in == inBefore) break;
       }
-      long n = static_cast<long>(sizeof out - st.z.avail_out);
+      long n = static_cast<long>(outSize - st.z.avail_out);
       if (n > 0) {
         produced += n;
-        if (produced > r.MaxOutput) throw ETrnwCompress(corrupt);
+        if (produced > r.MaxOutput) throw corrupt();
         if (r.OnBlock) r.OnBlock(out, n);
       }
       if (rc == Z_STREAM_END) { ended = true; break; }
       if (n == 0) break;  // nothing more from this disk
     }
     if (ended) break;
-    if (disk >= r.LastDisk || !r.NextSource) throw ETrnwCompress(corrupt);
+    if (disk >= r.LastDisk || !r.NextSource) throw corrupt();
     ++disk;
     src = r.NextSource(disk);
-    if (!src) throw ETrnwCompress(corrupt);
+    if (!src) throw corrupt();
     src->SetPosition(0);
   }
   return produced;

@@ -104,11 +104,28 @@ struct TExtractionInfo {
 // Position of the record in a file of the given size (before the checksum).
 inline std::int64_t ExtractionInfoPosition(std::int64_t fileSize) { return fileSize - 96; }
 
+// The inflate state and the input buffer of the inflate loop, kept between
+// members so that a run of small members does not set them up and release
+// them for every one (the state is reset at the start of each member).
+class TInflater {
+public:
+  TInflater();
+  ~TInflater();
+  TInflater(const TInflater&) = delete;
+  TInflater& operator=(const TInflater&) = delete;
+
+private:
+  friend std::int64_t InflateMember(struct TInflateRequest& r);
+  struct TState;
+  std::unique_ptr<TState> state_;
+};
+
 // Inflates one member. The data starts at the current position of the first
 // source and ends at dataEnd (inclusive, relative to the last source); each
 // earlier source is read to its end. nextSource opens the next disk;
 // onBlock receives each output block of up to 4096 bytes. Output beyond
 // maxOutput, corrupt data or data that ends early raise ETrnwCompress.
+// Without an inflater the loop uses one of its own for this member.
 struct TInflateRequest {
   TStream* Source = nullptr;
   int Disk = 0, LastDisk = 0;
@@ -117,5 +134,6 @@ struct TInflateRequest {
   std::string MemberName;
   std::function<TStream*(int disk)> NextSource;
   std::function<void(const std::uint8_t* data, long count)> OnBlock;
+  TInflater* Inflater = nullptr;
 };
 std::int64_t InflateMember(TInflateRequest& r);

@@ -1,7 +1,7 @@
 // Archive throughput: builds a generated payload into an archive and extracts
 // it again, beside raw zlib on the same bytes in the same run, and reports
 // peak memory.
-//   bench_archive [WORKDIR] [MEGABYTES]
+//   bench_archive [WORKDIR] [MEGABYTES] [ROUNDS]
 #include <windows.h>
 #include <psapi.h>
 
@@ -21,7 +21,27 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
+
+double ProcessorSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto v = [](const FILETIME& f) { return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return static_cast<double>(v(kernel) + v(user)) / 1e7;
+}
+
+// Elapsed time and the processor time this process used (user and kernel),
+// the latter less disturbed by other work on the machine.
+struct TTimes {
+  double wall = 1e30, cpu = 1e30;
+};
+struct TStopwatch {
+  Clock::time_point start = Clock::now();
+  double cpuStart = ProcessorSeconds();
+  TTimes Stop() const {
+    return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessorSeconds() - cpuStart};
+  }
+};
+TTimes Best(TTimes a, TTimes b) { return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)}; }
 
 struct TRng {
   std::uint64_t s;
@@ -98,8 +118,8 @@ TPayload Generate(const std::string& dir, long long megabytes) {
 
 // Raw deflate at level 9 of every file, read in 64 KiB pieces, output in
 // 64 KiB blocks (discarded).
-double RawDeflate(const TPayload& p) {
-  auto t = Clock::now();
+TTimes RawDeflate(const TPayload& p) {
+  TStopwatch t;
   std::vector<unsigned char> in(65536), out(65536);
   for (auto& name : p.files) {
     auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
@@ -120,23 +140,27 @@ double RawDeflate(const TPayload& p) {
     }
     deflateEnd(&z);
   }
-  return Seconds(t);
+  return t.Stop();
 }
 
 // Raw inflate of every member straight from the archive (64 KiB input, 4 KiB
-// output blocks), each block written to its file.
-double RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
+// output blocks), each block written to its file. Built as the extractor
+// works on new targets: each file created new (never truncating one), one
+// inflate state reset for every member.
+TTimes RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
   twfile::ForceDirectories(outDir);
-  auto t = Clock::now();
+  TStopwatch t;
   auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
   std::vector<unsigned char> in(65536), out(4096);
+  z_stream z{};
+  inflateInit(&z);
   for (int i = 0; i < c.Headers().Count(); ++i) {
     const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
-    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreate);
+    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreateNew);
     a->SetPosition(h.DataStart);
     long long left = h.CompressedSize;
-    z_stream z{};
-    inflateInit(&z);
+    inflateReset(&z);
+    z.avail_in = 0;
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
       if (z.avail_in == 0) {
@@ -152,9 +176,9 @@ double RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
       if (rc < 0 && rc != Z_BUF_ERROR) break;
       f->Write(out.data(), static_cast<long>(4096 - z.avail_out));
     }
-    inflateEnd(&z);
   }
-  return Seconds(t);
+  inflateEnd(&z);
+  return t.Stop();
 }
 
 void RemoveTree(const std::string& dir) {
@@ -179,37 +203,54 @@ int main(int argc, char** argv) {
   GetTempPathA(MAX_PATH, tmp);
   std::string work = argc > 1 ? argv[1] : StripBackslash(tmp) + "\\twbench";
   long long mb = argc > 2 ? std::atoll(argv[2]) : 200;
+  int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   RemoveTree(work);
   std::printf("generating %lld MB payload in %s\n", mb, work.c_str());
   TPayload p = Generate(work + "\\payload", mb);
   double mbytes = static_cast<double>(p.bytes) / (1 << 20);
   std::printf("payload: %zu files, %.1f MB\n", p.files.size(), mbytes);
 
-  double rawDeflate = RawDeflate(p);
-
+  // Raw deflate and Add alternate as extraction does below; each Add
+  // rebuilds the archive, and the last one is extracted.
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(work + "\\archive\\files.1");
-  c.SetFilesToProcess(p.files);
-  auto t = Clock::now();
-  c.Add(false, 1);
-  double add = Seconds(t);
+  TTimes rawDeflate, add;
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      if ((turn + round) % 2 == 0) {
+        rawDeflate = Best(rawDeflate, RawDeflate(p));
+      } else {
+        c.SetFilesToProcess(p.files);
+        TStopwatch t;
+        c.Add(false, 1);
+        add = Best(add, t.Stop());
+      }
+    }
+  }
   c.Count();
   long long archiveBytes = twfile::FileExists(c.CompressedFile())
                                ? TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead)->Size()
                                : 0;
 
-  // Raw and component extraction alternate twice and the better time of each
-  // counts, so that neither pays alone for the writeback of the other's files.
-  double rawInflate = 1e30, extract = 1e30;
-  for (int round = 0; round < 2; ++round) {
-    rawInflate = std::min(rawInflate, RawInflateWrite(c, work + "\\raw"));
-    RemoveTree(work + "\\raw");
-    c.ExtractDirectory = work + "\\out";
-    c.SetFilesToProcess(p.files);
-    t = Clock::now();
-    c.Extract();
-    extract = std::min(extract, Seconds(t));
-    RemoveTree(work + "\\out");
+  // Raw and component extraction alternate, each going first in every other
+  // round, and the best time of each counts, so that neither pays alone for
+  // the writeback of the other's files or for a moment when other work holds
+  // the processor.
+  TTimes rawInflate, extract;
+  for (int round = 0; round < rounds; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      if ((turn + round) % 2 == 0) {
+        rawInflate = Best(rawInflate, RawInflateWrite(c, work + "\\raw"));
+        RemoveTree(work + "\\raw");
+      } else {
+        c.ExtractDirectory = work + "\\out";
+        c.SetFilesToProcess(p.files);
+        TStopwatch e;
+        c.Extract();
+        extract = Best(extract, e.Stop());
+        RemoveTree(work + "\\out");
+      }
+    }
   }
 
   PROCESS_MEMORY_COUNTERS pmc{};
@@ -218,10 +259,17 @@ int main(int argc, char** argv) {
 
   std::printf("archive: %.1f MB (%.1f%% of the payload)\n", static_cast<double>(archiveBytes) / (1 << 20),
               100.0 * static_cast<double>(archiveBytes) / static_cast<double>(p.bytes));
-  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw deflate level 9 (read+deflate)", rawDeflate, mbytes / rawDeflate);
-  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Add", add, mbytes / add, add / rawDeflate);
-  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw inflate and write", rawInflate, mbytes / rawInflate);
-  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Extract", extract, mbytes / extract, extract / rawInflate);
+  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw deflate level 9 (read+deflate)", rawDeflate.wall,
+              mbytes / rawDeflate.wall);
+  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Add", add.wall, mbytes / add.wall,
+              add.wall / rawDeflate.wall);
+  std::printf("%-34s %8.2f s  %7.1f MB/s\n", "raw inflate and write", rawInflate.wall, mbytes / rawInflate.wall);
+  std::printf("%-34s %8.2f s  %7.1f MB/s  ratio %.3f\n", "Extract", extract.wall, mbytes / extract.wall,
+              extract.wall / rawInflate.wall);
+  std::printf("processor time: raw deflate %.2f s, Add %.2f s (ratio %.3f); raw inflate and write %.2f s, "
+              "Extract %.2f s (ratio %.3f)\n",
+              rawDeflate.cpu, add.cpu, add.cpu / rawDeflate.cpu, rawInflate.cpu, extract.cpu,
+              extract.cpu / rawInflate.cpu);
   std::printf("peak working set %.1f MB, peak pagefile usage %.1f MB\n",
               static_cast<double>(pmc.PeakWorkingSetSize) / (1 << 20),
               static_cast<double>(pmc.PeakPagefileUsage) / (1 << 20));

@@ -258,6 +258,54 @@ TEST(ArchiveFormat, InflateMemberChecksDataAndStopsAtTheDeclaredSize) {
   EXPECT_EQ(MessageOf([&] { InflateMember(small); }), damaged);
 }
 
+TEST(ArchiveFormat, OneInflaterServesMemberAfterMemberAlsoAfterAFailedOne) {
+  std::vector<std::uint8_t> a(70000), b(5000);
+  for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<std::uint8_t>((i * 7) % 253);
+  for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i % 13);
+  auto za = Compress(a, colMax), zb = Compress(b, colFastest);
+  std::vector<std::uint8_t> bad = za;
+  for (size_t i = 100; i < 140; ++i) bad[i] ^= 0x5A;
+  TInflater inflater;
+  auto run = [&](const std::vector<std::uint8_t>& z, std::int64_t maxOutput) {
+    TMemoryStream s(z);
+    std::vector<std::uint8_t> out;
+    TInflateRequest r;
+    r.Source = &s;
+    r.EndPosition = static_cast<std::int64_t>(z.size() - 1);
+    r.MaxOutput = maxOutput;
+    r.MemberName = "m";
+    r.Inflater = &inflater;
+    r.OnBlock = [&](const std::uint8_t* p, long n) { out.insert(out.end(), p, p + n); };
+    InflateMember(r);
+    return out;
+  };
+  EXPECT_EQ(run(za, 1 << 20), a);
+  // Members that fail half-way leave input and state behind; none of it
+  // reaches the next member.
+  EXPECT_THROW(run(bad, 1 << 20), ETrnwCompress);
+  EXPECT_EQ(run(zb, 1 << 20), b);
+  EXPECT_THROW(run(za, 1000), ETrnwCompress);
+  EXPECT_EQ(run(zb, 1 << 20), b);
+  EXPECT_THROW(run(std::vector<std::uint8_t>(za.begin(), za.begin() + za.size() / 2), 1 << 20), ETrnwCompress);
+  EXPECT_EQ(run(za, 1 << 20), a);
+
+  // A member inflated from inside another member's block handler.
+  TMemoryStream outer(za);
+  std::vector<std::uint8_t> got, inner;
+  TInflateRequest r;
+  r.Source = &outer;
+  r.EndPosition = static_cast<std::int64_t>(za.size() - 1);
+  r.MaxOutput = 1 << 20;
+  r.Inflater = &inflater;
+  r.OnBlock = [&](const std::uint8_t* p, long n) {
+    got.insert(got.end(), p, p + n);
+    if (inner.empty()) inner = run(zb, 1 << 20);
+  };
+  InflateMember(r);
+  EXPECT_EQ(got, a);
+  EXPECT_EQ(inner, b);
+}
+
 TEST(ArchiveFormat, ExtractionInfoRecordIs56BytesWithAZeroAfterTheMarker) {
   TExtractionInfo e;
   e.Marker = "SELFEXTRACTING";
