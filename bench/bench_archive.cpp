@@ -17,6 +17,7 @@
 
 #include "cmp_TTrnwCompress.h"
 #include "routines_Strings.h"
+#include "bench_payload.h"
 #include "stream_WinFile.h"
 
 namespace {
@@ -42,79 +43,6 @@ struct TStopwatch {
   }
 };
 TTimes Best(TTimes a, TTimes b) { return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)}; }
-
-struct TRng {
-  std::uint64_t s;
-  std::uint32_t Next() { s = s * 6364136223846793005ull + 1442695040888963407ull; return static_cast<std::uint32_t>(s >> 33); }
-};
-
-const char* const kWords[] = {"install", "archive", "member", "header", "disk", "version", "file",
-                              "directory", "registry", "shortcut", "the", "of", "and", "to", "a",
-                              "component", "stream", "block", "setup", "program", "value", "key"};
-
-std::string TextLike(size_t n, TRng& r) {
-  std::string s;
-  s.reserve(n + 64);
-  while (s.size() < n) {
-    s += kWords[r.Next() % (sizeof kWords / sizeof kWords[0])];
-    s += (r.Next() % 12 == 0) ? "\r\n" : " ";
-    if (r.Next() % 40 == 0) s += std::to_string(r.Next() % 100000);
-  }
-  s.resize(n);
-  return s;
-}
-
-void WriteFileBytes(const std::string& name, const std::string& data) {
-  auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
-  if (!f) { std::fprintf(stderr, "cannot create %s\n", name.c_str()); std::exit(1); }
-  f->WriteBuffer(data.data(), static_cast<long>(data.size()));
-}
-
-struct TPayload {
-  std::vector<std::string> files;
-  long long bytes = 0;
-};
-
-TPayload Generate(const std::string& dir, long long megabytes) {
-  TPayload p;
-  TRng r{42};
-  twfile::ForceDirectories(dir);
-  long long total = megabytes << 20;
-  long long smallBudget = total / 5, bigText = total / 2, noise = total - smallBudget - bigText;
-  for (int i = 0; smallBudget > 0; ++i) {
-    size_t n = 500 + r.Next() % 28000;
-    std::string name = dir + "\\small" + std::to_string(i) + ".txt";
-    WriteFileBytes(name, TextLike(n, r));
-    p.files.push_back(name);
-    p.bytes += static_cast<long long>(n);
-    smallBudget -= static_cast<long long>(n);
-  }
-  for (int i = 0; i < 2; ++i) {  // large compressible, written in pieces
-    std::string name = dir + "\\bigtext" + std::to_string(i) + ".log";
-    auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
-    for (long long left = bigText / 2; left > 0; left -= 1 << 20) {
-      std::string piece = TextLike(static_cast<size_t>(std::min<long long>(left, 1 << 20)), r);
-      f->WriteBuffer(piece.data(), static_cast<long>(piece.size()));
-    }
-    p.files.push_back(name);
-    p.bytes += bigText / 2;
-  }
-  for (int i = 0; i < 2; ++i) {  // large incompressible
-    std::string name = dir + "\\noise" + std::to_string(i) + ".bin";
-    auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
-    std::string piece(1 << 20, '\0');
-    for (long long left = noise / 2; left > 0; left -= 1 << 20) {
-      for (size_t k = 0; k < piece.size(); k += 4) {
-        std::uint32_t v = r.Next();
-        std::memcpy(&piece[k], &v, 4);
-      }
-      f->WriteBuffer(piece.data(), static_cast<long>(std::min<long long>(left, 1 << 20)));
-    }
-    p.files.push_back(name);
-    p.bytes += noise / 2;
-  }
-  return p;
-}
 
 // Raw deflate at level 9 of every file, read in 64 KiB pieces, output in
 // 64 KiB blocks (discarded).
@@ -206,7 +134,7 @@ int main(int argc, char** argv) {
   int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   RemoveTree(work);
   std::printf("generating %lld MB payload in %s\n", mb, work.c_str());
-  TPayload p = Generate(work + "\\payload", mb);
+  TPayload p = GeneratePayload(work + "\\payload", mb);
   double mbytes = static_cast<double>(p.bytes) / (1 << 20);
   std::printf("payload: %zu files, %.1f MB\n", p.files.size(), mbytes);
 

@@ -23,6 +23,7 @@
 #include "cmp_TTrnwCompress.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Strings.h"
+#include "bench_payload.h"
 #include "stream_WinFile.h"
 #include "uInstMain.h"
 
@@ -30,86 +31,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
 
-struct TRng {
-  std::uint64_t s;
-  std::uint32_t Next() {
-    s = s * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<std::uint32_t>(s >> 33);
-  }
-};
-
-const char* const kWords[] = {"install", "archive", "member", "header", "disk", "version", "file",
-                              "directory", "registry", "shortcut", "the", "of", "and", "to", "a",
-                              "component", "stream", "block", "setup", "program", "value", "key"};
-
-std::string TextLike(size_t n, TRng& r) {
-  std::string s;
-  s.reserve(n + 64);
-  while (s.size() < n) {
-    s += kWords[r.Next() % (sizeof kWords / sizeof kWords[0])];
-    s += (r.Next() % 12 == 0) ? "\r\n" : " ";
-    if (r.Next() % 40 == 0) s += std::to_string(r.Next() % 100000);
-  }
-  s.resize(n);
-  return s;
-}
-
-struct TPayload {
-  std::vector<std::string> names;  // file names in dir
-  long long bytes = 0;
-};
-
-// Many small text-like files (at most maxSmall), two large compressible and
-// two large incompressible ones.
-TPayload Generate(const std::string& dir, long long megabytes, int maxSmall) {
-  TPayload p;
-  TRng r{42};
-  twfile::ForceDirectories(dir);
-  const long long total = megabytes << 20;
-  long long smallBudget = total / 5;
-  for (int i = 0; smallBudget > 0 && i < maxSmall; ++i) {
-    const size_t n = 500 + r.Next() % 28000;
-    const std::string name = "small" + std::to_string(i) + ".txt";
-    const std::string text = TextLike(n, r);
-    TWinFileStream::Open(dir + "\\" + name, TWinFileStream::fmCreate)->WriteBuffer(text.data(), static_cast<long>(n));
-    p.names.push_back(name);
-    p.bytes += static_cast<long long>(n);
-    smallBudget -= static_cast<long long>(n);
-  }
-  const long long bigText = (total - (total / 5 - smallBudget)) / 2 + 1, noise = total - p.bytes - bigText;
-  for (int i = 0; i < 2; ++i) {
-    const std::string name = "bigtext" + std::to_string(i) + ".log";
-    auto f = TWinFileStream::Open(dir + "\\" + name, TWinFileStream::fmCreate);
-    for (long long left = bigText / 2; left > 0; left -= 1 << 20) {
-      const std::string piece = TextLike(static_cast<size_t>(std::min<long long>(left, 1 << 20)), r);
-      f->WriteBuffer(piece.data(), static_cast<long>(piece.size()));
-    }
-    p.names.push_back(name);
-    p.bytes += bigText / 2;
-  }
-  for (int i = 0; i < 2; ++i) {
-    const std::string name = "noise" + std::to_string(i) + ".bin";
-    auto f = TWinFileStream::Open(dir + "\\" + name, TWinFileStream::fmCreate);
-    std::string piece(1 << 20, '\0');
-    for (long long left = noise / 2; left > 0; left -= 1 << 20) {
-      for (size_t k = 0; k < piece.size(); k += 4) {
-        const std::uint32_t v = r.Next();
-        std::memcpy(&piece[k], &v, 4);
-      }
-      f->WriteBuffer(piece.data(), static_cast<long>(std::min<long long>(left, 1 << 20)));
-    }
-    p.names.push_back(name);
-    p.bytes += noise / 2;
-  }
-  return p;
-}
-
 // Deflate level 9 of every file in 64 KiB pieces, output discarded.
-double RawDeflate(const std::string& dir, const TPayload& p) {
+double RawDeflate(const TPayload& p) {
   const auto t = Clock::now();
   std::vector<unsigned char> in(65536), out(65536);
-  for (const auto& name : p.names) {
-    auto f = TWinFileStream::Open(dir + "\\" + name, TWinFileStream::fmOpenRead);
+  for (const auto& name : p.files) {
+    auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
     z_stream z{};
     deflateInit(&z, 9);
     for (;;) {
@@ -184,18 +111,18 @@ void RemoveTree(const std::string& dir) {
 }
 
 // The project: the install and one directory holding every payload file.
-std::string ProjectText(const std::string& payloadDir, const TPayload& p) {
+std::string ProjectText(const std::string& payloadDir, const std::vector<std::string>& names) {
   std::string t = "object F: TForm\n  object Install1: TInstall\n    UseLoadingProgram = False\n"
                   "    AutoMaximizeWindow = False\n"
                   "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n  end\n"
                   "  object Payload: TInstallDirectory\n    Container = Install1\n    Description = 'payload'\n"
                   "    DestDirType = psContainerDestDir\n    ArchiveFileType = psContainerArchiveFile\n"
                   "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n  end\n";
-  for (std::size_t i = 0; i < p.names.size(); ++i) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
     t += "  object File" + std::to_string(i) + ": TInstallFile\n    Container = Payload\n";
     t += "    ArchiveFileType = psContainerArchiveFile\n    DestDirType = psContainerDestDir\n";
     t += "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n";
-    t += "    FileName = '" + p.names[i] + "'\n    DestName = '" + p.names[i] + "'\n";
+    t += "    FileName = '" + names[i] + "'\n    DestName = '" + names[i] + "'\n";
     t += "    IncludeFromDir = '" + payloadDir + "'\n    UniqueID = " + std::to_string(i) + "\n  end\n";
   }
   return t + "end\n";
@@ -222,12 +149,15 @@ int main(int argc, char** argv) {
   CommandLineArguments = [] { return std::vector<std::string>{}; };
 
   std::printf("generating %lld MB ...\n", megabytes);
-  const TPayload p = Generate(payloadDir, megabytes, 1900);
+  // Identifiers 0 to 1999 number the members of an archive.
+  const TPayload p = GeneratePayload(payloadDir, megabytes, 1900);
+  std::vector<std::string> names;
+  for (const std::string& f : p.files) names.push_back(ExtractFileName(f));
   const double mb = static_cast<double>(p.bytes) / (1 << 20);
-  std::printf("payload: %zu files, %.1f MB\n", p.names.size(), mb);
+  std::printf("payload: %zu files, %.1f MB\n", names.size(), mb);
 
   auto form = std::make_unique<TForm>(nullptr);
-  ReadForm(form.get(), ParseFormText(ProjectText(payloadDir, p)));
+  ReadForm(form.get(), ParseFormText(ProjectText(payloadDir, names)));
   auto* install = dynamic_cast<TInstall*>(form->FindComponent("Install1"));
   install->SetDestDirType(nullptr);
   install->SetDestDir(dest);
@@ -238,7 +168,7 @@ int main(int argc, char** argv) {
   auto t = Clock::now();
   install->BuildDistribution(self, build, false);
   const double buildTime = Seconds(t);
-  const double rawDeflate = RawDeflate(payloadDir, p);
+  const double rawDeflate = RawDeflate(p);
 
   t = Clock::now();
   install->ReadArchiveInfo();
@@ -249,9 +179,9 @@ int main(int argc, char** argv) {
   const double rawInflate = RawInflateWrite(build + "\\files.1", raw);
 
   std::size_t installed = 0;
-  for (const auto& name : p.names)
+  for (const auto& name : names)
     if (GetFileAttributesA((dest + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES) ++installed;
-  std::printf("installed files: %zu of %zu\n", installed, p.names.size());
+  std::printf("installed files: %zu of %zu\n", installed, names.size());
   std::printf("build   (compress into files.1): %7.2f s  %7.1f MB/s   raw deflate -9: %7.2f s  ratio %.2f\n",
               buildTime, mb / buildTime, rawDeflate, buildTime / rawDeflate);
   std::printf("install (whole run):             %7.2f s  %7.1f MB/s   raw inflate+write: %7.2f s  ratio %.2f\n",
@@ -260,5 +190,5 @@ int main(int argc, char** argv) {
   std::printf("peak memory: %zu MB\n", PeakMB());
   form.reset();
   RemoveTree(work);
-  return installed == p.names.size() ? 0 : 1;
+  return installed == names.size() ? 0 : 1;
 }

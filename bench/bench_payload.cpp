@@ -1,0 +1,90 @@
+#include "bench_payload.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "stream_WinFile.h"
+
+namespace {
+
+struct TRng {
+  std::uint64_t s;
+  std::uint32_t Next() {
+    s = s * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<std::uint32_t>(s >> 33);
+  }
+};
+
+const char* const kWords[] = {"install", "archive", "member", "header", "disk", "version", "file",
+                              "directory", "registry", "shortcut", "the", "of", "and", "to", "a",
+                              "component", "stream", "block", "setup", "program", "value", "key"};
+
+std::string TextLike(size_t n, TRng& r) {
+  std::string s;
+  s.reserve(n + 64);
+  while (s.size() < n) {
+    s += kWords[r.Next() % (sizeof kWords / sizeof kWords[0])];
+    s += (r.Next() % 12 == 0) ? "\r\n" : " ";
+    if (r.Next() % 40 == 0) s += std::to_string(r.Next() % 100000);
+  }
+  s.resize(n);
+  return s;
+}
+
+std::unique_ptr<TWinFileStream> Create(const std::string& name) {
+  auto f = TWinFileStream::Open(name, TWinFileStream::fmCreate);
+  if (!f) {
+    std::fprintf(stderr, "cannot create %s\n", name.c_str());
+    std::exit(1);
+  }
+  return f;
+}
+
+}  // namespace
+
+TPayload GeneratePayload(const std::string& dir, long long megabytes, int maxSmall) {
+  TPayload p;
+  TRng r{42};
+  twfile::ForceDirectories(dir);
+  const long long total = megabytes << 20;
+  long long smallBudget = total / 5;
+  const long long noise = total - total / 5 - total / 2;
+  for (int i = 0; smallBudget > 0 && i < maxSmall; ++i) {
+    const size_t n = 500 + r.Next() % 28000;
+    const std::string name = dir + "\\small" + std::to_string(i) + ".txt";
+    const std::string text = TextLike(n, r);
+    Create(name)->WriteBuffer(text.data(), static_cast<long>(n));
+    p.files.push_back(name);
+    p.bytes += static_cast<long long>(n);
+    smallBudget -= static_cast<long long>(n);
+  }
+  const long long bigText = total / 2 + std::max(0LL, smallBudget);
+  for (int i = 0; i < 2; ++i) {  // large compressible, written in pieces
+    const std::string name = dir + "\\bigtext" + std::to_string(i) + ".log";
+    auto f = Create(name);
+    for (long long left = bigText / 2; left > 0; left -= 1 << 20) {
+      const std::string piece = TextLike(static_cast<size_t>(std::min<long long>(left, 1 << 20)), r);
+      f->WriteBuffer(piece.data(), static_cast<long>(piece.size()));
+    }
+    p.files.push_back(name);
+    p.bytes += bigText / 2;
+  }
+  for (int i = 0; i < 2; ++i) {  // large incompressible
+    const std::string name = dir + "\\noise" + std::to_string(i) + ".bin";
+    auto f = Create(name);
+    std::string piece(1 << 20, '\0');
+    for (long long left = noise / 2; left > 0; left -= 1 << 20) {
+      for (size_t k = 0; k < piece.size(); k += 4) {
+        const std::uint32_t v = r.Next();
+        std::memcpy(&piece[k], &v, 4);
+      }
+      f->WriteBuffer(piece.data(), static_cast<long>(std::min<long long>(left, 1 << 20)));
+    }
+    p.files.push_back(name);
+    p.bytes += noise / 2;
+  }
+  return p;
+}
