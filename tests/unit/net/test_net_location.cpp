@@ -148,6 +148,37 @@ TEST_F(NetLocation, FtpDownloadsAnonymouslyAndWithALogin) {
   EXPECT_FALSE(FileExists(Local("refused.bin")));
 }
 
+TEST_F(NetLocation, ChangedLoginOrRelativeDirectoryIsReachedAfresh) {
+  TW_REQUIRE_SERVERS();
+  Serve(sub + "\\one\\file.txt", "first");
+  Serve(sub + "\\two\\file.txt", "second");
+  TNetInstallLocation* location = MakeLocation(owner.get(), "FTP", sub + "\\one");
+  int connects = 0;
+  location->OnAfterConnect = [&](TComponent*) { ++connects; };
+  location->Download("file.txt", Local("a.txt"));
+  location->Download("file.txt", Local("b.txt"));
+  // Relative directories count from the login directory, not from the last one.
+  location->LoginInformation().SetDirectory(sub + "\\two");
+  location->Download("file.txt", Local("c.txt"));
+  location->LoginInformation().SetDirectory("/" + sub + "/one");
+  location->Download("file.txt", Local("d.txt"));
+  EXPECT_EQ(ReadFileText(Local("a.txt")), "first");
+  EXPECT_EQ(ReadFileText(Local("b.txt")), "first");
+  EXPECT_EQ(ReadFileText(Local("c.txt")), "second");
+  EXPECT_EQ(ReadFileText(Local("d.txt")), "first");
+  EXPECT_EQ(connects, 2);
+
+  // Another server or protocol is a new connection.
+  location->LoginInformation().SetHostname(Servers().Host("HTTP"));
+  location->LoginInformation().SetProtocol(ipHTTP);
+  location->LoginInformation().SetDirectory(sub + "\\two");
+  location->Download("file.txt", Local("e.txt"));
+  EXPECT_EQ(ReadFileText(Local("e.txt")), "second");
+  EXPECT_EQ(connects, 3);
+  location->Disconnect();
+  EXPECT_FALSE(location->Connected());
+}
+
 TEST_F(NetLocation, MissingFilesFailAsNotFoundAndKeepTheLocalFile) {
   TW_REQUIRE_SERVERS();
   WriteFileText(Local("kept.bin"), "was here before");
