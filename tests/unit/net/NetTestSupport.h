@@ -69,7 +69,7 @@ inline std::string Serve(const std::string& relative, const std::string& bytes) 
 
 inline void Unserve(const std::string& relative) { DeleteFileA((Servers().Root() + "\\" + relative).c_str()); }
 
-// A location of the owner for the server ("HTTP", "FTP", "FTPLOGIN").
+// A location of the owner for the server ("HTTP", "PLAINHTTP", "FTP", "FTPLOGIN").
 inline TNetInstallLocation* MakeLocation(TComponent* owner, const std::string& server,
                                          const std::string& directory, const std::string& name = "nlTest") {
   auto* location = new TNetInstallLocation(owner);
@@ -77,7 +77,7 @@ inline TNetInstallLocation* MakeLocation(TComponent* owner, const std::string& s
   TLoginInformation& login = location->LoginInformation();
   login.SetHostname(Servers().Host(server));
   login.SetDirectory(directory);
-  login.SetProtocol(server == "HTTP" ? ipHTTP : ipFTP);
+  login.SetProtocol(server.find("HTTP") != std::string::npos ? ipHTTP : ipFTP);
   if (server == "FTPLOGIN") {
     login.SetAnonymous(false);
     login.SetUsername(Servers().Value("FTP_USER"));

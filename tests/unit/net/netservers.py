@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Local servers for the network tests.
 
-  netservers.py start STATE_DIR   start an HTTP server, an anonymous FTP server
-                                  and an FTP server with a login, all serving
+  netservers.py start STATE_DIR   start an HTTP server, an anonymous FTP server,
+                                  an FTP server with a login and an HTTP server
+                                  without Content-Length (plainhttp.py), all serving
                                   STATE_DIR/root, fully detached; write
                                   STATE_DIR/state.txt (ports, PIDs, root)
   netservers.py stop STATE_DIR    stop the servers named in the state file
@@ -18,6 +19,7 @@ import sys
 import time
 
 PYTHON = "/usr/bin/python3"
+HERE = os.path.dirname(os.path.abspath(__file__))
 FTP_USER = "tarnuser"
 FTP_PASSWORD = "wick pass"
 
@@ -86,6 +88,7 @@ def start(state_dir):
         "FTP": ["-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "{port}", "-d", root],
         "FTPLOGIN": ["-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "{port}", "-d", root,
                      "-u", FTP_USER, "-P", FTP_PASSWORD],
+        "PLAINHTTP": [os.path.join(HERE, "plainhttp.py"), "{port}", root],
     }
     ports, pids = {}, {}
     for name, args in servers.items():

@@ -122,6 +122,24 @@ TEST_F(NetLocation, HttpDownloadIsByteForByteWithProgressReachingTheFileSize) {
   EXPECT_EQ(ConnectedNetLocation, location);
 }
 
+TEST_F(NetLocation, HttpWithoutALengthHasSizeZeroAndAnErrorStatusFails) {
+  TW_REQUIRE_SERVERS();
+  const std::string payload = Noise(20000, 13);
+  Serve(sub + "\\nolength.bin", payload);
+  TNetInstallLocation* location = MakeLocation(owner.get(), "PLAINHTTP", sub);
+  Record(location);
+  location->Download("nolength.bin", Local("nolength.bin"));
+  EXPECT_EQ(ReadFileText(Local("nolength.bin")), payload);
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks.back().received, payload.size());
+  for (const Block& b : blocks) EXPECT_EQ(b.size, 0u);
+
+  const std::string message = FailureOf([&] { location->Download("500.status", Local("status.bin")); });
+  EXPECT_TRUE(StartsWith(message, "ENIL_FailDataQuery: Could not query file 500.status on server. Error message "))
+      << message;
+  EXPECT_FALSE(FileExists(Local("status.bin")));
+}
+
 TEST_F(NetLocation, FtpDownloadsAnonymouslyAndWithALogin) {
   TW_REQUIRE_SERVERS();
   const std::string payload = Noise(50001, 11);
