@@ -296,12 +296,15 @@ void TCustomInstall::ActivateHook(TComponent*) {
 }
 
 void TCustomInstall::Notification(TComponent* component, TOperation operation) {
+  // The inherited handling forgets the location; the install also resets
+  // its distribution type.
+  const bool location = netLocationComponent_ && component == netLocationComponent_;
   TFileContainer::Notification(component, operation);
   if (operation != opRemove) return;
-  if (component == netLocationComponent_) {
+  if (location) {
     netLocation_ = nullptr;
     netLocationComponent_ = nullptr;
-    if (CurrentNetLocation && !IsDestroying()) SetNetLocation(nullptr);
+    if (!IsDestroying()) SetNetLocation(nullptr);
   }
   if (component == HostForm) {
     HostForm = nullptr;

@@ -13,3 +13,7 @@ std::string TranslateExceptionMessage(const std::string& text) {
   const TMessageTranslationHook& hook = Hook();
   return hook ? hook(text) : text;
 }
+
+TNILMessageHook NILMessageHook = nullptr;
+
+std::string ExtendNILMessage(const std::string& text) { return NILMessageHook ? NILMessageHook(text) : text; }

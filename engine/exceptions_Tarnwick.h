@@ -75,5 +75,17 @@ TW_EXCEPTION(IEInstallShellLinkList, IException);
 TW_EXCEPTION(EOleSysError, Exception);
 // A registry value could not be written.
 TW_EXCEPTION(EIRCannotWriteValue, Exception);
-// Network install locations.
-TW_EXCEPTION(ENIL, Exception);
+// Network install locations. Every ENIL message is extended with the last
+// system error, the server and its last response; the network unit installs
+// the extension.
+using TNILMessageHook = std::string (*)(const std::string& text);
+extern TNILMessageHook NILMessageHook;
+std::string ExtendNILMessage(const std::string& text);
+
+class ENIL : public Exception {
+public:
+  explicit ENIL(const std::string& message) : Exception(ExtendNILMessage(message)) {}
+  ENIL(const std::string& format, std::initializer_list<TFormatArg> args)
+      : Exception(ExtendNILMessage(Format(format, args))) {}
+  const char* ClassName() const override { return "ENIL"; }
+};

@@ -8,6 +8,7 @@
 #include "cmp_TBackDrop.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallShellLink.h"
+#include "cmp_TNetInstallLocation.h"
 #include "cmp_TPathSpecifier.h"
 #include "cmp_TTranslator.h"
 #include "cmp_TUninstallEXE.h"
@@ -89,6 +90,7 @@ void RegisterEngineClasses() {
   RegisterInstallFileClasses();
   RegisterUninstallEXEClass();
   RegisterInstallClasses();
+  RegisterNetLocationClasses();
   RegisterClassInfo("TmainForm", "TForm", nullptr);
 }
 

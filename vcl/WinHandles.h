@@ -40,6 +40,11 @@ struct TKernelHandleTraits {  // CreateProcess, OpenProcess, events: NULL is non
   static bool IsNone(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { ::CloseHandle(h); }
 };
+struct TFileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE is none
+  static HANDLE None() { return INVALID_HANDLE_VALUE; }
+  static bool IsNone(HANDLE h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
+  static void Close(HANDLE h) { ::CloseHandle(h); }
+};
 struct TFindHandleTraits {
   static HANDLE None() { return INVALID_HANDLE_VALUE; }
   static bool IsNone(HANDLE h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
@@ -71,7 +76,7 @@ struct TDCTraits {  // memory device contexts from CreateCompatibleDC
   static void Close(HDC h) { ::DeleteDC(h); }
 };
 
-using TFileHandle = TUniqueHandle<HANDLE, TFindHandleTraits>;  // CreateFile: INVALID_HANDLE_VALUE is none
+using TFileHandle = TUniqueHandle<HANDLE, TFileHandleTraits>;
 using TKernelHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TFindHandle = TUniqueHandle<HANDLE, TFindHandleTraits>;
 using THKey = TUniqueHandle<HKEY, THKeyTraits>;
