@@ -199,7 +199,14 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   if (!dest) throw ETrnwCompress("Cannot create the file %s", {compressedFile_});
   std::int64_t oldEnd = 0;
   int oldCount = 0;
-  if (existing) {
+  const bool reuse = existing && AppendHeadersCurrent();
+  appendFile_.clear();
+  if (reuse) {
+    headers_.Assign(appendHeaders_);
+    headers_.TableFlag = false;
+    oldEnd = dest->Size();
+    oldCount = headers_.Count();
+  } else if (existing) {
     try {
       headers_.Read(*dest, 0);
     } catch (const Exception&) {
@@ -316,6 +323,32 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     if (OnAfterAdding) OnAfterAdding(this, stats_);
   }
   done = true;
+  dest.reset();  // closed, so that the write time is final
+  RememberAppendHeaders();
+}
+
+namespace {
+bool SizeAndWriteTime(const std::string& file, std::int64_t& size, std::uint64_t& time) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &a)) return false;
+  size = (static_cast<std::int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+  time = (static_cast<std::uint64_t>(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+  return true;
+}
+}  // namespace
+
+bool TTrnwCompress::AppendHeadersCurrent() const {
+  std::int64_t size = 0;
+  std::uint64_t time = 0;
+  return !appendFile_.empty() && SameText(appendFile_, compressedFile_) && Offset == 0 &&
+         SizeAndWriteTime(compressedFile_, size, time) && size == appendSize_ && time == appendTime_;
+}
+
+void TTrnwCompress::RememberAppendHeaders() {
+  if (headers_.TableFlag || !SizeAndWriteTime(compressedFile_, appendSize_, appendTime_)) return;
+  appendHeaders_.Assign(headers_);
+  for (int i = 0; i < appendHeaders_.Count(); ++i) appendHeaders_.GetFileHeaders(i).LoadedFromArchive = true;
+  appendFile_ = compressedFile_;
 }
 
 // ---- listing ----------------------------------------------------------------

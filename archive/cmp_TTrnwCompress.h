@@ -121,6 +121,15 @@ private:
   // Inflate state and buffers, set up by the first extraction and reused.
   std::unique_ptr<TInflater> inflater_;
   std::string createdDir_;
+  // The header list as the last append left its archive, with the archive's
+  // size and write time then: the next append to the unchanged file takes
+  // it instead of reading every header again.
+  TFileHeaders appendHeaders_;
+  std::string appendFile_;
+  std::int64_t appendSize_ = -1;
+  std::uint64_t appendTime_ = 0;
+  bool AppendHeadersCurrent() const;
+  void RememberAppendHeaders();
 };
 
 // Processes the window messages waiting for this thread.

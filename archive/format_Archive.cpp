@@ -89,6 +89,13 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> header) {
   byName_.clear();
 }
 
+void TFileHeaders::Assign(const TFileHeaders& other) {
+  if (&other == this) return;
+  Clear();
+  for (const auto& h : other.items_) items_.push_back(std::make_unique<TFileHeader>(*h));
+  TableFlag = other.TableFlag;
+}
+
 std::string EntryFileName(const std::string& entry) {
   size_t p = entry.find(';');
   return p == std::string::npos ? entry : entry.substr(0, p);

@@ -60,6 +60,8 @@ public:
   // header") and appends.
   void Add(std::unique_ptr<TFileHeader> header);
   void Clear() { items_.clear(); byName_.clear(); }
+  // Makes this list a copy of other (every header copied).
+  void Assign(const TFileHeaders& other);
   // Stored name equal (ignoring case) to the text before the first ";" of
   // name; -1 when absent.
   int Find(const std::string& name) const;

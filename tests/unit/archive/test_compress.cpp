@@ -442,3 +442,50 @@ TEST(Compress, MembersAfterAFailedOneExtractWholeToNewAndExistingTargets) {
   EXPECT_FALSE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_FALSE(FileExists(target + ".tw~"));
 }
+
+TEST(Compress, AppendsOneAtATimeReadLikeAFreshArchiveAndSeeAChangeMadeByOthers) {
+  TTempDir dir;
+  std::vector<std::string> files;
+  for (int i = 0; i < 12; ++i) {
+    files.push_back(dir.File("m" + std::to_string(i) + ".txt"));
+    WriteFileText(files.back(), Text(500 + 97 * i));
+  }
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("files.1"));
+  for (int i = 0; i < 12; ++i) {
+    z.SetFilesToProcess({files[i]});
+    z.Add(i > 0, 100 + i);
+  }
+  TTrnwCompress fresh(nullptr);
+  fresh.SetCompressedFile(dir.File("files.1"));
+  fresh.ReadHeaders();
+  ASSERT_EQ(fresh.Count(), 12);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(fresh.Headers().GetFileHeaders(i).Rec.Identifier, 100 + i);
+    EXPECT_EQ(fresh.Headers().GetFileHeaders(i).Rec.StoredName, files[i]);
+  }
+  fresh.ExtractDirectory = dir.File("out");
+  fresh.SetFilesToProcess(files);
+  fresh.Extract();
+  for (int i = 0; i < 12; ++i)
+    EXPECT_EQ(ReadFileText(dir.File("out\\m" + std::to_string(i) + ".txt")), ReadFileText(files[i]));
+
+  // Another writer replaces the archive; the next append must build on that.
+  TTrnwCompress other(nullptr);
+  other.SetCompressedFile(dir.File("files.1"));
+  other.SetFilesToProcess({files[5], files[6]});
+  other.Add(false, 7);
+  z.SetFilesToProcess({files[11]});
+  z.Add(true, 8);
+  TTrnwCompress check(nullptr);
+  check.SetCompressedFile(dir.File("files.1"));
+  check.ReadHeaders();
+  ASSERT_EQ(check.Count(), 3);
+  EXPECT_EQ(check.Headers().GetFileHeaders(0).Rec.StoredName, files[5]);
+  EXPECT_EQ(check.Headers().GetFileHeaders(1).Rec.StoredName, files[6]);
+  EXPECT_EQ(check.Headers().GetFileHeaders(2).Rec.StoredName, files[11]);
+  check.ExtractDirectory = dir.File("again");
+  check.SetFilesToProcess({files[11]});
+  check.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("again\\m11.txt")), ReadFileText(files[11]));
+}
