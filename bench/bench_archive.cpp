@@ -44,68 +44,16 @@ struct TStopwatch {
 };
 TTimes Best(TTimes a, TTimes b) { return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)}; }
 
-// Raw deflate at level 9 of every file, read in 64 KiB pieces, output in
-// 64 KiB blocks (discarded).
 TTimes RawDeflate(const TPayload& p) {
   TStopwatch t;
-  std::vector<unsigned char> in(65536), out(65536);
-  for (auto& name : p.files) {
-    auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
-    z_stream z{};
-    deflateInit(&z, 9);
-    for (;;) {
-      long n = f->Read(in.data(), 65536);
-      z.next_in = in.data();
-      z.avail_in = static_cast<uInt>(n > 0 ? n : 0);
-      int flush = n <= 0 ? Z_FINISH : Z_NO_FLUSH;
-      int rc;
-      do {
-        z.next_out = out.data();
-        z.avail_out = 65536;
-        rc = deflate(&z, flush);
-      } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
-      if (flush == Z_FINISH) break;
-    }
-    deflateEnd(&z);
-  }
+  RawDeflateFiles(p.files);
   return t.Stop();
 }
 
-// Raw inflate of every member straight from the archive (64 KiB input, 4 KiB
-// output blocks), each block written to its file. Built as the extractor
-// works on new targets: each file created new (never truncating one), one
-// inflate state reset for every member.
 TTimes RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
   twfile::ForceDirectories(outDir);
   TStopwatch t;
-  auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
-  std::vector<unsigned char> in(65536), out(4096);
-  z_stream z{};
-  inflateInit(&z);
-  for (int i = 0; i < c.Headers().Count(); ++i) {
-    const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
-    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreateNew);
-    a->SetPosition(h.DataStart);
-    long long left = h.CompressedSize;
-    inflateReset(&z);
-    z.avail_in = 0;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-      if (z.avail_in == 0) {
-        long n = a->Read(in.data(), static_cast<long>(std::min<long long>(left, 65536)));
-        if (n <= 0) break;
-        left -= n;
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(n);
-      }
-      z.next_out = out.data();
-      z.avail_out = 4096;
-      rc = inflate(&z, Z_NO_FLUSH);
-      if (rc < 0 && rc != Z_BUF_ERROR) break;
-      f->Write(out.data(), static_cast<long>(4096 - z.avail_out));
-    }
-  }
-  inflateEnd(&z);
+  RawInflateWriteMembers(c, outDir);
   return t.Stop();
 }
 

@@ -31,66 +31,19 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
 
-// Deflate level 9 of every file in 64 KiB pieces, output discarded.
 double RawDeflate(const TPayload& p) {
   const auto t = Clock::now();
-  std::vector<unsigned char> in(65536), out(65536);
-  for (const auto& name : p.files) {
-    auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
-    z_stream z{};
-    deflateInit(&z, 9);
-    for (;;) {
-      const long n = f->Read(in.data(), 65536);
-      z.next_in = in.data();
-      z.avail_in = static_cast<uInt>(n > 0 ? n : 0);
-      const int flush = n <= 0 ? Z_FINISH : Z_NO_FLUSH;
-      int rc;
-      do {
-        z.next_out = out.data();
-        z.avail_out = 65536;
-        rc = deflate(&z, flush);
-      } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
-      if (flush == Z_FINISH) break;
-    }
-    deflateEnd(&z);
-  }
+  RawDeflateFiles(p.files);
   return Seconds(t);
 }
 
-// Inflate of every member straight from the archive, each block written to
-// its file.
 double RawInflateWrite(const std::string& archive, const std::string& outDir) {
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(archive);
   c.ReadHeaders();
   twfile::ForceDirectories(outDir);
   const auto t = Clock::now();
-  auto a = TWinFileStream::Open(archive, TWinFileStream::fmOpenRead);
-  std::vector<unsigned char> in(65536), out(65536);
-  for (int i = 0; i < c.Headers().Count(); ++i) {
-    const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
-    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreate);
-    a->SetPosition(h.DataStart);
-    long long left = h.CompressedSize;
-    z_stream z{};
-    inflateInit(&z);
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-      if (z.avail_in == 0) {
-        const long n = a->Read(in.data(), static_cast<long>(std::min<long long>(left, 65536)));
-        if (n <= 0) break;
-        left -= n;
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(n);
-      }
-      z.next_out = out.data();
-      z.avail_out = static_cast<uInt>(out.size());
-      rc = inflate(&z, Z_NO_FLUSH);
-      if (rc < 0 && rc != Z_BUF_ERROR) break;
-      f->Write(out.data(), static_cast<long>(out.size() - z.avail_out));
-    }
-    inflateEnd(&z);
-  }
+  RawInflateWriteMembers(c, outDir);
   return Seconds(t);
 }
 

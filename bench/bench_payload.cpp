@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <zlib.h>
+
+#include "cmp_TTrnwCompress.h"
+#include "routines_Strings.h"
 #include "stream_WinFile.h"
 
 namespace {
@@ -87,4 +91,58 @@ TPayload GeneratePayload(const std::string& dir, long long megabytes, int maxSma
     p.bytes += noise / 2;
   }
   return p;
+}
+
+void RawDeflateFiles(const std::vector<std::string>& files) {
+  std::vector<unsigned char> in(65536), out(65536);
+  for (const auto& name : files) {
+    auto f = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
+    z_stream z{};
+    deflateInit(&z, 9);
+    for (;;) {
+      const long n = f->Read(in.data(), 65536);
+      z.next_in = in.data();
+      z.avail_in = static_cast<uInt>(n > 0 ? n : 0);
+      const int flush = n <= 0 ? Z_FINISH : Z_NO_FLUSH;
+      int rc;
+      do {
+        z.next_out = out.data();
+        z.avail_out = 65536;
+        rc = deflate(&z, flush);
+      } while (z.avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
+      if (flush == Z_FINISH) break;
+    }
+    deflateEnd(&z);
+  }
+}
+
+void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir) {
+  auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
+  std::vector<unsigned char> in(65536), out(4096);
+  z_stream z{};
+  inflateInit(&z);
+  for (int i = 0; i < c.Headers().Count(); ++i) {
+    const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
+    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreateNew);
+    a->SetPosition(h.DataStart);
+    long long left = h.CompressedSize;
+    inflateReset(&z);
+    z.avail_in = 0;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+      if (z.avail_in == 0) {
+        const long n = a->Read(in.data(), static_cast<long>(std::min<long long>(left, 65536)));
+        if (n <= 0) break;
+        left -= n;
+        z.next_in = in.data();
+        z.avail_in = static_cast<uInt>(n);
+      }
+      z.next_out = out.data();
+      z.avail_out = 4096;
+      rc = inflate(&z, Z_NO_FLUSH);
+      if (rc < 0 && rc != Z_BUF_ERROR) break;
+      f->Write(out.data(), static_cast<long>(4096 - z.avail_out));
+    }
+  }
+  inflateEnd(&z);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TTrnwCompress;
+
 struct TPayload {
   std::vector<std::string> files;  // full paths
   long long bytes = 0;
@@ -15,3 +17,13 @@ struct TPayload {
 // maxSmall of them; what they leave goes to the large text files), half in
 // the large text files, the rest incompressible.
 TPayload GeneratePayload(const std::string& dir, long long megabytes, int maxSmall = INT_MAX);
+
+// The raw zlib baselines the benchmarks measure against.
+// Deflate at level 9 of every file, read in 64 KiB pieces, output in 64 KiB
+// blocks (discarded).
+void RawDeflateFiles(const std::vector<std::string>& files);
+// Inflate of every member of c's archive straight from the file (64 KiB
+// input, 4 KiB output blocks), each block written to its file in outDir.
+// Built as the extractor works on new targets: each file created new, one
+// inflate state reset for every member.
+void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir);

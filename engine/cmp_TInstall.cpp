@@ -196,12 +196,13 @@ void TCustomInstall::ParseCommandLine() {
   }
 }
 
-std::string TCustomInstall::GetProgramDir() {
+std::string TCustomInstall::ProgramPath() {
   char buf[MAX_PATH * 2];
   const DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
-  const std::string path = n && n < sizeof(buf) ? std::string(buf, n) : std::string();
-  return StripBackslash(ExtractFilePath(path));
+  return n && n < sizeof(buf) ? std::string(buf, n) : std::string();
 }
+
+std::string TCustomInstall::GetProgramDir() { return StripBackslash(ExtractFilePath(ProgramPath())); }
 
 void TCustomInstall::Loaded() {
   TFileContainer::Loaded();

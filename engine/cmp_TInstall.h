@@ -135,7 +135,9 @@ public:
 
   // The host form's activation handler while hooked.
   void ActivateHook(TComponent* sender);
-  // The running program's directory, without trailing backslash.
+  // The running program's full path, and its directory without trailing
+  // backslash.
+  static std::string ProgramPath();
   static std::string GetProgramDir();
 
   bool HasSwitch(TInstallSwitch s) const { return Switches.Contains(s); }

@@ -19,11 +19,6 @@
 
 namespace {
 
-std::string RunningProgramPath() {
-  char buf[MAX_PATH * 2];
-  DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
-  return n && n < sizeof(buf) ? std::string(buf, n) : std::string();
-}
 
 bool FileExistsAt(const std::string& path) {
   const DWORD a = GetFileAttributesA(path.c_str());
@@ -42,7 +37,7 @@ void PumpMessages() {
 
 void TCustomInstall::BuildFromBuildInf() {
   try {
-    const std::string program = RunningProgramPath();
+    const std::string program = ProgramPath();
     const std::string buildDir = ReadBuildInf(AddBackslash(ExtractFileDir(program)));
     LogLine("Building into " + buildDir);
     BuildDistribution(program, buildDir, true);

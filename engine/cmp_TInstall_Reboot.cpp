@@ -18,17 +18,12 @@
 namespace {
 const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
 
-std::string RunningProgramPath() {
-  char buf[MAX_PATH * 2];
-  DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
-  return n && n < sizeof(buf) ? std::string(buf, n) : std::string();
-}
 }  // namespace
 
 std::string TCustomInstall::FindInstallKey(bool create) {
   std::string selfExtract;
   if (HasSwitch(swSelfExtract)) selfExtract = AddBackslash(SwitchValues[swSource]) + SwitchValues[swSelfExtract];
-  return FindInstallRecord(RunningProgramPath(), RunStartTime, create, selfExtract);
+  return FindInstallRecord(ProgramPath(), RunStartTime, create, selfExtract);
 }
 
 void TCustomInstall::ClearUnfinished() {
@@ -52,7 +47,7 @@ void TCustomInstall::ReadUnfinished(std::vector<std::string>& list) {
 }
 
 void TCustomInstall::RegisterRunOnce() {
-  const std::string program = RunningProgramPath();
+  const std::string program = ProgramPath();
   std::string launchArchive;
   if (HasSwitch(swSelfExtract))
     launchArchive = GetArchivePath();

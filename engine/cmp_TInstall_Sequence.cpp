@@ -30,11 +30,6 @@ private:
   HCURSOR old_;
 };
 
-std::string RunningProgramPath() {
-  char buf[MAX_PATH * 2];
-  DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
-  return n && n < sizeof(buf) ? std::string(buf, n) : std::string();
-}
 
 // Notifications of the run to the install's helper components.
 constexpr int kBeforeReadArchiveInfo = -984;
@@ -209,7 +204,7 @@ void TCustomInstall::Cleanup() {
   if (!proceed) return;
   // Only the directory the loading program unpacked setup.1 into is removed:
   // it holds this program and the pre-setup files, nothing else.
-  const std::string program = RunningProgramPath();
+  const std::string program = ProgramPath();
   std::vector<std::string> unpacked{ExtractFileName(program)};
   for (const std::string& line : PresetupFileNames())
     if (!Trim(line).empty()) unpacked.push_back(ExtractFileName(Trim(line)));

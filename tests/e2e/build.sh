@@ -9,25 +9,10 @@
 #   build.sh BIN_DIR E2E_DIR ARTEFACT_DIR
 set -uo pipefail
 bin=$1 art=$3
-top=$(cd "$(dirname "$0")/../.." && pwd)
-export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-build"
-wine=$top/scripts/wine
-distinfo="$(cd "$bin/../../host/tools" && pwd)/distinfo"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib.sh"
 mkdir -p "$art"
-
-# A fresh prefix: nothing of an earlier run stays.
-"$wine" --kill >/dev/null 2>&1
-rm -rf "$TW_WINE_DIR"
-setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-dist="$c/KelvoBuild/dist"
+e2e_prefix build
 export TARNWICK_LOG='C:\build-e2e.log'
-ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
 # Runs a program that is expected to show one message box; saves its texts
 # in $work/box.txt, clicks OK, and leaves the program's exit code in $rc.
 box_run() { # title program args...
@@ -131,4 +116,4 @@ grep -qF 'The loader program C:\Tarnwick\Lib\TarnwickLoadProgram.exe was not fou
 [ "$rc" = 1 ] || fail "exit code $rc without the loader"
 mv "$work/TarnwickLoadProgram.exe" "$c/Tarnwick/Lib/"
 
-[ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
+e2e_result

@@ -8,27 +8,13 @@
 #   floppy.sh BIN_DIR E2E_DIR ARTEFACT_DIR
 set -uo pipefail
 bin=$1
-top=$(cd "$(dirname "$0")/../.." && pwd)
-export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-floppy"
-wine=$top/scripts/wine
-distinfo="$(cd "$bin/../../host/tools" && pwd)/distinfo"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-"$wine" --kill >/dev/null 2>&1
-rm -rf "$TW_WINE_DIR"
-setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-dist="$c/KelvoBuild/dist"
+source "$(dirname "$0")/lib.sh"
+e2e_prefix floppy
 "$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
 mkdir -p "$work/drive"
 ln -sfn "$work/drive" "$WINEPREFIX/dosdevices/a:"
 export TARNWICK_DISK_SIZE=120000
 export TARNWICK_LOG='C:\floppy-e2e.log'
-ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
 
 "$wine" 'C:\KelvoBuild\dist\setup.exe' '*TODISK' >"$work/setup.txt" 2>&1 &
 pid=$!
@@ -85,4 +71,4 @@ wait "$pid"
 tr -d '\r' <"$c/floppy-e2e.log" | grep '^Command line' | sed 's/^/   /'
 grep -q -- '-sA:' <(tr -d '\r' <"$c/floppy-e2e.log") || fail "not started with the disk as its source"
 
-[ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
+e2e_result

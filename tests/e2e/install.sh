@@ -8,24 +8,10 @@
 # load (disabled through a DLL override).
 #   install.sh BIN_DIR E2E_DIR ARTEFACT_DIR
 set -uo pipefail
-bin=$1 e2e=$2
-top=$(cd "$(dirname "$0")/../.." && pwd)
-export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-install"
-wine=$top/scripts/wine
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# A fresh prefix: nothing of an earlier run stays.
-"$wine" --kill >/dev/null 2>&1
-rm -rf "$TW_WINE_DIR"
-setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-"$wine" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
-"$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
-mkdir -p "$c/Downloads"
-cp "$c/KelvoBuild/dist/setup.exe" "$c/Downloads/setup.exe"
-cp "$e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
+bin=$1
+source "$(dirname "$0")/lib.sh"
+e2e_prefix install
+e2e_user_site winxp
 export TARNWICK_LOG='C:\install-e2e.log'
 log="$c/install-e2e.log"
 dest="$c/Program Files/Kelvo/Vantlex 2006"
@@ -79,7 +65,7 @@ grep -q 'Install record: \\SOFTWARE\\VOQ\\Install\\Install0$' <(tr -d '\r' <"$lo
 echo "== a damaged files.1"
 rm -rf "$dest"
 mkdir -p "$c/Damaged"
-cp "$c/KelvoBuild/dist/files.1" "$c/Damaged/files.1"
+cp "$dist/files.1" "$c/Damaged/files.1"
 python3 - "$c/Damaged/files.1" <<'PY'
 import sys
 p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
@@ -87,11 +73,10 @@ for i in range(len(d) // 3, len(d) // 3 + 64): d[i] ^= 0x5A
 open(p, 'wb').write(d)
 PY
 rm -f "$log"
-ui() { "$wine" "$bin/uidriver.exe" "$@" >"$TW_WINE_DIR/ui.txt" 2>&1; }
 "$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
 pid=$!
 if ui wait "Installation of Kelvo" "#32770" 60000; then
-  ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$TW_WINE_DIR/ui.txt" | sed 's/^/   box: /'
+  ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
   ui click "Installation of Kelvo" "OK" "#32770"
 else
   fail "no message about the damaged archive"
@@ -104,4 +89,4 @@ grep -q 'Installation failed' <(tr -d '\r' <"$log") || fail "the failure is not 
 grep -q 'Installation finished' <(tr -d '\r' <"$log") && fail "a damaged archive was reported as a success"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 || fail "the record of the failed run is gone"
 
-[ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
+e2e_result

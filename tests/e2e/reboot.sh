@@ -9,25 +9,10 @@
 # would; on Windows 98 it is in HKLM, which the restart itself runs.
 #   reboot.sh BIN_DIR E2E_DIR ARTEFACT_DIR [winxp|win98]
 set -uo pipefail
-bin=$1 e2e=$2 version=${4:-winxp}
-top=$(cd "$(dirname "$0")/../.." && pwd)
-export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-reboot-$version"
-wine=$top/scripts/wine
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-"$wine" --kill >/dev/null 2>&1
-rm -rf "$TW_WINE_DIR"
-setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-"$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null
-"$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
-mkdir -p "$c/Downloads"
-cp "$c/KelvoBuild/dist/setup.exe" "$c/Downloads/setup.exe"
-cp "$e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
+bin=$1 version=${4:-winxp}
+source "$(dirname "$0")/lib.sh"
+e2e_prefix "reboot-$version"
+e2e_user_site "$version"
 export TARNWICK_LOG='C:\reboot-e2e.log'
 log="$c/reboot-e2e.log"
 dest="$c/Program Files/Kelvo/Vantlex 2006"
@@ -86,4 +71,4 @@ else
   record_left && fail "the record is left after the continuation"
 fi
 
-[ $failures = 0 ] && echo "PASS" || { echo "$failures failure(s)"; exit 1; }
+e2e_result

@@ -1,0 +1,38 @@
+# Shared by the end-to-end scripts that stage the Kelvo build tree. Source it
+# with bin set to the build's bin directory.
+#   e2e_prefix NAME        a fresh prefix build/win64/wine-e2e-NAME with the
+#                          build tree staged; sets setup, c (drive C:), dist
+#   e2e_user_site VERSION  the Windows version set, setup.exe built and copied
+#                          to C:\Downloads, the CALWIN32.DLL stand-in in place
+#   e2e_result             PASS, or the count of failures and exit code 1
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+wine=$top/scripts/wine
+distinfo="$(cd "$bin/../../host/tools" && pwd)/distinfo"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
+
+e2e_prefix() {
+  export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-$1"
+  # Nothing of an earlier run stays.
+  "$wine" --kill >/dev/null 2>&1
+  rm -rf "$TW_WINE_DIR"
+  setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
+  eval "$("$wine" --env)"
+  c="$WINEPREFIX/drive_c"
+  dist="$c/KelvoBuild/dist"
+}
+
+e2e_user_site() {
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null
+  "$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
+  mkdir -p "$c/Downloads"
+  cp "$dist/setup.exe" "$c/Downloads/setup.exe"
+  cp "$bin/../e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
+}
+
+e2e_result() {
+  if [ $failures = 0 ]; then echo "PASS"; else echo "$failures failure(s)"; exit 1; fi
+}
