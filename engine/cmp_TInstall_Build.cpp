@@ -15,15 +15,11 @@
 #include "routines_InstallBoxes.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 #include "uFileCheckSum.h"
 
 namespace {
 
-
-bool FileExistsAt(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 void Terminate() {
   if (Application) Application->Terminate();
@@ -126,7 +122,7 @@ void TCustomInstall::CopyLoaderProgram(const std::string& buildDirectory, const 
         {std::string(kEngineRootKey)});
   }
   const std::string loader = AddBackslash(engineDir) + kLoaderProgramName;
-  if (!FileExistsAt(loader)) throw IEInstall("The loader program %s was not found", {loader});
+  if (!twfile::FileExists(loader)) throw IEInstall("The loader program %s was not found", {loader});
   const std::string target = AddBackslash(buildDirectory) + "setup.exe";
   if (!CopyFileA(loader.c_str(), target.c_str(), FALSE))
     throw IEInstall("Cannot copy the loading program from %s to %s", {loader, target});
@@ -134,7 +130,7 @@ void TCustomInstall::CopyLoaderProgram(const std::string& buildDirectory, const 
 
 void TCustomInstall::BuildSetupArchive(const std::string& buildDirectory, const std::string& program) {
   if (Trim(program).empty()) throw IEInstall("Cannot create setup file. Executable is blank");
-  if (!FileExistsAt(program)) throw IEInstall("TInstall: Cannot find the executable file %s", {program});
+  if (!twfile::FileExists(program)) throw IEInstall("TInstall: Cannot find the executable file %s", {program});
   const std::string archive = AddBackslash(buildDirectory) + "setup.1";
   auto compressOne = [&](const std::string& path, TlzhCommand mode, bool net) {
     TInstallFile file(nullptr);

@@ -14,6 +14,7 @@
 #include "routines_FileSystem.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 namespace {
 
@@ -78,11 +79,6 @@ std::int64_t FileSizeOf(const std::string& path) {
   return static_cast<std::int64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-bool FileExists(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Archive offsets are stored as 32-bit values.
 std::int32_t Offset32(std::int64_t pos, const std::string& archive, const std::string& exe) {
   if (pos < 0 || pos > 0x7FFFFFFF)
@@ -142,7 +138,7 @@ void AppendArchivesToLoader(const std::string& setupExe, const std::string& setu
     throw IEInstall(appendMessage, {setupArchive, setupExe});
   h.SetupLast = Offset32(Position(exe) - 1, setupArchive, setupExe);
 
-  if (FileExists(mainArchive)) {
+  if (twfile::FileExists(mainArchive)) {
     h.FilesFirst = Offset32(Position(exe), mainArchive, setupExe);
     const std::int64_t mainSize = FileSizeOf(mainArchive);
     if (mainSize < 0 || AppendFile(exe.Get(), mainArchive) != mainSize)
@@ -187,7 +183,7 @@ TSelfExtractHeader ReadSelfExtractHeader(const std::string& file) {
 std::string ReadBuildInf(const std::string& programDir) {
   const std::string path = AddBackslash(programDir) + "BUILD.INF";
   std::ifstream in(path, std::ios::binary);
-  if (!in || !FileExists(path))
+  if (!in || !twfile::FileExists(path))
     throw IEInstall("Need to have a BUILD.INF file in this directory with the first line specifying the build "
                     "directory");
   std::string line;
@@ -211,7 +207,7 @@ std::string FindEngineDirectory() {
     entry = ReplaceAll(ReplaceAll(entry, "$(DELPHI)", root), "$(BCB)", root);
     entry = Trim(entry);
     if (entry.empty()) continue;
-    if (FileExists(AddBackslash(entry) + kEngineMarkerFile)) return StripBackslash(entry);
+    if (twfile::FileExists(AddBackslash(entry) + kEngineMarkerFile)) return StripBackslash(entry);
   }
   throw IENoTarnwickPath(message);
 }
