@@ -5,13 +5,20 @@
 #   e2e_user_site VERSION  the Windows version set, setup.exe built and copied
 #                          to C:\Downloads, the CALWIN32.DLL stand-in in place
 #   e2e_result             PASS, or the count of failures and exit code 1
+# Whatever happens, the prefix's server, its Wine processes and its display
+# are stopped when the script ends.
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 wine=$top/scripts/wine
 distinfo="$(cd "$bin/../../host/tools" && pwd)/distinfo"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+e2e_stop() {
+  [ -z "${TW_WINE_DIR:-}" ] || "$wine" --kill >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap e2e_stop EXIT
+trap 'exit 130' INT TERM
 ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
 
 e2e_prefix() {
@@ -19,7 +26,9 @@ e2e_prefix() {
   # Nothing of an earlier run stays.
   "$wine" --kill >/dev/null 2>&1
   rm -rf "$TW_WINE_DIR"
-  setup=$("$top/scripts/stage-kelvo") || { echo "staging failed"; exit 1; }
+  [ ! -e "$TW_WINE_DIR" ] || { echo "FAIL: $TW_WINE_DIR could not be removed"; exit 1; }
+  setup=$("$top/scripts/stage-kelvo" 2>"$work/stage.txt") || {
+    echo "FAIL: staging failed:"; sed 's/^/   /' "$work/stage.txt"; exit 1; }
   eval "$("$wine" --env)"
   c="$WINEPREFIX/drive_c"
   dist="$c/KelvoBuild/dist"

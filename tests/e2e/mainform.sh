@@ -9,6 +9,10 @@ set -uo pipefail
 bin=$1 e2e=$2 art=$3
 top=$(cd "$(dirname "$0")/../.." && pwd)
 wine=$top/scripts/wine
+# A fresh prefix of its own, stopped again however the script ends.
+export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-mainform"
+"$wine" --kill >/dev/null 2>&1
+rm -rf "$TW_WINE_DIR"
 eval "$("$wine" --env)"
 mkdir -p "$art"
 work=$(mktemp -d)
@@ -19,8 +23,9 @@ export TARNWICK_LOG="C:\\$logname"
 title="Installation of Kelvo Vantlex Console for NetWare"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-cleanup() { rm -f "$sys32/CALWIN32.DLL" "$log"; rm -rf "$work"; }
+cleanup() { "$wine" --kill >/dev/null 2>&1; rm -rf "$work"; }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
 

@@ -30,7 +30,7 @@ echo "== second installation while the console runs"
 printf 'old console' >"$work/marker"
 "$wine" "C:\\Program Files\\Kelvo\\Vantlex 2006\\voreruro.exe" >/dev/null 2>&1 &
 console=$!
-sleep 3
+ui wait '*' KelvoVantlexConsole 60000 || fail "the console did not start"
 rm -f "$log"
 "$wine" 'C:\Downloads\setup.exe'
 echo "   setup.exe ended with $?"
