@@ -22,7 +22,7 @@ TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) { width_ = 185; hei
 void TGroupBox::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   p.WinClass = "BUTTON";
-  p.Style = (p.Style & ~WS_CLIPCHILDREN) | BS_GROUPBOX;
+  p.Style = (p.Style & ~(WS_CLIPCHILDREN | WS_TABSTOP)) | BS_GROUPBOX;
 }
 
 TRadioGroup::TRadioGroup(TComponent* owner) : TGroupBox(owner) {}
@@ -106,7 +106,13 @@ void TListBox::AddItem(const std::string& s) {
   SetItems(items);
 }
 
+void TListBox::SetItemHeight(int v) {
+  itemHeight_ = v;
+  if (hwnd_ && v > 0) ::SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, v);
+}
+
 void TListBox::HandleCreated() {
+  if (itemHeight_ > 0) ::SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, itemHeight_);
   ::SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0);
   for (const auto& s : items_) ::SendMessageA(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
   ::SendMessageA(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
@@ -215,10 +221,13 @@ void TRichEdit::CreateParams(TCreateParams& p) {
   p.WinClass = RICHEDIT_CLASSA;
   p.Style = (p.Style & ~WS_CLIPCHILDREN) | ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL |
             (readOnly_ ? ES_READONLY : 0);
-  p.ExStyle |= WS_EX_CLIENTEDGE;
+  if (border_) p.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
-void TRichEdit::HandleCreated() { StreamIn(); }
+void TRichEdit::HandleCreated() {
+  ::SendMessageA(hwnd_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(color_)));
+  StreamIn();
+}
 
 void TRichEdit::SetReadOnly(bool v) {
   readOnly_ = v;

@@ -31,6 +31,10 @@ public:
   void SetBounds(int left, int top, int width, int height) override;
 
 protected:
+  void CreateParams(TCreateParams& p) override {
+    TGroupBox::CreateParams(p);
+    p.ExStyle |= WS_EX_CONTROLPARENT;
+  }
   void HandleCreated() override { RebuildButtons(); }
 
 private:
@@ -52,7 +56,9 @@ public:
   int ItemIndex() const { return itemIndex_; }
   void SetItemIndex(int i);
   bool Sorted() const { return sorted_; }
-  void SetSorted(bool v) { sorted_ = v; }
+  void SetSorted(bool v) { sorted_ = v; SetItems(std::vector<std::string>(items_)); }
+  int ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(int v);
   TNotifyEvent OnDblClick;
 
 protected:
@@ -63,6 +69,7 @@ protected:
 private:
   std::vector<std::string> items_;
   int itemIndex_ = -1;
+  int itemHeight_ = 0;  // 0: the font's
   bool sorted_ = false;
 };
 
@@ -120,6 +127,8 @@ public:
   void SetReadOnly(bool v);
   bool PlainText() const { return plainText_; }
   void SetPlainText(bool v) { plainText_ = v; }
+  // A sunken client edge (the default) or none.
+  void SetBorder(bool v) { border_ = v; }
   // Replaces the content with the document `text` (RTF unless PlainText).
   void LoadFromString(const std::string& text);
   void LoadFromFile(const std::string& path);
@@ -134,4 +143,5 @@ private:
   std::string document_;
   bool readOnly_ = false;
   bool plainText_ = false;
+  bool border_ = true;
 };

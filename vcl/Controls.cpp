@@ -26,7 +26,7 @@ void RegisterClasses() {
   done = true;
 }
 
-DWORD FormStyle(TFormBorderStyle b) {
+DWORD FormStyleOf(TFormBorderStyle b) {
   switch (b) {
     case bsNoneForm: return WS_POPUP | WS_CLIPCHILDREN;
     case bsSingle: return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -36,10 +36,21 @@ DWORD FormStyle(TFormBorderStyle b) {
     default: return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   }
 }
+DWORD FormStyle(TFormBorderStyle b, unsigned icons = 1u << biSystemMenu | 1u << biMinimize | 1u << biMaximize) {
+  DWORD style = FormStyleOf(b);
+  if (!(icons & (1u << biSystemMenu))) style &= ~(WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  else if (b == bsSizeable || b == bsSingle) {
+    if (!(icons & (1u << biMinimize))) style &= ~WS_MINIMIZEBOX;
+    if (!(icons & (1u << biMaximize))) style &= ~WS_MAXIMIZEBOX;
+  }
+  return style;
+}
 DWORD FormExStyle(TFormBorderStyle b) {
-  if (b == bsDialog) return WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-  if (b == bsToolWindow || b == bsSizeToolWin) return WS_EX_TOOLWINDOW;
-  return 0;
+  // Tab and the access keys reach the controls of nested panels and pages.
+  DWORD ex = WS_EX_CONTROLPARENT;
+  if (b == bsDialog) ex |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+  if (b == bsToolWindow || b == bsSizeToolWin) ex |= WS_EX_TOOLWINDOW;
+  return ex;
 }
 
 }  // namespace
@@ -120,6 +131,10 @@ void TControl::SetVisible(bool v) {
 void TControl::SetEnabled(bool v) { enabled_ = v; Invalidate(); }
 void TControl::SetCaption(const std::string& v) { caption_ = v; Invalidate(); }
 
+TColor TControl::EffectiveColor() const {
+  return parentColor_ && parent_ ? parent_->EffectiveColor() : color_;
+}
+
 TForm* TControl::ParentForm() const {
   const TControl* c = this;
   while (c->parent_) c = c->parent_;
@@ -183,6 +198,8 @@ void TWinControl::CreateWnd() {
   TCreateParams p;
   CreateParams(p);
   if (hwnd_) return;  // creating the parent created this one
+  // Tab and the access keys reach into windows that hold controls.
+  if (!p.WinClass || !controls_.empty()) p.ExStyle |= WS_EX_CONTROLPARENT;
   const char* cls = p.WinClass ? p.WinClass : (dynamic_cast<TForm*>(this) ? kFormClass : kWindowClass);
   HWND h = ::CreateWindowExA(p.ExStyle, cls, caption_.c_str(), p.Style, p.X, p.Y, p.W, p.H,
                              p.Parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
@@ -194,14 +211,24 @@ void TWinControl::CreateWnd() {
   ::SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), FALSE);
   HandleCreated();
   // Children in tab order so that the dialog keys follow it.
-  std::vector<TControl*> kids = controls_;
-  std::stable_sort(kids.begin(), kids.end(), [](TControl* a, TControl* b) {
-    auto* wa = dynamic_cast<TWinControl*>(a);
-    auto* wb = dynamic_cast<TWinControl*>(b);
-    return (wa ? wa->tabOrder_ : 0) < (wb ? wb->tabOrder_ : 0);
+  // A label stands just before the control its access key focuses.
+  std::vector<TWinControl*> kids, labels;
+  for (TControl* c : controls_) {
+    auto* w = dynamic_cast<TWinControl*>(c);
+    if (!w) continue;
+    auto* l = dynamic_cast<TLabel*>(w);
+    (l && l->FocusControl() && l->FocusControl()->parent_ == this ? labels : kids).push_back(w);
+  }
+  std::stable_sort(kids.begin(), kids.end(), [](TWinControl* a, TWinControl* b) {
+    const bool la = dynamic_cast<TLabel*>(a) != nullptr, lb = dynamic_cast<TLabel*>(b) != nullptr;
+    if (la != lb) return la;  // other labels first
+    return a->tabOrder_ < b->tabOrder_;
   });
-  for (TControl* c : kids)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->Handle();
+  for (TWinControl* w : kids) {
+    for (TWinControl* l : labels)
+      if (static_cast<TLabel*>(l)->FocusControl() == w) l->Handle();
+    w->Handle();
+  }
   Realign();
 }
 
@@ -282,8 +309,22 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (TWinControl* child = FromHandle(reinterpret_cast<HWND>(lp))) {
         HDC dc = reinterpret_cast<HDC>(wp);
         ::SetTextColor(dc, ColorToRGB(child->font_->Color()));
-        ::SetBkColor(dc, ColorToRGB(child->color_));
-        child->brush_.Reset(::CreateSolidBrush(ColorToRGB(child->color_)));
+        auto* label = dynamic_cast<TLabel*>(child);
+        if (label && label->Transparent()) {
+          // What this control paints beneath the label, then the text over it.
+          RECT r = label->BoundsRect();
+          int saved = ::SaveDC(dc);
+          ::SetViewportOrgEx(dc, -r.left, -r.top, nullptr);
+          TCanvas canvas(dc);
+          Paint(canvas);
+          PaintChildren(canvas, r);
+          ::RestoreDC(dc, saved);
+          ::SetBkMode(dc, TRANSPARENT);
+          return reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+        }
+        const TColor color = child->EffectiveColor();
+        ::SetBkColor(dc, ColorToRGB(color));
+        child->brush_.Reset(::CreateSolidBrush(ColorToRGB(color)));
         return reinterpret_cast<LRESULT>(child->brush_.Get());
       }
       break;
@@ -310,7 +351,19 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TWinControl::Paint(TCanvas& canvas) {
   RECT r{0, 0, ClientWidth(), ClientHeight()};
-  canvas.FillRect(r, color_);
+  canvas.FillRect(r, EffectiveColor());
+}
+
+TButton* TWinControl::FindDialogButton(bool defaultButton) {
+  for (TControl* c : controls_) {
+    if (!c->visible_ || !c->enabled_) continue;
+    if (auto* b = dynamic_cast<TButton*>(c)) {
+      if (defaultButton ? b->Default() : b->Cancel()) return b;
+    } else if (auto* w = dynamic_cast<TWinControl*>(c)) {
+      if (TButton* found = w->FindDialogButton(defaultButton)) return found;
+    }
+  }
+  return nullptr;
 }
 
 void TWinControl::PaintChildren(TCanvas& canvas, const RECT& clip) {
@@ -449,7 +502,7 @@ void Bevel(HDC dc, RECT& r, TBevelCut cut) {
 
 void TCustomPanel::Paint(TCanvas& canvas) {
   RECT r{0, 0, ClientWidth(), ClientHeight()};
-  canvas.FillRect(r, color_);
+  canvas.FillRect(r, EffectiveColor());
   Bevel(canvas.Handle(), r, bevelOuter_);
   Bevel(canvas.Handle(), r, bevelInner_);
   if (!caption_.empty()) {
@@ -463,17 +516,49 @@ void TCustomPanel::Paint(TCanvas& canvas) {
   }
 }
 
-TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) { width_ = 65; height_ = 13; }
+TLabel::TLabel(TComponent* owner) : TWinControl(owner) {
+  width_ = 65; height_ = 13; parentColor_ = true;
+}
 
-void TLabel::SetCaption(const std::string& v) {
-  caption_ = v;
-  AdjustSize();
+void TLabel::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  p.WinClass = "STATIC";
+  p.Style &= ~(WS_CLIPCHILDREN | WS_TABSTOP);
+  p.Style |= SS_NOTIFY | (showAccelChar_ ? 0 : SS_NOPREFIX);
+  if (alignment_ == taCenter) p.Style |= SS_CENTER;
+  else if (alignment_ == taRightJustify) p.Style |= SS_RIGHT;
+  else p.Style |= wordWrap_ ? SS_LEFT : SS_LEFTNOWORDWRAP;
+}
+
+void TLabel::Restyle() {
+  if (!hwnd_) return;
+  TCreateParams p;
+  CreateParams(p);
+  ::SetWindowLongPtrA(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(p.Style));
   Invalidate();
 }
 
-void TLabel::Loaded() {
-  TGraphicControl::Loaded();
+void TLabel::SetWordWrap(bool v) { wordWrap_ = v; Restyle(); AdjustSize(); }
+void TLabel::SetAlignment(TAlignment v) { alignment_ = v; Restyle(); }
+void TLabel::SetShowAccelChar(bool v) { showAccelChar_ = v; Restyle(); AdjustSize(); }
+
+void TLabel::CommandNotify(WORD code) {
+  if (code == STN_CLICKED && OnClick) OnClick(this);
+}
+
+void TLabel::SetCaption(const std::string& v) {
+  TWinControl::SetCaption(v);
   AdjustSize();
+}
+
+void TLabel::Loaded() {
+  TWinControl::Loaded();
+  AdjustSize();
+}
+
+void TLabel::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation == opRemove && component == focusControl_) focusControl_ = nullptr;
 }
 
 void TLabel::AdjustSize() {
@@ -482,24 +567,10 @@ void TLabel::AdjustSize() {
   HGDIOBJ old = ::SelectObject(dc, font_->Handle());
   RECT r{0, 0, wordWrap_ ? width_ : 0, 0};
   ::DrawTextA(dc, caption_.empty() ? " " : caption_.c_str(), -1, &r,
-              DT_CALCRECT | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
+              DT_CALCRECT | (showAccelChar_ ? 0 : DT_NOPREFIX) | (wordWrap_ ? DT_WORDBREAK : 0));
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
-  Invalidate();
   SetBounds(left_, top_, wordWrap_ ? width_ : r.right, r.bottom);
-}
-
-void TLabel::Paint(TCanvas& canvas) {
-  RECT r{0, 0, width_, height_};
-  if (!transparent_) canvas.FillRect(r, color_);
-  HDC dc = canvas.Handle();
-  HGDIOBJ old = ::SelectObject(dc, font_->Handle());
-  ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, enabled_ ? ColorToRGB(font_->Color()) : ::GetSysColor(COLOR_GRAYTEXT));
-  UINT fmt = DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0) |
-             (alignment_ == taCenter ? DT_CENTER : alignment_ == taRightJustify ? DT_RIGHT : DT_LEFT);
-  ::DrawTextA(dc, caption_.c_str(), -1, &r, fmt);
-  ::SelectObject(dc, old);
 }
 
 TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
@@ -615,24 +686,61 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-void TForm::DefineMethod(const std::string& name, TNotifyEvent method) {
+TForm::TMethod& TForm::MethodSlot(const std::string& name) {
   for (auto& m : methods_)
-    if (SameName(m.first, name)) {
-      m.second = std::move(method);
-      return;
-    }
-  methods_.emplace_back(name, std::move(method));
+    if (SameName(m.Name, name)) return m;
+  methods_.push_back(TMethod{name, {}, {}, {}});
+  return methods_.back();
 }
 
-TNotifyEvent TForm::MethodAddress(const std::string& name) const {
+const TForm::TMethod* TForm::FindMethod(const std::string& name) const {
   for (const auto& m : methods_)
-    if (SameName(m.first, name)) return m.second;
-  return TNotifyEvent();
+    if (SameName(m.Name, name)) return &m;
+  return nullptr;
+}
+
+void TForm::DefineMethod(const std::string& name, TNotifyEvent method) { MethodSlot(name).Notify = std::move(method); }
+void TForm::DefineMethod(const std::string& name, TCloseEvent method) { MethodSlot(name).Close = std::move(method); }
+void TForm::DefineMethod(const std::string& name, TAllowEvent method) { MethodSlot(name).Allow = std::move(method); }
+
+TNotifyEvent TForm::MethodAddress(const std::string& name) const {
+  const TMethod* m = FindMethod(name);
+  return m ? m->Notify : TNotifyEvent();
+}
+TCloseEvent TForm::CloseMethodAddress(const std::string& name) const {
+  const TMethod* m = FindMethod(name);
+  return m ? m->Close : TCloseEvent();
+}
+TAllowEvent TForm::AllowMethodAddress(const std::string& name) const {
+  const TMethod* m = FindMethod(name);
+  return m ? m->Allow : TAllowEvent();
 }
 
 TForm::~TForm() {
+  DoDestroy();
   BeginDestroy();
   DestroyHandle();
+}
+
+void TForm::DoDestroy() {
+  TNotifyEvent handler = std::move(OnDestroy);
+  OnDestroy = nullptr;
+  if (handler) handler(this);
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle v) {
+  borderStyle_ = v;
+  SetClientWidth(clientWidth_);
+  SetClientHeight(clientHeight_);
+}
+
+void TForm::SetBorderIcons(unsigned v) {
+  borderIcons_ = v;
+  if (hwnd_) {
+    ::SetWindowLongPtrA(hwnd_, GWL_STYLE,
+                        (::GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_VISIBLE) | FormStyle(borderStyle_, v));
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  }
 }
 
 void TForm::Loaded() {
@@ -681,7 +789,7 @@ void TForm::CreateParams(TCreateParams& p) {
   width_ = clientWidth_ + e.cx;
   height_ = clientHeight_ + e.cy;
   ApplyPosition();
-  p.Style = FormStyle(borderStyle_);
+  p.Style = FormStyle(borderStyle_, borderIcons_);
   p.ExStyle = FormExStyle(borderStyle_);
   p.X = left_; p.Y = top_; p.W = width_; p.H = height_;
   p.Parent = nullptr;
@@ -811,6 +919,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       clientWidth_ = LOWORD(lp);
       clientHeight_ = HIWORD(lp);
       Realign();
+      if (OnResize) OnResize(this);
       return 0;
     case WM_MOVE: {
       RECT r;
@@ -820,13 +929,11 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND:
       if (!lp && (LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK)) {
-        // Enter and Escape from the dialog keys go to the default and cancel buttons.
-        for (TControl* c : controls_) {
-          auto* b = dynamic_cast<TButton*>(c);
-          if (b && b->Visible() && b->Enabled() && (LOWORD(wp) == IDOK ? b->Default() : b->Cancel())) {
-            b->Click();
-            return 0;
-          }
+        // Enter and Escape from the dialog keys go to the default and cancel
+        // buttons, also those of nested panels and pages.
+        if (TButton* b = FindDialogButton(LOWORD(wp) == IDOK)) {
+          b->Click();
+          return 0;
         }
         if (LOWORD(wp) == IDCANCEL) Close();
         return 0;

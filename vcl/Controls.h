@@ -57,7 +57,12 @@ public:
   const std::string& Caption() const { return caption_; }
   virtual void SetCaption(const std::string& v);
   TColor Color() const { return color_; }
-  void SetColor(TColor v) { color_ = v; Invalidate(); }
+  // Setting a colour of its own ends taking the parent's.
+  void SetColor(TColor v) { color_ = v; parentColor_ = false; Invalidate(); }
+  bool ParentColor() const { return parentColor_; }
+  void SetParentColor(bool v) { parentColor_ = v; Invalidate(); }
+  // The colour the control is drawn in: the parent's when it follows it.
+  TColor EffectiveColor() const;
   TFont& Font() { return *font_; }
   bool ParentFont() const { return parentFont_; }
   void SetParentFont(bool v) { parentFont_ = v; if (v && parent_) CopyParentFont(); }
@@ -84,6 +89,7 @@ protected:
   bool visible_ = true;
   bool enabled_ = true;
   bool parentFont_ = true;
+  bool parentColor_ = false;
   std::string caption_;
   std::string hint_;
   TColor color_ = clBtnFace;
@@ -125,6 +131,10 @@ public:
   // Dispatches a window message; the default handles painting, commands
   // and layout and then calls the original window procedure.
   virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+
+  // The visible, enabled default (Enter) or cancel (Escape) button among
+  // this control's children and theirs; none when there is none.
+  class TButton* FindDialogButton(bool defaultButton);
 
 protected:
   friend class TControl;
@@ -198,29 +208,44 @@ public:
   const char* ClassName() const override { return "TPanel"; }
 };
 
-class TLabel : public TGraphicControl {
+// A text as a static control: readable through WM_GETTEXT, and an access
+// key ("&Name") moves the focus to the control after it in tab order, which
+// is FocusControl's when one is named.
+class TLabel : public TWinControl {
 public:
   explicit TLabel(TComponent* owner);
   const char* ClassName() const override { return "TLabel"; }
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool v) { autoSize_ = v; AdjustSize(); }
+  // Drawn over whatever its parent paints beneath it (a gradient, a picture).
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool v) { transparent_ = v; Invalidate(); }
   bool WordWrap() const { return wordWrap_; }
-  void SetWordWrap(bool v) { wordWrap_ = v; AdjustSize(); }
+  void SetWordWrap(bool v);
   TAlignment Alignment() const { return alignment_; }
-  void SetAlignment(TAlignment v) { alignment_ = v; Invalidate(); }
+  void SetAlignment(TAlignment v);
+  bool ShowAccelChar() const { return showAccelChar_; }
+  void SetShowAccelChar(bool v);
+  TWinControl* FocusControl() const { return focusControl_; }
+  void SetFocusControl(TWinControl* c) { focusControl_ = c; }
   void SetCaption(const std::string& v) override;
-  void Paint(TCanvas& canvas) override;
   void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CommandNotify(WORD code) override;
 
 private:
   void AdjustSize();
-  void FontChanged() override { AdjustSize(); TControl::FontChanged(); }
+  void Restyle();
+  void FontChanged() override { TWinControl::FontChanged(); AdjustSize(); }
   bool autoSize_ = true;
   bool transparent_ = false;
   bool wordWrap_ = false;
+  bool showAccelChar_ = true;
   TAlignment alignment_ = taLeftJustify;
+  TWinControl* focusControl_ = nullptr;
 };
 
 class TImage : public TGraphicControl {
@@ -316,6 +341,9 @@ enum TFormBorderStyle { bsNoneForm, bsSingle, bsSizeable, bsDialog, bsToolWindow
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
                  poDesktopCenter, poMainFormCenter, poOwnerFormCenter };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TCloseEvent = std::function<void(TComponent*, TCloseAction&)>;
+using TAllowEvent = std::function<void(TComponent*, bool&)>;
 
 class TForm : public TWinControl {
 public:
@@ -324,7 +352,10 @@ public:
   const char* ClassName() const override { return "TForm"; }
 
   TFormBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TFormBorderStyle v) { borderStyle_ = v; }
+  void SetBorderStyle(TFormBorderStyle v);
+  // Bits of TBorderIcon; without biSystemMenu the caption has no close box.
+  unsigned BorderIcons() const { return borderIcons_; }
+  void SetBorderIcons(unsigned v);
   TPosition Position() const { return position_; }
   void SetPosition(TPosition v) { position_ = v; }
   int ClientWidth() const override { return clientWidth_; }
@@ -345,14 +376,21 @@ public:
   std::function<void(TComponent*)> OnCreate;
   std::function<void(TComponent*)> OnShow;
   std::function<void(TComponent*)> OnActivate;
-  std::function<void(TComponent*, TCloseAction&)> OnClose;
-  std::function<void(TComponent*, bool&)> OnCloseQuery;
+  TCloseEvent OnClose;
+  TAllowEvent OnCloseQuery;
+  TNotifyEvent OnResize;
+  // Runs first when the form is destroyed.
+  TNotifyEvent OnDestroy;
 
   // Methods a stream's event identifiers name (OnCreate = FormCreate);
   // a form class defines its handlers before its stream is read.
   void DefineMethod(const std::string& name, TNotifyEvent method);
+  void DefineMethod(const std::string& name, TCloseEvent method);
+  void DefineMethod(const std::string& name, TAllowEvent method);
   // The method of that name (case-insensitive), or an empty function.
   TNotifyEvent MethodAddress(const std::string& name) const;
+  TCloseEvent CloseMethodAddress(const std::string& name) const;
+  TAllowEvent AllowMethodAddress(const std::string& name) const;
 
   // Runs OnCreate once loading is over.
   void Loaded() override;
@@ -364,13 +402,24 @@ protected:
   void CreateParams(TCreateParams& p) override;
   void HandleCreated() override;
   void ApplyPosition();
+  // Runs OnDestroy once; derived forms call it before their members go.
+  void DoDestroy();
   TFormBorderStyle borderStyle_ = bsSizeable;
+  unsigned borderIcons_ = (1u << biSystemMenu) | (1u << biMinimize) | (1u << biMaximize);
   TPosition position_ = poDesigned;
   int clientWidth_ = 0, clientHeight_ = 0;
   TModalResult modalResult_ = mrNone;
   bool modal_ = false;
   bool closing_ = false;
-  std::vector<std::pair<std::string, TNotifyEvent>> methods_;
+  struct TMethod {
+    std::string Name;
+    TNotifyEvent Notify;
+    TCloseEvent Close;
+    TAllowEvent Allow;
+  };
+  TMethod& MethodSlot(const std::string& name);
+  const TMethod* FindMethod(const std::string& name) const;
+  std::vector<TMethod> methods_;
 };
 
 // Pumps pending messages of the thread (used by long operations).
