@@ -6,12 +6,17 @@
 
 #include "Application.h"
 #include "ClassReg.h"
+#include "ControlReg.h"
+#include "FormResource.h"
 #include "cmp_TFileContainer.h"
+#include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
+#include "cmp_TNetInstallLocation.h"
+#include "cmp_TTrnwCompress.h"
+#include "dlgcmp_TBaseContainer.h"
 #include "exceptions_Tarnwick.h"
 
 TDialogManager* CurrentDialogManager = nullptr;
-std::function<int(TDialogManager& manager)> RunDialogContainerHook;
 
 namespace {
 
@@ -80,6 +85,110 @@ void TBaseTarnwickForm::ApplyLanguage() {
     if (TranslateTexts) CurrentLanguage = t->TranslateComponent(CurrentLanguage, this, target);
   }
   if (Application) Application->ProcessMessages();
+}
+
+bool ConfirmInstallAbort() {
+  auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall);
+  return install ? install->ConfirmUserAbort() : true;
+}
+
+// ------------------------------------------------------------ pages
+
+TBaseFormContainer* TBaseInstallForm::OwnerContainer() const { return dynamic_cast<TBaseFormContainer*>(Owner()); }
+
+bool TBaseInstallForm::IsFirstPage() {
+  TBaseFormContainer* c = OwnerContainer();
+  if (!c) return false;
+  const int current = c->Tabs()->TabIndex();
+  for (int i = 0; i < current && i < c->PageCount(); ++i)
+    if (!c->Page(i)->SkipPage()) return false;
+  return true;
+}
+
+bool TBaseInstallForm::IsLastPage() {
+  TBaseFormContainer* c = OwnerContainer();
+  return c && c->Tabs()->TabIndex() == c->PageCount() - 1;
+}
+
+void TBaseInstallForm::AbortDialogs() {
+  if (TBaseFormContainer* c = OwnerContainer()) c->SetModalResult(kModalAbort);
+  else SetModalResult(kModalAbort);
+}
+
+void TBaseInstallForm::NextPage() {
+  if (TBaseFormContainer* c = OwnerContainer()) c->NextPage();
+}
+
+void TBaseInstallForm::PreviousPage() {
+  if (TBaseFormContainer* c = OwnerContainer()) c->PreviousPage();
+}
+
+void TBaseInstallForm::ActivatePage() {
+  if (!dynamic_cast<TForm*>(Owner())) return;
+  SetVisible(true);
+  InitializeDialog();
+  ::SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void TBaseInstallForm::CancelDialogs() {
+  if (ConfirmInstallAbort()) AbortDialogs();
+}
+
+void TBaseInstallForm::CreateParams(TCreateParams& p) {
+  TBaseTarnwickForm::CreateParams(p);
+  if (auto* owner = dynamic_cast<TForm*>(Owner())) {
+    p.Style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    p.ExStyle = WS_EX_CONTROLPARENT;
+    p.Parent = owner->Handle();
+    p.X = 0;
+    p.Y = 0;
+  }
+}
+
+void TBaseInstallForm::Loaded() {
+  TBaseTarnwickForm::Loaded();
+  auto* owner = dynamic_cast<TForm*>(Owner());
+  if (!owner) return;
+  SetVisible(false);
+  SetPosition(poDefault);
+  SetBorderIcons(0);
+  SetBorderStyle(bsNoneForm);
+  Handle();
+  SetBounds(0, 0, owner->ClientWidth(), owner->Height());
+}
+
+TInstallPageForm::TInstallPageForm(TComponent* owner) : TBaseInstallForm(owner) {
+  DefineMethod("FormCreate", [this](TComponent* sender) { FormCreate(sender); });
+  DefineMethod("BackBtnClick", [this](TComponent* sender) { BackBtnClick(sender); });
+  DefineMethod("ProceedBtnClick", [this](TComponent* sender) { ProceedBtnClick(sender); });
+  DefineMethod("CancelBtnClick", [this](TComponent* sender) { CancelBtnClick(sender); });
+}
+
+void TInstallPageForm::LoadLayout(const char* className) { ReadFormResource(this, className); }
+
+void TInstallPageForm::FormCreate(TComponent*) {
+  SetColor(DialogPageColor);
+  auto* theme = Find<TImage>("ThemeBitmap");
+  auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall);
+  if (theme && install && !theme->Picture().Graphic() && install->DialogThemeBitmap().Graphic())
+    theme->Picture().SetGraphic(install->DialogThemeBitmap().Graphic()->Clone());
+}
+
+void TInstallPageForm::ShowBackButton() {
+  if (auto* back = Find<TControl>("BackBtn")) back->SetVisible(!IsFirstPage());
+}
+
+void TInstallPageForm::FocusProceedButton() {
+  auto* proceed = Find<TWinControl>("ProceedBtn");
+  if (proceed && proceed->Visible() && Visible()) proceed->SetFocus();
+}
+
+void TBaseDuringCopyForm::CancelCopy() {
+  if (ConfirmInstallAbort()) {
+    SharedCompressor()->Abort = true;
+    NetDownloadAbort = true;
+  }
+  SetModalResult(kModalAbort);
 }
 
 // ------------------------------------------------------------ placement
@@ -153,10 +262,15 @@ void TDialogManager::ObjectDestroyed(TInstallContainer* object) {
 
 void TDialogManager::Execute() {
   CurrentDialogManager = this;
+  std::unique_ptr<TBaseFormContainer> container;
   try {
-    const int result = RunDialogContainerHook ? RunDialogContainerHook(*this) : 0;
-    if (result == kModalAbort) throw EAIUserAbort();
-    if (result != 0) {
+    container = std::make_unique<TBaseFormContainer>(Application);
+    container->SetPosition(poDesigned);
+    container->SetHeight(Height);
+    container->SetWidth(Width);
+    container->PlaceOnScreen(Position, RelativeLeftOffset, RelativeTopOffset);
+    if (container->LoadPages() > 0) {
+      if (container->ShowModal() == kModalAbort) throw EAIUserAbort();
       if (auto* main = Application ? dynamic_cast<TControl*>(Application->MainForm()) : nullptr) main->Invalidate();
       if (Application) Application->ProcessMessages();
     }
@@ -328,6 +442,7 @@ void RegisterDialogManagerClasses() {
   static bool done = false;
   if (done) return;
   done = true;
+  RegisterControlClasses();
   TClassInfo& c = RegisterClassInfo("TDialogManager", "TInstallObject",
                                     [](TComponent* owner) -> TComponent* { return new TDialogManager(owner); });
   c.Integer<TDialogManager>("Height", [](TDialogManager& o, int v) { o.Height = v; });
@@ -342,4 +457,12 @@ void RegisterDialogManagerClasses() {
   c.Integer<TDialogManager>("RelativeLeftOffset", [](TDialogManager& o, int v) { o.RelativeLeftOffset = v; });
   c.Integer<TDialogManager>("RelativeTopOffset", [](TDialogManager& o, int v) { o.RelativeTopOffset = v; });
   c.Integer<TDialogManager>("Width", [](TDialogManager& o, int v) { o.Width = v; });
+  // The forms whose layouts are streamed into themselves.
+  RegisterClassInfo("TBaseFormContainer", "TForm", nullptr);
+  RegisterClassInfo("TBaseTarnwickForm", "TForm", nullptr);
+  RegisterClassInfo("TBaseInstallForm", "TBaseTarnwickForm", nullptr);
+  RegisterClassInfo("TBaseDuringCopyForm", "TBaseTarnwickForm", nullptr);
+  RegisterClassInfo("TInstallPageForm", "TBaseInstallForm", nullptr);
+  for (const char* page : {"TLicenseForm", "TSelectDestinationForm", "TSelectFolderForm"})
+    RegisterClassInfo(page, "TInstallPageForm", nullptr);
 }

@@ -66,17 +66,65 @@ public:
   TTrnwLanguage OwnLanguage = tlUser;
 };
 
-// A wizard page of a stage.
+class TBaseFormContainer;
+
+// A wizard page of a stage. Owned by the dialog container, it is a child
+// window of the container's.
 class TBaseInstallForm : public TBaseTarnwickForm {
 public:
   using TBaseTarnwickForm::TBaseTarnwickForm;
   const char* ClassName() const override { return "TBaseInstallForm"; }
+
+  // True when every page before the current one is skipped.
+  virtual bool IsFirstPage();
+  // True when the current page is the container's last, skipped or not.
+  virtual bool IsLastPage();
+  // Called on the current page when the user switches tabs.
+  virtual void LeavePage() {}
+  // Ends the stage as cancelled (modal result 3) without asking.
+  virtual void AbortDialogs();
+  virtual void NextPage();
+  virtual void PreviousPage();
+  // InitializeDialog, then the page comes to the front.
+  virtual void ActivatePage();
   // Passed over by navigation when true.
   virtual bool SkipPage() { return false; }
+  // Asks the install whether to abandon it; when so, AbortDialogs.
+  virtual void CancelDialogs();
+
+  // Hidden, borderless and as wide as its container once streamed.
+  void Loaded() override;
 
   TCustomBaseInstallDlg* DC = nullptr;
   TDialogManager* DM = nullptr;
   int Order = 0;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  TBaseFormContainer* OwnerContainer() const;
+};
+
+// What every page of this program shares: its layout streamed from the
+// resource named after its class, the page colour and the install's theme
+// picture, and the Back, Next and Cancel buttons.
+class TInstallPageForm : public TBaseInstallForm {
+public:
+  explicit TInstallPageForm(TComponent* owner);
+  const char* ClassName() const override { return "TInstallPageForm"; }
+  void FormCreate(TComponent* sender);
+  void BackBtnClick(TComponent* sender) { PreviousPage(); }
+  void ProceedBtnClick(TComponent* sender) { NextPage(); }
+  void CancelBtnClick(TComponent* sender) { CancelDialogs(); }
+
+protected:
+  // Reads the layout; the concrete page calls it once its handlers exist.
+  void LoadLayout(const char* className);
+  template <class T>
+  T* Find(const char* name) const { return dynamic_cast<T*>(FindComponent(name)); }
+  // Back only when a page before this one is shown.
+  void ShowBackButton();
+  // The focus goes to ProceedBtn when it and the page are visible.
+  void FocusProceedButton();
 };
 
 // A non-modal progress form of the copying stage.
@@ -84,11 +132,18 @@ class TBaseDuringCopyForm : public TBaseTarnwickForm {
 public:
   using TBaseTarnwickForm::TBaseTarnwickForm;
   const char* ClassName() const override { return "TBaseDuringCopyForm"; }
+  // Asks the install whether to abort; when so, the extractor and the
+  // downloader stop at their next block. The modal result becomes 3.
+  virtual void CancelCopy();
   // Receives one status; the other is none.
   virtual void UpdateStatus(TFileStatusParameter* fileStatus, TDownloadStatusParameter* downloadStatus) {}
 
   TDialogManager* DM = nullptr;
 };
+
+// The install's answer to whether the user may abandon it (true without an
+// install).
+bool ConfirmInstallAbort();
 
 // The form of the change-disk stage.
 class TBaseChangeDiskForm : public TBaseTarnwickForm {
@@ -148,11 +203,9 @@ TDialogManager* FindDialogManager(TManagerType stage);
 // The manager whose modal stage or change-disk form runs now.
 extern TDialogManager* CurrentDialogManager;
 
-// Hosts a stage's pages in the dialog container and runs them modally;
-// installed by the dialog container unit. Answers the container's modal
-// result, or 0 when the stage had no page to show. Without it a stage
-// shows nothing.
-extern std::function<int(TDialogManager& manager)> RunDialogContainerHook;
+// Registers the program's dialog pages and progress forms in their fixed
+// order; the program calls it once at start.
+void RegisterInstallDialogs();
 
 // ------------------------------------------------------------ dialog manager
 

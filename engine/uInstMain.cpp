@@ -69,8 +69,14 @@ void TmainForm::FormCreate(TComponent*) {
   LogLine(std::string(kShellFolderLibrary) + (shellFolders ? " loads" : " does not load"));
 
   if (TImage* logo = LogoImage()) LoadPngResource(logo->Picture(), "LOGO_PNG");
-  if (auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall))
+  if (auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall)) {
     LoadPngResource(install->DialogThemeBitmap(), "INSTALL_PNG");
+    // Cancel asks before the installation is abandoned.
+    if (!install->OnUserAbort)
+      install->OnUserAbort = [](TCustomInstall*, bool& quit) {
+        quit = InstallMessageBox(kCancelQuestion, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+      };
+  }
 }
 
 void TmainForm::FormActivate(TComponent*) {
@@ -96,6 +102,7 @@ void RegisterEngineClasses() {
 
 int RunSetupProgram() {
   RegisterEngineClasses();
+  RegisterInstallDialogs();
   TApplication app(nullptr);
   Application = &app;
   app.SetTitle(kApplicationTitle);

@@ -19,6 +19,11 @@ inline constexpr const char* kPrerequisiteWarning =
     "The latest client software can be downloaded from:\r"
     "http://download.novell.com/";
 
+// Asked when the user cancels the installation.
+inline constexpr const char* kCancelQuestion =
+    "Setup is not complete. If you quit now, the program will not be installed.\r\r"
+    "Do you want to cancel the installation?";
+
 class TmainForm : public TForm {
 public:
   // Streams the project from the TMAINFORM resource.

@@ -431,7 +431,11 @@ void TWinControl::FontChanged() {
 }
 
 void TWinControl::SetFocus() {
-  if (Handle()) ::SetFocus(hwnd_);
+  HWND h = Handle();
+  // A window that is not active yet gets the focus when it becomes active.
+  HWND root = ::GetAncestor(h, GA_ROOT);
+  if (auto* form = dynamic_cast<TForm*>(FromHandle(root)); form && form != this) form->focused_ = h;
+  if (root && ::GetActiveWindow() == root && ::IsWindowVisible(h)) ::SetFocus(h);
 }
 
 void TWinControl::Realign() {
@@ -913,7 +917,17 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Close();
       return 0;
     case WM_ACTIVATE:
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND f = ::GetFocus();
+        if (f && ::IsChild(hwnd_, f)) focused_ = f;
+      }
       if (LOWORD(wp) != WA_INACTIVE && OnActivate) OnActivate(this);
+      if (LOWORD(wp) != WA_INACTIVE && focused_ && ::IsChild(hwnd_, focused_) && ::IsWindowVisible(focused_) &&
+          ::IsWindowEnabled(focused_)) {
+        // As a dialog: the control that had the focus gets it back.
+        ::SetFocus(focused_);
+        return 0;
+      }
       break;
     case WM_SIZE:
       clientWidth_ = LOWORD(lp);

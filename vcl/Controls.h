@@ -411,6 +411,8 @@ protected:
   TModalResult modalResult_ = mrNone;
   bool modal_ = false;
   bool closing_ = false;
+  HWND focused_ = nullptr;  // the control that gets the focus on activation
+  friend class TWinControl;
   struct TMethod {
     std::string Name;
     TNotifyEvent Notify;

@@ -2,7 +2,9 @@
 // notifications, the page registry and the placement rule.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
+#include <set>
 
 #include "FormReader.h"
 #include "FormStream.h"
@@ -27,7 +29,6 @@ protected:
     CurrentInstall = install;
   }
   void TearDown() override {
-    RunDialogContainerHook = nullptr;
     form.reset();
     CurrentInstall = nullptr;
   }
@@ -87,24 +88,76 @@ TEST_F(DialogManager, StreamedManagersKeepTheirStagesAndDefaults) {
   EXPECT_EQ(FindDialogManager(dmChangeDisk), nullptr);
 }
 
+namespace {
+// A page of the before-install stage that logs its activations and, from
+// the container's message loop, carries out the next scripted action.
+class TScriptedPage : public TBaseInstallForm {
+public:
+  TScriptedPage(TComponent* owner, int order) : TBaseInstallForm(owner) {
+    DM = FindDialogManager(dmBeforeInstall);
+    Order = order;
+    SetCaption("Page " + std::to_string(order));
+  }
+  bool SkipPage() override { return skipped.count(Order) > 0; }
+  void InitializeDialog() override {
+    log.push_back(Order);
+    firstLast.push_back({IsFirstPage(), IsLastPage()});
+    current = this;
+    if (!actions.empty()) ::SetTimer(nullptr, 0, 1, &TScriptedPage::Act);
+  }
+  static void CALLBACK Act(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    if (actions.empty() || !current) return;
+    const char action = actions.front();
+    actions.pop_front();
+    HWND container = ::GetAncestor(current->Handle(), GA_ROOT);
+    if (action == 'n') current->NextPage();
+    if (action == 'b') current->PreviousPage();
+    if (action == 'c') current->CancelDialogs();
+    if (action == 'x') {  // the close box or Alt+F4: refused
+      ::SendMessageA(container, WM_CLOSE, 0, 0);
+      closedAnyway = !::IsWindowVisible(container);
+      Act(nullptr, 0, 0, 0);
+    }
+  }
+  static void Register() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    for (int order : {60, 1, 45})
+      RegisterDialogPage({"TScriptedPage", [order](TComponent* o) -> TBaseTarnwickForm* {
+                            return new TScriptedPage(o, order);
+                          }},
+                         nullptr, 0);
+  }
+  static inline std::vector<int> log;
+  static inline std::vector<std::pair<bool, bool>> firstLast;
+  static inline std::set<int> skipped;
+  static inline std::deque<char> actions;
+  static inline TScriptedPage* current = nullptr;
+  static inline bool closedAnyway = false;
+};
+}  // namespace
+
 TEST_F(DialogManager, StagesReactOnlyToTheirOwnNotification) {
+  TScriptedPage::Register();
   TDialogManager* before = Manager(dmBeforeInstall, install);
   TDialogManager* copying = Manager(dmDuringCopyFiles, install);
+  TDialogManager* good = Manager(dmAfterGoodInstall, install);
   copying->SetName("CopyManager");
-  std::vector<std::pair<TDialogManager*, TDialogManager*>> runs;
-  RunDialogContainerHook = [&](TDialogManager& m) {
-    runs.push_back({&m, CurrentDialogManager});
-    return 1;
-  };
+  TScriptedPage::log.clear();
 
-  // No page container: the stage passes without a window.
+  // No page of that stage: it passes without a window.
   install->Broadcast(bcAfterGoodInstall, nullptr);
-  EXPECT_TRUE(runs.empty());
-  install->Broadcast(bcBeforeInstall, nullptr);
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].first, before);
-  EXPECT_EQ(runs[0].second, before);
+  EXPECT_TRUE(TScriptedPage::log.empty());
   EXPECT_EQ(CurrentDialogManager, nullptr);
+  // A second manager of the stage: the pages belong to the first.
+  TDialogManager* second = Manager(dmBeforeInstall, install);
+  EXPECT_NO_THROW(second->Execute());
+  EXPECT_TRUE(TScriptedPage::log.empty());
+  delete second;
+  (void)good;
+  (void)before;
 
   EXPECT_EQ(MessageOf([&] { install->Broadcast(bcFileStatus, nullptr); }), "CopyManager got a nil PO parameter");
   TDownloadStatusParameter download;
@@ -115,13 +168,46 @@ TEST_F(DialogManager, StagesReactOnlyToTheirOwnNotification) {
             "The PO object passed to CopyManager is not a TDownloadStatusParameter object");
   // The before-install manager ignores copy codes.
   EXPECT_EQ(MessageOf([&] { before->Notify(install, bcFileStatus, nullptr); }), "no error");
+}
 
-  // Cancel in the container (modal result 3) is a user abort.
-  RunDialogContainerHook = [](TDialogManager&) { return 3; };
-  EXPECT_THROW(before->Notify(install, bcBeforeInstall, nullptr), EAIUserAbort);
-  EXPECT_EQ(CurrentDialogManager, nullptr);
-  RunDialogContainerHook = nullptr;
-  EXPECT_NO_THROW(before->Execute());
+TEST_F(DialogManager, WizardShowsPagesInOrderPassesOverSkippedOnesAndEndsByNextOrCancel) {
+  TScriptedPage::Register();
+  TDialogManager* before = Manager(dmBeforeInstall, install);
+  struct Case {
+    std::set<int> skipped;
+    std::string actions;
+    std::vector<int> shown;
+    std::vector<std::pair<bool, bool>> firstLast;
+    bool aborted;
+  };
+  const Case cases[] = {
+      // Registered as 60, 1, 45: shown as 1, 45, 60; Next on the last page ends the stage.
+      {{}, "nnn", {1, 45, 60}, {{true, false}, {false, false}, {false, true}}, false},
+      // 45 is passed over both ways; a close request changes nothing.
+      {{45}, "nxbnn", {1, 60, 1, 60}, {{true, false}, {false, true}, {true, false}, {false, true}}, false},
+      // With the first page skipped the second counts as first; Back there stays.
+      {{1}, "bnc", {45, 45, 60}, {{true, false}, {true, false}, {false, true}}, true},
+      // All after the current one skipped: it is activated once more, then the stage ends.
+      {{45, 60}, "n", {1, 1}, {{true, false}, {true, false}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.actions);
+    TScriptedPage::log.clear();
+    TScriptedPage::firstLast.clear();
+    TScriptedPage::skipped = c.skipped;
+    TScriptedPage::actions.assign(c.actions.begin(), c.actions.end());
+    TScriptedPage::closedAnyway = false;
+    if (c.aborted) EXPECT_THROW(install->Broadcast(bcBeforeInstall, nullptr), EAIUserAbort);
+    else EXPECT_NO_THROW(install->Broadcast(bcBeforeInstall, nullptr));
+    EXPECT_EQ(TScriptedPage::log, c.shown);
+    EXPECT_EQ(TScriptedPage::firstLast, c.firstLast);
+    EXPECT_FALSE(TScriptedPage::closedAnyway);
+    EXPECT_TRUE(TScriptedPage::actions.empty());
+    EXPECT_EQ(CurrentDialogManager, nullptr);
+  }
+  TScriptedPage::skipped.clear();
+  TScriptedPage::current = nullptr;
+  (void)before;
 }
 
 TEST_F(DialogManager, PagesBindToTheFirstManagerOfTheirStageInTheCurrentInstall) {

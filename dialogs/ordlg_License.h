@@ -1,0 +1,11 @@
+// The licence page: "License.rtf" from the program's directory, read-only.
+#pragma once
+#include "dlgcmp_TBaseDlg.h"
+
+class TLicenseForm : public TInstallPageForm {
+public:
+  explicit TLicenseForm(TComponent* owner);
+  const char* ClassName() const override { return "TLicenseForm"; }
+  // Loads the agreement afresh; a missing file raises the loader's error.
+  void InitializeDialog() override;
+};

@@ -1,0 +1,22 @@
+// The destination page: the install's directory, typed or chosen with the
+// folder-browse dialog.
+#pragma once
+#include "dlgcmp_TBaseDlg.h"
+
+class TEdit;
+
+class TSelectDestinationForm : public TInstallPageForm {
+public:
+  explicit TSelectDestinationForm(TComponent* owner);
+  const char* ClassName() const override { return "TSelectDestinationForm"; }
+  void InitializeDialog() override;
+  // Every keystroke writes the install's destination.
+  void edDestDirChange(TComponent* sender);
+  // A destination that does not exist yet is created for the dialog and
+  // removed again afterwards when it is still empty.
+  void BrowseBtnClick(TComponent* sender);
+
+private:
+  TEdit* Edit() const;
+  bool suppress_ = false;
+};
