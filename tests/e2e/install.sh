@@ -23,8 +23,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvo Va
 run_setup() {
   rm -f "$log" "$temp/shfolder-ran.txt"
   "$wine" reg delete 'HKCU\Software\Kelvo' /f >/dev/null 2>&1
-  "$wine" 'C:\Downloads\setup.exe'
-  rc=$?
+  e2e_install 'C:\Downloads\setup.exe'
   # The clean-up batch waits for the program to end.
   for _ in $(seq 40); do ls "$temp" | grep -q '^twsetup-' || break; sleep 0.25; done
   tr -d '\r' <"$log" | sed 's/^/   /'
@@ -73,8 +72,11 @@ for i in range(len(d) // 3, len(d) // 3 + 64): d[i] ^= 0x5A
 open(p, 'wb').write(d)
 PY
 rm -f "$log"
+# The licence the wizard shows lies beside the program, as the loading program leaves it.
+cp "$c/KelvoBuild/install/data/LICENSE.rtf" "$c/KelvoBuild/setup/License.rtf"
 "$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
 pid=$!
+e2e_wizard
 if ui wait "Installation of Kelvo" "#32770" 60000; then
   ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
   ui click "Installation of Kelvo" "OK" "#32770"

@@ -4,6 +4,8 @@
 #                          build tree staged; sets setup, c (drive C:), dist
 #   e2e_user_site VERSION  the Windows version set, setup.exe built and copied
 #                          to C:\Downloads, the CALWIN32.DLL stand-in in place
+#   e2e_wizard             goes through the wizard taking every default
+#   e2e_install PROGRAM... runs it in the background through the wizard; rc
 #   e2e_result             PASS, or the count of failures and exit code 1
 # Whatever happens, the prefix's server, its Wine processes and its display
 # are stopped when the script ends.
@@ -40,6 +42,29 @@ e2e_user_site() {
   mkdir -p "$c/Downloads"
   cp "$dist/setup.exe" "$c/Downloads/setup.exe"
   cp "$bin/../e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
+}
+
+# Accept on the licence page, Next on the destination and the folder page,
+# as a person who takes every default would. When a page does not come, the
+# prefix is stopped so that the program waiting on it ends too.
+e2e_wizard() {
+  if ! ui wait "Software license agreement" "" 90000; then
+    fail "the licence page did not show"; ui list; sed 's/^/   window: /' "$work/ui.txt"
+    "$wine" --kill >/dev/null 2>&1; return 1
+  fi
+  if ! { ui click "Software license agreement" "Accept >" &&
+         ui click "Choose Destination Location" "Next >" &&
+         ui click "Select folder in start menu" "Next >"; }; then
+    fail "the wizard could not be gone through"; "$wine" --kill >/dev/null 2>&1; return 1
+  fi
+}
+
+e2e_install() {
+  "$wine" "$@" >"$work/setup.txt" 2>&1 &
+  local pid=$!
+  e2e_wizard
+  wait "$pid"
+  rc=$?
 }
 
 e2e_result() {

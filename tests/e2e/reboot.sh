@@ -22,7 +22,8 @@ else runonce='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'; fi
 showlog() { tr -d '\r' <"$log" | sed 's/^/   /'; }
 
 echo "== first installation"
-"$wine" 'C:\Downloads\setup.exe' || fail "first installation failed"
+e2e_install 'C:\Downloads\setup.exe'
+[ "$rc" = 0 ] || fail "first installation failed"
 [ -f "$dest/voreruro.exe" ] || { fail "nothing installed"; exit 1; }
 
 echo "== second installation while the console runs"
@@ -32,8 +33,8 @@ printf 'old console' >"$work/marker"
 console=$!
 ui wait '*' KelvoVantlexConsole 60000 || fail "the console did not start"
 rm -f "$log"
-"$wine" 'C:\Downloads\setup.exe'
-echo "   setup.exe ended with $?"
+e2e_install 'C:\Downloads\setup.exe'
+echo "   setup.exe ended with $rc"
 wait "$console" 2>/dev/null
 showlog
 grep -q 'Restarting Windows' <(tr -d '\r' <"$log") || fail "no restart"

@@ -4,16 +4,20 @@
 //
 //   uidriver wait TITLE [CLASS] [TIMEOUT_MS]     wait until the window exists
 //   uidriver gone TITLE [CLASS] [TIMEOUT_MS]     wait until it no longer exists
-//   uidriver texts TITLE [CLASS]                 print the window's and its children's texts
+//   uidriver texts TITLE [CLASS]                 print the window's and its children's texts (and list items)
 //   uidriver click TITLE BUTTON_TEXT [CLASS]     click a child button (text match ignores '&')
 //   uidriver type TITLE N TEXT [CLASS]           set the text of the N-th edit (from 0)
 //   uidriver close TITLE [CLASS]                 post WM_CLOSE
+//   uidriver keys TITLE KEY...                   bring the window to the front and press keys
+//                                                (ENTER, ESC, TAB, SHIFT+TAB, ALT+F4, ALT+<letter>, a letter)
+// Only visible child windows count: hidden wizard pages are not seen.
 //   uidriver list                                print every visible top-level window
 //
 // TITLE matches when it is contained in the caption; "*" matches any caption.
 #include <windows.h>
 
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -69,9 +73,46 @@ BOOL CALLBACK CollectChildren(HWND w, LPARAM lp) {
   return TRUE;
 }
 std::vector<HWND> Children(HWND w) {
-  std::vector<HWND> list;
-  EnumChildWindows(w, CollectChildren, reinterpret_cast<LPARAM>(&list));
+  std::vector<HWND> all, list;
+  EnumChildWindows(w, CollectChildren, reinterpret_cast<LPARAM>(&all));
+  for (HWND c : all)
+    if (IsWindowVisible(c)) list.push_back(c);
   return list;
+}
+
+void Press(const std::vector<WORD>& keys) {
+  std::vector<INPUT> in;
+  for (WORD k : keys) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = k;
+    in.push_back(i);
+  }
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = *it;
+    i.ki.dwFlags = KEYEVENTF_KEYUP;
+    in.push_back(i);
+  }
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+std::vector<WORD> KeysOf(std::string spec) {
+  std::vector<WORD> keys;
+  for (;;) {
+    std::size_t plus = spec.find('+');
+    std::string part = spec.substr(0, plus);
+    if (part == "ALT") keys.push_back(VK_MENU);
+    else if (part == "SHIFT") keys.push_back(VK_SHIFT);
+    else if (part == "ENTER") keys.push_back(VK_RETURN);
+    else if (part == "ESC") keys.push_back(VK_ESCAPE);
+    else if (part == "TAB") keys.push_back(VK_TAB);
+    else if (part == "F4") keys.push_back(VK_F4);
+    else if (part.size() == 1) keys.push_back(static_cast<WORD>(std::toupper(static_cast<unsigned char>(part[0]))));
+    if (plus == std::string::npos) return keys;
+    spec = spec.substr(plus + 1);
+  }
 }
 
 BOOL CALLBACK ListTop(HWND w, LPARAM) {
@@ -105,7 +146,19 @@ int main(int argc, char** argv) {
     HWND w = WaitFor(title, Arg(argc, argv, 3), 10000);
     if (!w) return 1;
     std::printf("%s\n", TextOf(w).c_str());
-    for (HWND c : Children(w)) std::printf("%s\t%s\n", ClassOf(c).c_str(), TextOf(c).c_str());
+    for (HWND c : Children(w)) {
+      std::printf("%s\t%s\n", ClassOf(c).c_str(), TextOf(c).c_str());
+      if (ClassOf(c) == "ListBox") {
+        const int n = static_cast<int>(SendMessageA(c, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; ++i) {
+          wchar_t wide[512] = {};
+          char item[1024] = {};
+          if (SendMessageW(c, LB_GETTEXTLEN, i, 0) < 511) SendMessageW(c, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+          WideCharToMultiByte(CP_ACP, 0, wide, -1, item, sizeof(item), nullptr, nullptr);
+          std::printf("item\t%s\n", item);
+        }
+      }
+    }
     return 0;
   }
   if (cmd == "click") {
@@ -139,6 +192,28 @@ int main(int argc, char** argv) {
       }
     }
     return 2;
+  }
+  if (cmd == "keys") {
+    HWND w = WaitFor(title, "", 10000);
+    if (!w) return 1;
+    SetForegroundWindow(w);
+    for (int waited = 0; GetForegroundWindow() != w && waited < 3000; waited += 50) Sleep(50);
+    for (int i = 3; i < argc; ++i) {
+      std::vector<WORD> keys = KeysOf(argv[i]);
+      if (keys.size() == 1) {
+        // A plain key goes into the program's queue for its focused control,
+        // where the dialog keys of its message loop see it.
+        GUITHREADINFO gui{sizeof gui};
+        GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &gui);
+        HWND target = gui.hwndFocus ? gui.hwndFocus : w;
+        PostMessageA(target, WM_KEYDOWN, keys[0], 1);
+        PostMessageA(target, WM_KEYUP, keys[0], 0xC0000001);
+      } else {
+        Press(keys);
+      }
+      Sleep(150);  // each key is taken in before the next one
+    }
+    return 0;
   }
   if (cmd == "close") {
     HWND w = WaitFor(title, Arg(argc, argv, 3), 10000);
