@@ -4,7 +4,6 @@
 #include <shlobj.h>
 
 #include <vector>
-#include <cstdio>
 
 #include "Application.h"
 #include "SysUtils.h"
@@ -183,6 +182,12 @@ namespace {
 
 constexpr char kChildProp[] = "TarnwickOFDChild";
 constexpr char kDialogProp[] = "TarnwickOFDDialog";
+
+// Posted to the dialog window to show or hide the create button again.
+UINT FollowMessage() {
+  static const UINT message = RegisterWindowMessageA("TarnwickOFDFollowFirstButton");
+  return message;
+}
 
 std::string LibraryStringOr(const char* library, unsigned id, const char* fallback) {
   std::string s = LoadLibraryString(library, id);
@@ -452,12 +457,16 @@ int CALLBACK TOpenFolderDialog::BrowseCallback(HWND h, UINT msg, LPARAM lp, LPAR
   return 0;
 }
 
-// Passes the create button's clicks to it; the rest goes to the system's
-// dialog procedure.
+// Passes the create button's clicks to it and keeps it following the first
+// button; the rest goes to the system's dialog procedure.
 LRESULT CALLBACK TOpenFolderDialog::DialogWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = static_cast<TOpenFolderDialog*>(GetPropA(h, kDialogProp));
   if (!self) return DefWindowProcW(h, msg, wp, lp);
   WNDPROC old = self->dialogProc_;
+  if (msg == FollowMessage()) {
+    self->FollowFirstButton();
+    return 0;
+  }
   if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED && self->createButton_ &&
       reinterpret_cast<HWND>(lp) == self->createButton_->Handle()) {
     Guarded([&] { self->createButton_->Click(); });
@@ -516,25 +525,45 @@ void TOpenFolderDialog::Initialized(HWND h) {
 
   std::string start = NearestExistingDirectory(Directory);
   start = start.size() > 3 ? StripBackslash(start) : AddBackslash(start);
-  { FILE* f = fopen("C:\\ofddebug.txt", "a"); fprintf(f, "start '%s'\n", start.c_str()); fclose(f); }
   if (!start.empty()) {
     selecting_ = true;
-    SendMessageA(h, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start.c_str()));
+    SelectPath(start);
     selecting_ = false;
   }
 }
 
+// Some shells match the path against the tree by the folders' file times,
+// which reading a folder can change: the first request for a folder just
+// read may find nothing while a repeated one succeeds. The selection
+// change reports the path; without one the current path stays.
+void TOpenFolderDialog::SelectPath(const std::string& path) {
+  const std::string before = currentPath_;
+  const int attempts = IsDirectory(path) ? 3 : 1;
+  for (int i = 0; i < attempts; ++i) {
+    currentPath_.clear();
+    SendMessageA(dialog_.Handle, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+    if (SameText(StripBackslash(currentPath_), StripBackslash(path))) return;
+  }
+  if (currentPath_.empty()) currentPath_ = before;
+}
+
 void TOpenFolderDialog::SelectionChanged(const std::string& path) {
-  { FILE* f = fopen("C:\\ofddebug.txt", "a"); fprintf(f, "sel '%s' edit=%p typing=%d\n", path.c_str(), (void*)(pathEdit_ ? pathEdit_->Handle() : nullptr), typing_); fclose(f); }
   currentPath_ = path;
   if (pathEdit_ && pathEdit_->Handle() && !typing_) SetWindowTextA(pathEdit_->Handle(), path.c_str());
+  // Some shells enable OK for the new selection only after telling us of
+  // it: the button follows again once the notification is over.
+  FollowFirstButton();
+  if (dialog_.Handle) PostMessageA(dialog_.Handle, FollowMessage(), 0, 0);
+}
+
+void TOpenFolderDialog::FollowFirstButton() {
   if (firstButton_.Handle && createButton_ && createButton_->Handle())
     ShowWindow(createButton_->Handle(), IsWindowEnabled(firstButton_.Handle) ? SW_SHOWNA : SW_HIDE);
 }
 
 void TOpenFolderDialog::PathTyped(const std::string& text) {
   typing_ = true;
-  SendMessageA(dialog_.Handle, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+  SelectPath(text);
   currentPath_ = text;
   typing_ = false;
 }

@@ -183,6 +183,8 @@ private:
   bool ShowOnce();
   void Initialized(HWND h);
   void SelectionChanged(const std::string& path);
+  void SelectPath(const std::string& path);
+  void FollowFirstButton();
   void PathTyped(const std::string& text);
   void CreateFolder();
   WNDPROC dialogProc_ = nullptr;

@@ -1,6 +1,13 @@
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "WinHandles.h"
@@ -34,6 +41,47 @@ public:
 private:
   std::string old_;
 };
+
+std::string WindowText(HWND w) {
+  char buf[MAX_PATH * 2] = {};
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                      5000, nullptr);
+  return buf;
+}
+
+std::string ClassOf(HWND w) {
+  char buf[64] = {};
+  GetClassNameA(w, buf, sizeof(buf));
+  return buf;
+}
+
+RECT BoundsOf(HWND w) {
+  RECT r = {};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+// The visible dialog windows (#32770) of this process.
+std::vector<HWND> ProcessDialogs() {
+  std::vector<HWND> found;
+  EnumWindows(
+      [](HWND w, LPARAM lp) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && ClassOf(w) == "#32770")
+          reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// The folder dialog of this process: a dialog window with a tree view.
+HWND FolderDialog() {
+  for (HWND w : ProcessDialogs())
+    if (FindWindowExA(w, nullptr, "SysTreeView32", nullptr)) return w;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -278,4 +326,101 @@ TEST(MakeHardLink, RaisesWhenTheSystemOffersNoHardLinks) {
     EXPECT_EQ(e.Message(), "Could not create hardlink for Kernel32");
   }
   EXPECT_TRUE(success);
+}
+
+TEST(OpenFolderDialog, TypedPathIsCreatedAndTheDialogReturnsOnIt) {
+  TTempDir dir("ofd");
+  const std::string target = dir.File("typed\\new");
+  TOpenFolderDialog dialog(nullptr);
+  dialog.Directory = dir.File("missing\\deeper");
+
+  // The dialog is modal on this thread; another thread plays the user.
+  std::atomic<bool> done{false};
+  std::vector<std::string> problems;
+  std::thread user([&] {
+    // One generous deadline for the whole run, within the test's timeout.
+    const DWORD start = GetTickCount();
+    auto poll = [&](const std::function<bool()>& effect) {
+      for (; !done && GetTickCount() - start < 90000; Sleep(20))
+        if (effect()) return true;
+      return false;
+    };
+    auto check = [&](bool ok, const std::string& what) {
+      if (!ok) problems.push_back(what);
+      return ok;
+    };
+    auto play = [&]() -> bool {
+      HWND first = nullptr, edit = nullptr, create = nullptr;
+      auto found = [&](HWND& dialogWindow) {
+        dialogWindow = FolderDialog();
+        edit = dialogWindow ? GetDlgItem(dialogWindow, TOFDPathEdit::kId) : nullptr;
+        create = dialogWindow ? GetDlgItem(dialogWindow, TOFDCreateButton::kId) : nullptr;
+        return edit && create;
+      };
+      if (!check(poll([&] { return found(first); }), "no folder dialog with the added controls"))
+        return false;
+      HWND tree = FindWindowExA(first, nullptr, "SysTreeView32", nullptr);
+      HWND ok = GetDlgItem(first, IDOK);
+      if (!check(ok != nullptr, "no OK button")) return false;
+      check(SameText(ClassOf(edit), "Edit"), "path edit of class " + ClassOf(edit));
+      check(WindowText(create) == TOFDResourceStrings::CreateButtonCaption(),
+            "create button caption " + WindowText(create));
+      // The edit sits between the shrunk tree view and the buttons; the
+      // create button is on the buttons' row, left of OK.
+      const RECT t = BoundsOf(tree), e = BoundsOf(edit), c = BoundsOf(create), o = BoundsOf(ok);
+      check(e.top >= t.bottom && e.bottom <= o.top && e.left == t.left && e.right == t.right,
+            "path edit not below the tree view");
+      check(c.top == o.top && c.bottom == o.bottom && c.right <= o.left, "create button misplaced");
+      check((GetWindowLongPtrA(tree, GWL_STYLE) & TVS_SHOWSELALWAYS) != 0, "selection hidden");
+      if (!check(poll([&] { return SameText(WindowText(edit), dir.Path()); }),
+                 "not started on the nearest existing folder: " + WindowText(edit)))
+        return false;
+      check(IsWindowVisible(create) && IsWindowEnabled(ok), "create button hidden");
+      // Not a file-system folder: OK is disabled and the create button hides;
+      // typing an existing folder selects it and brings the button back.
+      LPITEMIDLIST computer = nullptr;
+      SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
+      SendMessageTimeoutA(first, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+      CoTaskMemFree(computer);
+      if (!check(poll([&] { return !IsWindowEnabled(ok) && !IsWindowVisible(create); }),
+                 "create button shown without a folder"))
+        return false;
+      SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dir.Path().c_str()),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+      SendMessageTimeoutA(edit, WM_KEYUP, VK_END, 0xC0000001, SMTO_ABORTIFHUNG, 5000, nullptr);
+      if (!check(poll([&] { return IsWindowEnabled(ok) && IsWindowVisible(create); }),
+                 "typed folder not selected"))
+        return false;
+      // A missing path needs no name: the button creates it and restarts.
+      SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+      SendMessageTimeoutA(edit, WM_KEYUP, VK_END, 0xC0000001, SMTO_ABORTIFHUNG, 5000, nullptr);
+      PostMessageA(create, BM_CLICK, 0, 0);
+      if (!check(poll([&] { return !IsWindow(first); }), "create button did not close the dialog"))
+        return false;
+      HWND second = nullptr;
+      if (!check(poll([&] { return found(second); }), "dialog not shown again")) return false;
+      check(IsDirectory(target), "typed folder not created before the restart");
+      if (!check(poll([&] { return SameText(WindowText(edit), target); }),
+                 "restart not on the new folder: " + WindowText(edit)))
+        return false;
+      return PostMessageA(GetDlgItem(second, IDOK), BM_CLICK, 0, 0) != FALSE;
+    };
+    if (play()) poll([] { return false; });  // until Execute returns
+    // Whatever went wrong, every dialog is closed so that Execute returns.
+    if (!done) problems.push_back("the dialog is still open");
+    while (!done) {
+      for (HWND w : ProcessDialogs()) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+      Sleep(50);
+    }
+  });
+  const bool chosen = dialog.Execute();
+  done = true;
+  user.join();
+  for (const std::string& p : problems) ADD_FAILURE() << p;
+  EXPECT_TRUE(chosen);
+  EXPECT_TRUE(SameText(dialog.Directory, target)) << dialog.Directory;
+  EXPECT_FALSE(dialog.Restart);
+  EXPECT_TRUE(IsDirectory(target));
 }
