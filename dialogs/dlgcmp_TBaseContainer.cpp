@@ -43,6 +43,11 @@ TBaseInstallForm* TBaseFormContainer::CurrentPage() const {
   return i >= 0 && i < PageCount() ? pages_[static_cast<std::size_t>(i)] : nullptr;
 }
 
+TButton* TBaseFormContainer::FindDialogButton(bool defaultButton) {
+  TBaseInstallForm* page = CurrentPage();
+  return page && page->Visible() ? page->FindDialogButton(defaultButton) : TForm::FindDialogButton(defaultButton);
+}
+
 void TBaseFormContainer::PlaceOnScreen(TTarnwickDialogPosition position, int leftOffset, int topOffset) {
   POINT p = ::PlaceOnScreen(position, leftOffset, topOffset, Width(), Height());
   SetBounds(p.x, p.y, Width(), Height());

@@ -34,6 +34,8 @@ public:
   bool Finished() const { return finished_; }
   TPanel* DisplayPanel() const { return displayPanel_; }
   TTabControl* Tabs() const { return tabs_; }
+  // Enter and Escape go to the buttons of the page in front.
+  TButton* FindDialogButton(bool defaultButton) override;
 
   void FormCreate(TComponent* sender);
   void FormShow(TComponent* sender);

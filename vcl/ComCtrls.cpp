@@ -25,6 +25,17 @@ void TGroupBox::CreateParams(TCreateParams& p) {
   p.Style = (p.Style & ~(WS_CLIPCHILDREN | WS_TABSTOP)) | BS_GROUPBOX;
 }
 
+LRESULT TGroupBox::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    ::GetClientRect(hwnd_, &r);
+    TGdiObject brush(::CreateSolidBrush(ColorToRGB(EffectiveColor())));
+    ::FillRect(reinterpret_cast<HDC>(wp), &r, static_cast<HBRUSH>(brush.Get()));
+    return 1;
+  }
+  return TWinControl::WndProc(msg, wp, lp);
+}
+
 TRadioGroup::TRadioGroup(TComponent* owner) : TGroupBox(owner) {}
 
 void TRadioGroup::SetItems(const std::vector<std::string>& items) {

@@ -9,6 +9,9 @@ class TGroupBox : public TWinControl {
 public:
   explicit TGroupBox(TComponent* owner);
   const char* ClassName() const override { return "TGroupBox"; }
+  // The system draws only the frame and the caption: the inside is filled
+  // here, in the colour the box is drawn in.
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 protected:
   void CreateParams(TCreateParams& p) override;

@@ -821,6 +821,9 @@ void TForm::SetVisible(bool v) {
     Handle();
     if (OnShow) OnShow(this);
     ::ShowWindow(hwnd_, SW_SHOW);
+    // Activated while still hidden, the focus could not go to its control yet.
+    if (focused_ && ::GetActiveWindow() == hwnd_ && ::IsChild(hwnd_, focused_) && ::IsWindowVisible(focused_))
+      ::SetFocus(focused_);
     ::UpdateWindow(hwnd_);
   } else if (hwnd_) {
     ::ShowWindow(hwnd_, SW_HIDE);

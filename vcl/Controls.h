@@ -134,7 +134,7 @@ public:
 
   // The visible, enabled default (Enter) or cancel (Escape) button among
   // this control's children and theirs; none when there is none.
-  class TButton* FindDialogButton(bool defaultButton);
+  virtual class TButton* FindDialogButton(bool defaultButton);
 
 protected:
   friend class TControl;

@@ -5,7 +5,7 @@
 # creates a missing directory for the dialog and removes it again), the
 # Start-menu folder (the existing folders, sorted, the product's folder
 # first); the typed directory and folder are where the files and shortcuts
-# land. Then Cancel asks first, and Yes ends the run as a user
+# land; Escape asks, Enter goes on. Then Cancel asks first, and Yes ends the run as a user
 # abort; a missing License.rtf ends the run as a failure.
 #   wizard.sh BIN_DIR E2E_DIR ARTEFACT_DIR
 set -uo pipefail
@@ -35,6 +35,11 @@ has "By clicking on the Next button below, you agree to all terms stated in the 
 has "END-USER LICENCE AGREEMENT" licence
 has "Accept >" licence; has "Cancel" licence; has "2006" licence
 hasnt "< Previous" licence
+# Escape asks as Cancel does; No stays. Alt+F4 and the close request do nothing.
+ui keys "$lic" ESC
+if ui wait "Installation of Kelvo" "#32770" 20000; then
+  ui click "Installation of Kelvo" "No" "#32770"; ui gone "Installation of Kelvo" "#32770" 20000
+else fail "Escape did not ask"; fi
 ui keys "$lic" ALT+F4
 ui close "$lic"
 ui gone "$lic" "" 1500 && fail "the wizard closed"
@@ -77,7 +82,7 @@ expected=$(ls -1 "$programs" | while read -r d; do [ -d "$programs/$d" ] && echo
 listed=$(sed -n 's/^item\t//p' "$work/texts.txt")
 [ "$listed" = "$expected" ] || fail "the folder list is $(echo $listed) instead of $(echo $expected)"
 ui type "$fld" 0 'My Kelvo Tools'
-ui click "$fld" "Next >"
+ui keys "$fld" ENTER  # the default button
 wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "the installation ended with $rc"
 [ -f "$c/Kelvo Test/Vantlex/voreruro.exe" ] || fail "the files are not in the typed directory"
