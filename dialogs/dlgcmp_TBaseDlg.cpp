@@ -162,6 +162,7 @@ TInstallPageForm::TInstallPageForm(TComponent* owner) : TBaseInstallForm(owner) 
   DefineMethod("BackBtnClick", [this](TComponent* sender) { BackBtnClick(sender); });
   DefineMethod("ProceedBtnClick", [this](TComponent* sender) { ProceedBtnClick(sender); });
   DefineMethod("CancelBtnClick", [this](TComponent* sender) { CancelBtnClick(sender); });
+  DefineMethod("FinishBtnClick", [this](TComponent* sender) { FinishBtnClick(sender); });
 }
 
 void TInstallPageForm::LoadLayout(const char* className) { ReadFormResource(this, className); }
@@ -181,6 +182,16 @@ void TInstallPageForm::ShowBackButton() {
 void TInstallPageForm::FocusProceedButton() {
   auto* proceed = Find<TWinControl>("ProceedBtn");
   if (proceed && proceed->Visible() && Visible()) proceed->SetFocus();
+}
+
+void TInstallPageForm::ShowClosingButtons(bool focusFinish) {
+  ShowBackButton();
+  auto* proceed = Find<TWinControl>("ProceedBtn");
+  auto* finish = Find<TWinControl>("FinishBtn");
+  if (proceed) proceed->SetVisible(!IsLastPage());
+  if (finish) finish->SetVisible(!proceed || !proceed->Visible());
+  FocusProceedButton();
+  if (focusFinish && finish && finish->Visible() && Visible()) finish->SetFocus();
 }
 
 void TBaseDuringCopyForm::CancelCopy() {
@@ -463,6 +474,8 @@ void RegisterDialogManagerClasses() {
   RegisterClassInfo("TBaseInstallForm", "TBaseTarnwickForm", nullptr);
   RegisterClassInfo("TBaseDuringCopyForm", "TBaseTarnwickForm", nullptr);
   RegisterClassInfo("TInstallPageForm", "TBaseInstallForm", nullptr);
-  for (const char* page : {"TLicenseForm", "TSelectDestinationForm", "TSelectFolderForm"})
+  RegisterClassInfo("TCopyFileForm", "TBaseDuringCopyForm", nullptr);
+  for (const char* page : {"TLicenseForm", "TSelectDestinationForm", "TSelectFolderForm", "TGoodInstallForm",
+                           "TBadInstallForm", "TRebootForm"})
     RegisterClassInfo(page, "TInstallPageForm", nullptr);
 }

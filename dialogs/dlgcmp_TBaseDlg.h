@@ -115,6 +115,7 @@ public:
   void BackBtnClick(TComponent* sender) { PreviousPage(); }
   void ProceedBtnClick(TComponent* sender) { NextPage(); }
   void CancelBtnClick(TComponent* sender) { CancelDialogs(); }
+  void FinishBtnClick(TComponent* sender) { NextPage(); }
 
 protected:
   // Reads the layout; the concrete page calls it once its handlers exist.
@@ -125,6 +126,9 @@ protected:
   void ShowBackButton();
   // The focus goes to ProceedBtn when it and the page are visible.
   void FocusProceedButton();
+  // Closing pages: Back unless first, Next unless last, Finish in Next's
+  // place when Next is hidden; the focus to Next, then (when asked) Finish.
+  void ShowClosingButtons(bool focusFinish);
 };
 
 // A non-modal progress form of the copying stage.

@@ -1,6 +1,10 @@
 // The program's dialog registrations, in their fixed order.
 #include "dlgcmp_TBaseDlg.h"
+#include "ordlg_BadInstallForm.h"
+#include "ordlg_CopyFile.h"
+#include "ordlg_GoodInstallForm.h"
 #include "ordlg_License.h"
+#include "ordlg_Reboot.h"
 #include "ordlg_SelectDestination.h"
 #include "ordlg_SelectFolder.h"
 
@@ -18,4 +22,8 @@ void RegisterInstallDialogs() {
   RegisterDialogPage(FormClassOf<TLicenseForm>("TLicenseForm"), nullptr, 0);
   RegisterDialogPage(FormClassOf<TSelectDestinationForm>("TSelectDestinationForm"), nullptr, 0);
   RegisterDialogPage(FormClassOf<TSelectFolderForm>("TSelectFolderForm"), nullptr, 0);
+  RegisterDialogPage(FormClassOf<TBadInstallForm>("TBadInstallForm"), nullptr, 0);
+  RegisterDuringCopyForm(FormClassOf<TCopyFileForm>("TCopyFileForm"), nullptr, 0);
+  RegisterDialogPage(FormClassOf<TGoodInstallForm>("TGoodInstallForm"), nullptr, 0);
+  RegisterDialogPage(FormClassOf<TRebootForm>("TRebootForm"), nullptr, 0);
 }

@@ -78,6 +78,15 @@ void TRadioGroup::RebuildButtons() {
 }
 
 LRESULT TRadioGroup::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) &&
+      std::find(buttons_.begin(), buttons_.end(), reinterpret_cast<HWND>(lp)) != buttons_.end()) {
+    // The radio buttons take the box's colour.
+    HDC dc = reinterpret_cast<HDC>(wp);
+    ::SetTextColor(dc, ColorToRGB(font_->Color()));
+    ::SetBkColor(dc, ColorToRGB(EffectiveColor()));
+    brush_.Reset(::CreateSolidBrush(ColorToRGB(EffectiveColor())));
+    return reinterpret_cast<LRESULT>(brush_.Get());
+  }
   if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
     auto it = std::find(buttons_.begin(), buttons_.end(), reinterpret_cast<HWND>(lp));
     if (it != buttons_.end()) {

@@ -77,6 +77,7 @@ cp "$c/KelvoBuild/install/data/LICENSE.rtf" "$c/KelvoBuild/setup/License.rtf"
 "$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
 pid=$!
 e2e_wizard
+e2e_finish "Setup incomplete"
 if ui wait "Installation of Kelvo" "#32770" 60000; then
   ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
   ui click "Installation of Kelvo" "OK" "#32770"

@@ -5,7 +5,9 @@
 #   e2e_user_site VERSION  the Windows version set, setup.exe built and copied
 #                          to C:\Downloads, the CALWIN32.DLL stand-in in place
 #   e2e_wizard             goes through the wizard taking every default
-#   e2e_install PROGRAM... runs it in the background through the wizard; rc
+#   e2e_finish PAGE        waits for a closing page ("Setup complete", ...) and clicks Finish
+#   e2e_install PROGRAM... runs it in the background through the wizard and
+#                          Finish on "Setup complete"; rc is its exit code
 #   e2e_result             PASS, or the count of failures and exit code 1
 # Whatever happens, the prefix's server, its Wine processes and its display
 # are stopped when the script ends.
@@ -21,7 +23,7 @@ e2e_stop() {
 }
 trap e2e_stop EXIT
 trap 'exit 130' INT TERM
-ui() { "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
+ui() { TW_WINE_NO_RESTART_WAIT=1 "$wine" "$bin/uidriver.exe" "$@" >"$work/ui.txt" 2>&1; }
 
 e2e_prefix() {
   export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-$1"
@@ -59,10 +61,19 @@ e2e_wizard() {
   fi
 }
 
+e2e_finish() {
+  if ui wait "$1" "" 180000; then
+    ui click "$1" "Finish" || fail "Finish on \"$1\" not clicked"
+  else
+    fail "no page \"$1\""; ui list; sed 's/^/   window: /' "$work/ui.txt"
+    "$wine" --kill >/dev/null 2>&1; return 1
+  fi
+}
+
 e2e_install() {
   "$wine" "$@" >"$work/setup.txt" 2>&1 &
   local pid=$!
-  e2e_wizard
+  e2e_wizard && e2e_finish "Setup complete"
   wait "$pid"
   rc=$?
 }

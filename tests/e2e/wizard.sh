@@ -83,6 +83,13 @@ listed=$(sed -n 's/^item\t//p' "$work/texts.txt")
 [ "$listed" = "$expected" ] || fail "the folder list is $(echo $listed) instead of $(echo $expected)"
 ui type "$fld" 0 'My Kelvo Tools'
 ui keys "$fld" ENTER  # the default button
+# "Setup complete": Finish is shown and has the focus, so Enter ends the program.
+if ui wait "Setup complete" "" 180000; then
+  texts "Setup complete"; shot result-good.png
+  has "The software has been properly installed. You may start the software by clicking on the icon." good
+  has "Finish" good; hasnt "Next >" good; hasnt "< Back" good
+  ui keys "Setup complete" ENTER
+else fail "no \"Setup complete\" page"; "$wine" --kill; fi
 wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "the installation ended with $rc"
 [ -f "$c/Kelvo Test/Vantlex/voreruro.exe" ] || fail "the files are not in the typed directory"
@@ -105,6 +112,11 @@ ui click "$lic" "Accept >"; ui wait "$dst" "" 20000
 ui type "$dst" 0 'C:\Kelvo Test\Cancelled'
 ui click "$dst" "Cancel"
 ui wait "Installation of Kelvo" "#32770" 20000 && ui click "Installation of Kelvo" "Yes" "#32770"
+if ui wait "Setup incomplete" "" 60000; then
+  texts "Setup incomplete"; shot result-bad.png
+  has "This software has not been properly installed and will not work correctly if you try to use it." bad
+  ui click "Setup incomplete" "Finish"
+else fail "no \"Setup incomplete\" page after Cancel"; "$wine" --kill; fi
 wait "$pid"; rc=$?
 [ "$rc" = 2 ] || fail "a cancelled wizard ended with $rc"
 [ -e "$c/Kelvo Test/Cancelled" ] && fail "something was installed after Cancel"
@@ -114,6 +126,7 @@ echo "== without License.rtf"
 rm -f "$log"
 "$wine" "$setup" '-sC:\KelvoBuild\dist' >"$work/setup.txt" 2>&1 &
 pid=$!
+ui wait "Setup incomplete" "" 60000 && ui click "Setup incomplete" "Finish" || fail "no \"Setup incomplete\" before the message"
 if ui wait "Installation of Kelvo" "#32770" 60000; then
   ui texts "Installation of Kelvo" "#32770"; grep -qi 'License.rtf' "$work/ui.txt" || fail "the message does not name License.rtf: $(tr '\r\n' '  ' <"$work/ui.txt")"
   ui click "Installation of Kelvo" "OK" "#32770"
@@ -122,5 +135,5 @@ wait "$pid"; rc=$?
 [ "$rc" = 1 ] || fail "a missing licence ended with $rc"
 reg_exists 'HKLM\SOFTWARE\VOQ\Install' || fail "the record of the failed run is gone"
 
-echo "screenshots in $art: wizard-licence.png wizard-destination.png wizard-browse.png wizard-folder.png wizard-cancel-question.png"
+echo "screenshots in $art: wizard-licence.png wizard-destination.png wizard-browse.png wizard-folder.png wizard-cancel-question.png result-good.png result-bad.png"
 e2e_result

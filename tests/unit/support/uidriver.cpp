@@ -5,7 +5,8 @@
 //   uidriver wait TITLE [CLASS] [TIMEOUT_MS]     wait until the window exists
 //   uidriver gone TITLE [CLASS] [TIMEOUT_MS]     wait until it no longer exists
 //   uidriver texts TITLE [CLASS]                 print the window's and its children's texts (and list items)
-//   uidriver click TITLE BUTTON_TEXT [CLASS]     click a child button (text match ignores '&')
+//   uidriver click TITLE BUTTON_TEXT [CLASS] [TIMEOUT_MS]
+//                                                click a child button (text match ignores '&')
 //   uidriver type TITLE N TEXT [CLASS]           set the text of the N-th edit (from 0)
 //   uidriver close TITLE [CLASS]                 post WM_CLOSE
 //   uidriver keys TITLE KEY...                   bring the window to the front and press keys
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
     if (!w) return 1;
     std::printf("%s\n", TextOf(w).c_str());
     for (HWND c : Children(w)) {
-      std::printf("%s\t%s\n", ClassOf(c).c_str(), TextOf(c).c_str());
+      const bool checked = ClassOf(c) == "Button" && SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED;
+      std::printf("%s\t%s%s\n", ClassOf(c).c_str(), TextOf(c).c_str(), checked ? "\tchecked" : "");
       if (ClassOf(c) == "ListBox") {
         const int n = static_cast<int>(SendMessageA(c, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < n; ++i) {
@@ -163,7 +165,7 @@ int main(int argc, char** argv) {
   }
   if (cmd == "click") {
     std::string button = WithoutAmpersands(Arg(argc, argv, 3));
-    HWND w = WaitFor(title, Arg(argc, argv, 4), 10000);
+    HWND w = WaitFor(title, Arg(argc, argv, 4), std::atoi(Arg(argc, argv, 5, "10000").c_str()));
     if (!w) return 1;
     for (int tries = 0; tries < 50; ++tries) {
       for (HWND c : Children(w)) {
