@@ -1,6 +1,8 @@
 // The dialog manager: streamed stages, reactions to the stage
 // notifications, the page registry and the placement rule.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <deque>
 #include <memory>
@@ -8,8 +10,13 @@
 
 #include "FormReader.h"
 #include "FormStream.h"
+#include "ComCtrls.h"
+#include "cmp_TTranslator.h"
+#include "dlgcmp_TBaseContainer.h"
 #include "dlgcmp_TBaseDlg.h"
 #include "exceptions_Tarnwick.h"
+#include "ordlg_CopyFile.h"
+#include "ordlg_GoodInstallForm.h"
 
 namespace {
 
@@ -148,7 +155,8 @@ TEST_F(DialogManager, StagesReactOnlyToTheirOwnNotification) {
   TScriptedPage::log.clear();
 
   // No page of that stage: it passes without a window.
-  install->Broadcast(bcAfterGoodInstall, nullptr);
+  Manager(dmRegistration, install);
+  install->Broadcast(bcRegistration, nullptr);
   EXPECT_TRUE(TScriptedPage::log.empty());
   EXPECT_EQ(CurrentDialogManager, nullptr);
   // A second manager of the stage: the pages belong to the first.
@@ -208,6 +216,95 @@ TEST_F(DialogManager, WizardShowsPagesInOrderPassesOverSkippedOnesAndEndsByNextO
   TScriptedPage::skipped.clear();
   TScriptedPage::current = nullptr;
   (void)before;
+}
+
+namespace {
+// A second page of the good-install stage, there only while `present`.
+class TLaterPage : public TBaseInstallForm {
+public:
+  explicit TLaterPage(TComponent* owner) : TBaseInstallForm(owner) {
+    DM = present ? FindDialogManager(dmAfterGoodInstall) : nullptr;
+    Order = 20;
+  }
+  static inline bool present = false;
+};
+}  // namespace
+
+TEST_F(DialogManager, ClosingPageShowsAndFocusesFinishOnlyWhenItIsTheLast) {
+  RegisterTranslatorClasses();
+  static bool registered = false;
+  if (!registered) {
+    registered = true;
+    RegisterDialogPage({"TGoodInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TGoodInstallForm(o); }},
+                       nullptr, 0);
+    RegisterDialogPage({"TLaterPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TLaterPage(o); }}, nullptr, 0);
+  }
+  CurrentDialogManager = Manager(dmAfterGoodInstall, install);
+  for (bool later : {false, true}) {
+    SCOPED_TRACE(later ? "with a later page" : "alone");
+    TLaterPage::present = later;
+    TBaseFormContainer container(nullptr);
+    ASSERT_EQ(container.LoadPages(), later ? 2 : 1);
+    container.Show();
+    auto* page = container.Page(0);
+    auto* proceed = dynamic_cast<TWinControl*>(page->FindComponent("ProceedBtn"));
+    auto* finish = dynamic_cast<TWinControl*>(page->FindComponent("FinishBtn"));
+    auto* back = dynamic_cast<TControl*>(page->FindComponent("BackBtn"));
+    ASSERT_TRUE(proceed && finish && back);
+    EXPECT_FALSE(back->Visible());
+    EXPECT_EQ(proceed->Visible(), later);
+    EXPECT_EQ(finish->Visible(), !later);
+    EXPECT_EQ(::GetFocus(), (later ? proceed : finish)->Handle());
+  }
+  CurrentDialogManager = nullptr;
+  TLaterPage::present = false;
+}
+
+TEST_F(DialogManager, CopyFormMovesItsBarsByStatusAndShowsTheTransferPictureForDownloads) {
+  RegisterTranslatorClasses();
+  Manager(dmDuringCopyFiles, install);
+  TCopyFileForm form(nullptr);
+  ASSERT_NE(form.DM, nullptr);
+  form.InitializeDialog();
+  form.Show();
+  auto* fileBar = dynamic_cast<TProgressBar*>(form.FindComponent("ProgressBar1"));
+  auto* totalBar = dynamic_cast<TProgressBar*>(form.FindComponent("ProgressBar2"));
+  auto* name = dynamic_cast<TWinControl*>(form.FindComponent("lblCopyingFile"));
+  auto* transfer = dynamic_cast<TControl*>(form.FindComponent("TransferBitmap"));
+  ASSERT_TRUE(fileBar && totalBar && name && transfer);
+  struct Step {
+    bool download;
+    int filePercent, totalPercent;
+    const char* file;
+    int fileBarAfter, totalBarAfter;
+    bool transferShown;
+  };
+  const Step steps[] = {
+      {false, 30, 40, "VORERURO.NLM", 30, 40, false},
+      {true, 70, 0, "files.2", 70, 40, true},     // a download moves only the file bar
+      {false, 10, 20, "voreruro.exe", 10, 40, false},  // the total never goes back
+      {false, 100, 150, "Readme.wri", 100, 100, false},  // nor past 100
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.file);
+    if (st.download) {
+      TDownloadStatusParameter d;
+      d.Percent = st.filePercent;
+      d.FileName = st.file;
+      form.UpdateStatus(nullptr, &d);
+    } else {
+      TFileStatusParameter f;
+      f.FilePercent = st.filePercent;
+      f.TotalPercent = st.totalPercent;
+      f.FileName = st.file;
+      form.UpdateStatus(&f, nullptr);
+    }
+    EXPECT_EQ(fileBar->Position(), st.fileBarAfter);
+    EXPECT_EQ(totalBar->Position(), st.totalBarAfter);
+    EXPECT_EQ(::SendMessageA(totalBar->Handle(), PBM_GETPOS, 0, 0), st.totalBarAfter);
+    EXPECT_EQ(name->Text(), st.file);
+    EXPECT_EQ(transfer->Visible(), st.transferShown);
+  }
 }
 
 TEST_F(DialogManager, PagesBindToTheFirstManagerOfTheirStageInTheCurrentInstall) {
