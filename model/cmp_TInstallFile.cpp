@@ -511,6 +511,28 @@ bool TCustomInstallFile::DecideCopy() {
   }
 }
 
+namespace {
+// Whether another program holds the file so that it cannot be replaced now.
+// A read-only file is not in use for that alone.
+bool FileInUse(const std::string& path) {
+  auto opens = [&](DWORD access) {
+    HANDLE h = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  };
+  if (opens(GENERIC_READ | GENERIC_WRITE)) return false;
+  const DWORD error = GetLastError();
+  if (error == ERROR_SHARING_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return !opens(GENERIC_READ) && GetLastError() == ERROR_SHARING_VIOLATION;
+  // Writing refused to a file that is not read-only: a running program's image.
+  return true;
+}
+}  // namespace
+
 void TCustomInstallFile::PrepareReplace() {
   if (OnReplacing) OnReplacing(this);
   Broadcast(bcReplacing, this);
@@ -518,7 +540,12 @@ void TCustomInstallFile::PrepareReplace() {
   CopyWanted = true;
   pendingTarget_.clear();
   const std::string target = TargetPath();
-  if (!twfile::FileExists(target) || DeleteFileA(target.c_str())) return;
+  // Nothing is deleted here: the extractor writes the new file beside the
+  // old one and replaces it only once it is complete, so a cancel, a damaged
+  // member or a full disk leaves the old file. Only a file another program
+  // holds open (a sharing violation) waits for the restart; a read-only one
+  // does not.
+  if (!twfile::FileExists(target) || !FileInUse(target)) return;
   ReplaceAtReboot = true;
   const std::string dir = AddBackslash(GetDestPath());
   std::string name;

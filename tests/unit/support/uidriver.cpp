@@ -9,6 +9,9 @@
 //                                                click a child button (text match ignores '&')
 //   uidriver type TITLE N TEXT [CLASS]           set the text of the N-th edit (from 0)
 //   uidriver close TITLE [CLASS]                 post WM_CLOSE
+//   uidriver progress TITLE [TIMEOUT_MS]        wait for the window, then print the positions of its
+//                                                progress bars ("file total") each time they change,
+//                                                and the texts of its statics, until it goes
 //   uidriver keys TITLE KEY...                   bring the window to the front and press keys
 //                                                (ENTER, ESC, TAB, SHIFT+TAB, ALT+F4, ALT+<letter>, a letter)
 // Only visible child windows count: hidden wizard pages are not seen.
@@ -16,6 +19,7 @@
 //
 // TITLE matches when it is contained in the caption; "*" matches any caption.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cctype>
@@ -194,6 +198,27 @@ int main(int argc, char** argv) {
       }
     }
     return 2;
+  }
+  if (cmd == "progress") {
+    HWND w = WaitFor(title, "", std::atoi(Arg(argc, argv, 3, "60000").c_str()));
+    if (!w) return 1;
+    std::string last;
+    while (IsWindow(w) && IsWindowVisible(w)) {
+      std::string line, names;
+      for (HWND c : Children(w)) {
+        if (ClassOf(c) == "msctls_progress32")
+          line += std::to_string(SendMessageA(c, PBM_GETPOS, 0, 0)) + " ";
+        else if (ClassOf(c) == "Static")
+          names += "\t" + TextOf(c);
+      }
+      if (!line.empty() && line + names != last) {
+        std::printf("%s%s\n", line.c_str(), names.c_str());
+        std::fflush(stdout);
+        last = line + names;
+      }
+      Sleep(5);
+    }
+    return 0;
   }
   if (cmd == "keys") {
     HWND w = WaitFor(title, "", 10000);
