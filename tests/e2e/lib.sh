@@ -39,7 +39,9 @@ e2e_prefix() {
 }
 
 e2e_user_site() {
-  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f >/dev/null || fail "the Windows version was not set"
+  "$wine" reg query 'HKCU\Software\Wine' /v Version >"$work/version.txt" 2>&1
+  grep -q "$1" "$work/version.txt" || fail "the prefix does not pretend to be $1: $(tr -d '\r' <"$work/version.txt")"
   "$wine" "$setup" -b >/dev/null 2>&1 || fail "the build failed"
   mkdir -p "$c/Downloads"
   cp "$dist/setup.exe" "$c/Downloads/setup.exe"
