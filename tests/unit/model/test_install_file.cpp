@@ -302,6 +302,19 @@ TEST_F(InstallFile, InUseFileGoesInUnderANumberedNameAndIsReplacedAtTheRestart) 
   EXPECT_EQ(ReadRegistryString(kHKLM, UninstallKey(install) + "\\Files", "File1", ""), Dest("data.1"));
 }
 
+TEST_F(InstallFile, ReadOnlyExistingFileIsReplacedInPlaceWithoutARestart) {
+  TTestInstall* install = MakeInstall();
+  TInstallFile* f = BuiltFile("new", kNewDate, owAlways);
+  Existing("shipped read-only", kOldDate);
+  ASSERT_TRUE(SetFileAttributesA(Dest("data.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  dir->Install();
+  EXPECT_FALSE(f->ReplaceAtReboot);
+  EXPECT_FALSE(install->reboot);
+  EXPECT_EQ(f->DestName(), "data.txt");
+  EXPECT_EQ(Slurp(Dest("data.txt")), "new");
+  EXPECT_EQ(GetFileAttributesA(Dest("data.1").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(InstallFile, InUseFileTakesTheNextFreeNumber) {
   MakeInstall();
   TInstallFile* f = BuiltFile("new", kNewDate, owAlways);
