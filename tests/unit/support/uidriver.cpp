@@ -103,11 +103,11 @@ void Press(const std::vector<WORD>& keys) {
   SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
-std::vector<WORD> KeysOf(std::string spec) {
+std::vector<WORD> KeysOf(std::string chord) {
   std::vector<WORD> keys;
   for (;;) {
-    std::size_t plus = spec.find('+');
-    std::string part = spec.substr(0, plus);
+    std::size_t plus = chord.find('+');
+    std::string part = chord.substr(0, plus);
     if (part == "ALT") keys.push_back(VK_MENU);
     else if (part == "SHIFT") keys.push_back(VK_SHIFT);
     else if (part == "ENTER") keys.push_back(VK_RETURN);
@@ -116,7 +116,7 @@ std::vector<WORD> KeysOf(std::string spec) {
     else if (part == "F4") keys.push_back(VK_F4);
     else if (part.size() == 1) keys.push_back(static_cast<WORD>(std::toupper(static_cast<unsigned char>(part[0]))));
     if (plus == std::string::npos) return keys;
-    spec = spec.substr(plus + 1);
+    chord = chord.substr(plus + 1);
   }
 }
 
