@@ -58,6 +58,10 @@ public:
   // CurrentLanguage, then pending window messages.
   virtual void ApplyLanguage();
 
+  // A component of the form's layout by name and class; none when missing.
+  template <class T>
+  T* Find(const char* name) const { return dynamic_cast<T*>(FindComponent(name)); }
+
   bool ChangeFonts = true;
   bool TranslateTexts = true;
   TInstallContainer* Container = nullptr;
@@ -120,8 +124,6 @@ public:
 protected:
   // Reads the layout; the concrete page calls it once its handlers exist.
   void LoadLayout(const char* className);
-  template <class T>
-  T* Find(const char* name) const { return dynamic_cast<T*>(FindComponent(name)); }
   // Back only when a page before this one is shown.
   void ShowBackButton();
   // The focus goes to ProceedBtn when it and the page are visible.

@@ -15,7 +15,5 @@ public:
   void CancelBtnClick(TComponent* sender) { CancelCopy(); }
 
 private:
-  template <class T>
-  T* Find(const char* name) const { return dynamic_cast<T*>(FindComponent(name)); }
   int total_ = 0;
 };

@@ -28,6 +28,19 @@ copying="Copying installation files"
 reg_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
 shot() { "$top/scripts/screenshot" "$art/$1" || fail "no screenshot $1"; }
 
+# Starts setup.exe through the wizard, presses Cancel while it copies and
+# answers the question; pid is the program's.
+cancel_copy() { # answer [screenshot]
+  "$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
+  pid=$!
+  e2e_wizard
+  ui click "$copying" "Cancel" "" 60000 || fail "no Cancel while copying"
+  if ui wait "Installation of Kelvo" "#32770" 20000; then
+    [ -z "${2:-}" ] || shot "$2"
+    ui click "Installation of Kelvo" "$1" "#32770"
+  else fail "Cancel did not ask"; fi
+}
+
 echo "== progress"
 "$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
 pid=$!
@@ -51,13 +64,7 @@ cmp -s "$readme" "$dest/Readme.wri" || fail "Readme.wri was not installed whole"
 
 echo "== Cancel, then No: the copy goes on"
 rm -rf "$dest"
-"$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
-pid=$!
-e2e_wizard
-ui click "$copying" "Cancel" "" 60000 || fail "no Cancel while copying"
-if ui wait "Installation of Kelvo" "#32770" 20000; then
-  ui click "Installation of Kelvo" "No" "#32770"
-else fail "Cancel did not ask"; fi
+cancel_copy No
 e2e_finish "Setup complete"
 wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "after No the run ended with $rc"
@@ -68,14 +75,7 @@ rm -rf "$dest"
 mkdir -p "$dest"
 printf 'the read-me the user had before\r\n' >"$dest/Readme.wri"
 cp "$dest/Readme.wri" "$work/before.wri"
-"$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
-pid=$!
-e2e_wizard
-ui click "$copying" "Cancel" "" 60000 || fail "no Cancel while copying"
-if ui wait "Installation of Kelvo" "#32770" 20000; then
-  shot copy-cancel-question.png
-  ui click "Installation of Kelvo" "Yes" "#32770"
-else fail "Cancel did not ask"; fi
+cancel_copy Yes copy-cancel-question.png
 e2e_finish "Setup incomplete"
 wait "$pid"; rc=$?
 [ "$rc" = 2 ] || fail "a cancelled copy ended with $rc"
