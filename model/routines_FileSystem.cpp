@@ -561,11 +561,18 @@ void TOpenFolderDialog::FollowFirstButton() {
     ShowWindow(createButton_->Handle(), IsWindowEnabled(firstButton_.Handle) ? SW_SHOWNA : SW_HIDE);
 }
 
+// The typed path is the choice. An existing folder the tree could not show
+// (its view of the folders may be older than the folders) is still one.
 void TOpenFolderDialog::PathTyped(const std::string& text) {
   typing_ = true;
   SelectPath(text);
+  const bool shown = SameText(StripBackslash(currentPath_), StripBackslash(text));
   currentPath_ = text;
   typing_ = false;
+  if (!shown && IsDirectory(text) && dialog_.Handle) {
+    SendMessageA(dialog_.Handle, BFFM_ENABLEOK, 0, TRUE);
+    FollowFirstButton();
+  }
 }
 
 void TOpenFolderDialog::CreateFolder() {

@@ -333,6 +333,9 @@ TEST(OpenFolderDialog, TypedPathIsCreatedAndTheDialogReturnsOnIt) {
   const std::string target = dir.File("typed\\new");
   TOpenFolderDialog dialog(nullptr);
   dialog.Directory = dir.File("missing\\deeper");
+  const std::string hidden = dir.File("hidden");
+  ASSERT_TRUE(CreateDirectoryA(hidden.c_str(), nullptr));
+  SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
 
   // The dialog is modal on this thread; another thread plays the user.
   std::atomic<bool> done{false};
@@ -348,6 +351,11 @@ TEST(OpenFolderDialog, TypedPathIsCreatedAndTheDialogReturnsOnIt) {
     auto check = [&](bool ok, const std::string& what) {
       if (!ok) problems.push_back(what);
       return ok;
+    };
+    // What the user does reaches the dialog, however long it is busy.
+    auto send = [&](HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+      check(SendMessageTimeoutA(w, msg, wp, lp, SMTO_NORMAL, 60000, nullptr) != 0,
+            "message " + std::to_string(msg) + " not answered");
     };
     auto play = [&]() -> bool {
       HWND first = nullptr, edit = nullptr, create = nullptr;
@@ -380,22 +388,22 @@ TEST(OpenFolderDialog, TypedPathIsCreatedAndTheDialogReturnsOnIt) {
       // typing an existing folder selects it and brings the button back.
       LPITEMIDLIST computer = nullptr;
       SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer);
-      SendMessageTimeoutA(first, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer),
-                          SMTO_ABORTIFHUNG, 5000, nullptr);
+      send(first, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(computer));
       CoTaskMemFree(computer);
       if (!check(poll([&] { return !IsWindowEnabled(ok) && !IsWindowVisible(create); }),
                  "create button shown without a folder"))
         return false;
-      SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dir.Path().c_str()),
-                          SMTO_ABORTIFHUNG, 5000, nullptr);
-      SendMessageTimeoutA(edit, WM_KEYUP, VK_END, 0xC0000001, SMTO_ABORTIFHUNG, 5000, nullptr);
+      // A hidden folder, which the tree does not show, is still a choice.
+      send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(hidden.c_str()));
+      send(edit, WM_KEYUP, VK_END, 0xC0000001);
       if (!check(poll([&] { return IsWindowEnabled(ok) && IsWindowVisible(create); }),
-                 "typed folder not selected"))
+                 "typed folder not selected: OK " + std::string(IsWindowEnabled(ok) ? "enabled" : "disabled") +
+                     ", create button " + (IsWindowVisible(create) ? "shown" : "hidden") + ", edit \"" +
+                     WindowText(edit) + "\""))
         return false;
       // A missing path needs no name: the button creates it and restarts.
-      SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()),
-                          SMTO_ABORTIFHUNG, 5000, nullptr);
-      SendMessageTimeoutA(edit, WM_KEYUP, VK_END, 0xC0000001, SMTO_ABORTIFHUNG, 5000, nullptr);
+      send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+      send(edit, WM_KEYUP, VK_END, 0xC0000001);
       PostMessageA(create, BM_CLICK, 0, 0);
       if (!check(poll([&] { return !IsWindow(first); }), "create button did not close the dialog"))
         return false;
