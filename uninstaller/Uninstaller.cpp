@@ -159,29 +159,29 @@ void TUninstaller::RemoveHelpEntry(const std::string& path) {
   if (r.OpenKey(kHelp, false)) r.DeleteValue(name);
 }
 
-void TUninstaller::RemoveFile(const std::string& path) {
-  if (path.empty()) return;
+bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
+  if (path.empty()) return true;
   NoteDirectory(ExtractFileDir(path));
+  // The count goes down first: a server another product still counts keeps
+  // its file and its registration.
+  bool lastUser = ReleaseSharedCount(path);
   if (!Exists(path)) {
-    ReleaseSharedCount(path);
-    return;
+    RemoveHelpEntry(path);
+    return true;
   }
-  if (!ReleaseSharedCount(path)) {
+  if (!lastUser) {
     Kept.push_back(path);
-    return;
+    return true;
   }
-  RemoveHelpEntry(path);
+  if (activeXKind >= 0) UnregisterActiveX(path, activeXKind);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileA(path.c_str())) {
+    RemoveHelpEntry(path);
     Removed.push_back(path);
-    return;
+    return true;
   }
-  DWORD err = GetLastError();
-  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    Scheduled.push_back(path);
-    return;
-  }
-  Failed.push_back(path + ": " + SysErrorMessage(err));
+  Failed.push_back(path + ": " + SysErrorMessage(GetLastError()));
+  return false;
 }
 
 void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
@@ -235,9 +235,37 @@ std::vector<std::string> TUninstaller::RemovableDirectories() const {
   return dirs;
 }
 
+void TUninstaller::KeepRecords(const std::vector<std::string>& activeX,
+                               const std::vector<std::string>& files) {
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  const std::string base = AddBackslash(key_);
+  DeleteRegistryTree(kHKLM, base + "ActiveX");
+  for (int k = 0; k < 100; ++k) {
+    std::string sub = base + "Files" + (k ? std::to_string(k) : std::string());
+    if (!r.KeyExists(sub)) {
+      if (k > 0) break;
+      continue;
+    }
+    DeleteRegistryTree(kHKLM, sub);
+  }
+  auto write = [&](const std::string& sub, const std::vector<std::string>& entries) {
+    if (entries.empty()) return;
+    for (size_t i = 0; i < entries.size(); ++i)
+      WriteRegistryString(kHKLM, base + sub, "File" + std::to_string(i + 1), entries[i]);
+    WriteRegistryString(kHKLM, base + sub, "Entries", std::to_string(entries.size()));
+  };
+  write("ActiveX", activeX);
+  write("Files", files);
+}
+
 void TUninstaller::Run(const std::string& selfPath) {
   TtrnwRegistry r;
   r.SetRootKeyIndex(kHKLM);
+  auto isSelf = [&](const std::string& path) { return SameText(FullPath(path), FullPath(selfPath)); };
+  // The records of what could not be removed, kept for another run.
+  std::vector<std::string> leftActiveX, leftFiles;
+  std::string selfRecord;
   // ActiveX servers are unregistered before their files go.
   std::string ax = AddBackslash(key_) + "ActiveX";
   int count = std::atoi(ReadRegistryString(kHKLM, ax, "Entries", "0").c_str());
@@ -246,8 +274,11 @@ void TUninstaller::Run(const std::string& selfPath) {
     if (entry.empty()) continue;
     std::string path = GetField(entry, 1, ';');
     int kind = std::atoi(GetField(entry, 2, ';').c_str());
-    UnregisterActiveX(path, kind);
-    if (!SameText(FullPath(path), FullPath(selfPath))) RemoveFile(path);
+    if (isSelf(path)) {
+      UnregisterActiveX(path, kind);
+      continue;
+    }
+    if (!RemoveFile(path, std::max(kind, 0))) leftActiveX.push_back(entry);
   }
   // Files and shortcuts: "Files", "Files1", "Files2", ...
   for (int k = 0; k < 100; ++k) {
@@ -260,22 +291,31 @@ void TUninstaller::Run(const std::string& selfPath) {
     for (int i = 1; i <= n && i < 100000; ++i) {
       std::string path = ReadRegistryString(kHKLM, sub, "File" + std::to_string(i), "");
       if (path.empty()) continue;
-      if (SameText(FullPath(path), FullPath(selfPath))) {
+      if (isSelf(path)) {
         NoteDirectory(ExtractFileDir(path));
+        selfRecord = path;
         continue;  // removed after this program has ended
       }
-      RemoveFile(path);
+      if (!RemoveFile(path)) leftFiles.push_back(path);
     }
   }
-  DeleteRegistryTree(kHKLM, key_);
+  const bool complete = leftActiveX.empty() && leftFiles.empty();
+  if (complete) {
+    DeleteRegistryTree(kHKLM, key_);
+  } else {
+    // The entry stays in the list of installed programs, with this program
+    // to start the next run.
+    if (!selfRecord.empty()) leftFiles.push_back(selfRecord);
+    KeepRecords(leftActiveX, leftFiles);
+  }
 
-  // Directories that are empty now go at once; the uninstaller's own
-  // directory and its parents once the uninstaller has ended.
+  // Directories that are empty now go at once; after a complete run the
+  // uninstaller's own directory and its parents once the uninstaller has ended.
   TDeferredDelete later;
   later.Files.push_back(selfPath);
   for (const std::string& d : RemovableDirectories()) {
     if (IsDirectoryEmpty(d) && RemoveDirectoryA(d.c_str())) continue;
     later.Directories.push_back(d);
   }
-  StartDeferredDelete(later);
+  if (complete) StartDeferredDelete(later);
 }

@@ -23,17 +23,22 @@ public:
   std::string DisplayName() const;
 
   // Removes everything recorded and the uninstall key. `selfPath` is the
-  // running uninstaller: it is removed after the program has ended.
+  // running uninstaller: it is removed after the program has ended. When a
+  // file cannot be removed (Failed), the key stays with the records of what
+  // remains and of the uninstaller, which stays too, so that a later run can
+  // finish the job.
   void Run(const std::string& selfPath);
 
   std::vector<std::string> Removed;    // files deleted now
   std::vector<std::string> Kept;       // shared files still used by others
-  std::vector<std::string> Scheduled;  // files in use, removed at the next restart
-  std::vector<std::string> Failed;     // files that could not be removed (messages)
+  std::vector<std::string> Failed;     // files that could not be removed ("path: reason")
 
 private:
   void UnregisterActiveX(const std::string& path, int kind);
-  void RemoveFile(const std::string& path);
+  // false: the file is still there and its record stays. A kind of 0 or more
+  // is an ActiveX server, unregistered when no other product counts it.
+  bool RemoveFile(const std::string& path, int activeXKind = -1);
+  void KeepRecords(const std::vector<std::string>& activeX, const std::vector<std::string>& files);
   bool ReleaseSharedCount(const std::string& path);  // true: no other user remains
   void RemoveHelpEntry(const std::string& path);
   void NoteDirectory(const std::string& dir);

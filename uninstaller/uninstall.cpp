@@ -33,14 +33,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return 3;
   }
   if (!cmd.Silent) {
-    std::string text = name + " was removed from your computer.";
-    if (!un.Scheduled.empty())
-      text += "\r\n\r\nSome files were in use; they will be removed when Windows restarts.";
-    if (!un.Failed.empty()) {
-      text += "\r\n\r\nThese files could not be removed:";
+    if (un.Failed.empty()) {
+      std::string text = name + " was removed from your computer.";
+      MessageBoxA(nullptr, text.c_str(), title, MB_OK | MB_ICONINFORMATION);
+    } else {
+      std::string text = name + " was not removed completely. These files could not be removed:\r\n";
       for (const std::string& f : un.Failed) text += "\r\n" + f;
+      text += "\r\n\r\nClose the programs that use them, then remove " + name +
+              " again from the list of installed programs.";
+      MessageBoxA(nullptr, text.c_str(), title, MB_OK | MB_ICONWARNING);
     }
-    MessageBoxA(nullptr, text.c_str(), title, MB_OK | MB_ICONINFORMATION);
   }
   return un.Failed.empty() ? 0 : 4;
 }
