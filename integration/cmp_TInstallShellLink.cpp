@@ -226,7 +226,7 @@ void TCustomInstallShellLink::SetObjectLink(TInstallContainer* value) {
   objectLocation_.clear();
   std::string name;
   if (auto* file = dynamic_cast<TCustomInstallFile*>(value))
-    name = ChangeFileExt(file->DestName(), ".lnk");
+    name = ChangeFileExt(file->FinalName(), ".lnk");
   else if (auto* dir = dynamic_cast<TInstallDirectory*>(value))
     name = dir->Description + ".lnk";
   else

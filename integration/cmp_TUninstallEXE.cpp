@@ -12,7 +12,7 @@ namespace {
 // The installed path of a file installed in this run, or empty.
 std::string ProcessedFilePath(TCustomInstallFile* file) {
   if (!file || !file->Processed) return std::string();
-  return AddBackslash(file->GetDestPath()) + file->DestName();
+  return file->InstalledPath();
 }
 }  // namespace
 
@@ -29,7 +29,7 @@ void TUninstallEXE::RecordForUninstall(const std::string& key) {
 
   WriteRegistryString(4, key, "DisplayName", product);
   // The path goes in unquoted; the uninstaller takes the product name after it.
-  WriteRegistryString(4, key, "UninstallString", AddBackslash(GetDestPath()) + DestName() + " " + product);
+  WriteRegistryString(4, key, "UninstallString", InstalledPath() + " " + product);
 
   auto optional = [&key](const char* name, const std::string& value) {
     if (!value.empty()) WriteRegistryString(4, key, name, value);

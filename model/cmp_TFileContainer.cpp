@@ -11,7 +11,6 @@
 #include "routines_Strings.h"
 
 TCustomPathSpecifier* (*StandardSpecifierHook)(const char* className) = nullptr;
-void (*SetMainArchiveDirectoryHook)(const std::string& directory) = nullptr;
 std::function<void(TInstallObject*)> Reflector;
 
 TNetLocationAccess& NetLocationAccess() {

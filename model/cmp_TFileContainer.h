@@ -138,9 +138,6 @@ extern TCustomPathSpecifier* (*StandardSpecifierHook)(const char* className);
 TCustomPathSpecifier* FindStandardSpecifier(const char* className, TComponent* context);
 // Whether a specifier is of the named standard class.
 bool IsSpecifierOf(const TCustomPathSpecifier* specifier, const char* className);
-// Sets the main archive specifier's ArchiveDirectory (after a new-disk
-// request); installed by the path specifier unit.
-extern void (*SetMainArchiveDirectoryHook)(const std::string& directory);
 
 // Handles objects passed to the reflector (the ifsReflect state); none is
 // registered in this program.

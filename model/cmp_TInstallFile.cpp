@@ -126,7 +126,7 @@ void TCustomInstallFile::SetUniqueID(int value) {
 
 std::string TCustomInstallFile::SourcePath() const { return AddBackslash(includeFromDir_) + fileName_; }
 std::string TCustomInstallFile::TargetPath() { return AddBackslash(GetDestPath()) + destName_; }
-std::string TCustomInstallFile::InstalledPath() { return AddBackslash(GetDestPath()) + destName_; }
+std::string TCustomInstallFile::InstalledPath() { return AddBackslash(GetDestPath()) + FinalName(); }
 
 bool TCustomInstallFile::NeedsOwnArchive() const {
   return netLocation_ || OverwriteMode == owVersion || OverwriteMode == owDate || OverwriteMode == owVersionDate;
@@ -553,6 +553,7 @@ void TCustomInstallFile::PrepareReplace() {
     name = ChangeFileExt(destName_, "." + std::to_string(n));
     if (!twfile::FileExists(dir + name) && !twfile::DirectoryExists(dir + name)) break;
   }
+  finalName_ = destName_;
   destName_ = name;
   pendingTarget_ = target;
 }
@@ -603,6 +604,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
 
 void TCustomInstallFile::InstallObjects() {
   ReplaceAtReboot = false;
+  finalName_.clear();
   PassEvent(ieBeforeFileInstall, this);
   try {
     if (OnBeforeInstall) OnBeforeInstall(this);
@@ -713,11 +715,10 @@ void TCustomInstallFile::NewDiskRequest(TTrnwCompress* extractor, int diskNumber
     extractor->Abort = InstallFileMessageHook(text, MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL;
   }
   path = StripBackslash(disk.DiskPath);
-  if (SetMainArchiveDirectoryHook) {
-    try {
-      SetMainArchiveDirectoryHook(path);
-    } catch (...) {
-    }
+  // Later files look for the main archive where this disk was found.
+  try {
+    PathSpecifiers().FindByClass<TpsMainArchiveFile>()->ArchiveDirectory = path;
+  } catch (const Exception&) {
   }
   SetTag(0);
 }
@@ -744,7 +745,7 @@ void TCustomInstallFile::StatusChanged(TTrnwCompress* extractor, const TlzhFileS
 
 void TCustomInstallFile::ContinueAfterReboot() {
   if (activeX_) RegisterActiveX();
-  SetFileAttributesFromSet(TargetPath(), InstallAttributes);
+  SetFileAttributesFromSet(InstalledPath(), InstallAttributes);
 }
 
 // ------------------------------------------------------------ stream properties

@@ -70,13 +70,18 @@ public:
   void PostInstall();
   // The overwrite decision for the current destination.
   bool DecideCopy();
-  // The installed file's path: destination directory and DestName.
+  // The installed file's path once the run is over: destination directory
+  // and FinalName. What the run records (help value, shared count,
+  // uninstall records, shortcuts) names it.
   std::string InstalledPath();
   // Whether the version information of a file declares self-registration.
   static bool HasOLESelfRegisterAt(const std::string& path);
 
   // Property access.
   const std::string& DestName() const { return destName_; }
+  // The name the file has after the run: DestName, or for a file installed
+  // under a temporary name the name it replaces at the restart.
+  const std::string& FinalName() const { return finalName_.empty() ? destName_ : finalName_; }
   const std::string& FileName() const { return fileName_; }
   const std::string& IncludeFromDir() const { return includeFromDir_; }
   TInstallFileType FileType() const { return fileType_; }
@@ -130,6 +135,8 @@ protected:
 
   // The in-use target to be replaced at the restart, while one is pending.
   std::string pendingTarget_;
+  // The name given up for a temporary one, or empty.
+  std::string finalName_;
 
   std::string destName_;
   std::string fileName_;

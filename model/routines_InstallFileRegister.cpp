@@ -64,7 +64,7 @@ int RegistrationKind(const std::string& fileName) {
 
 void TCustomInstallFile::PostInstall() {
   if (RegisterAsHelp)
-    WriteRegistryString(4, kHelpFilesKey, UpperCase(destName_), StripBackslash(GetDestPath()));
+    WriteRegistryString(4, kHelpFilesKey, UpperCase(FinalName()), StripBackslash(GetDestPath()));
   if (UpdateDLLCounter) IncrementSharedDLLCount();
   if (ReplaceAtReboot && CurrentInstall) {
     CurrentInstall->AddUnfinished(Name(), 0);
@@ -225,7 +225,7 @@ bool TCustomInstallFile::IncrementSharedDLLCount() {
     throw IECustomInstallFile(
         "Could not open the key SharedDLLs key in the registry. File component %s. GetLastError return: %d",
         {Name(), static_cast<unsigned long>(GetLastError())});
-  const std::string target = TargetPath();
+  const std::string target = InstalledPath();
   const std::string shortName = GetShortPath(target);
   int count = 0;
   if (reg.ValueExists(shortName) && reg.ReadInteger(shortName, count) && reg.WriteInteger(shortName, count + 1))

@@ -174,9 +174,12 @@ TEST_F(FileRegister, InUseServerIsRegisteredOnlyAfterTheRestart) {
   EXPECT_EQ(install->unfinished[0], std::make_pair(std::string("ifcomsrv"), 0));
   EXPECT_FALSE(RegistryValueExists(HKEY_CURRENT_USER, kComServerKey, Dest("comsrv.1")));
   EXPECT_EQ(DeferredRegistrations().Count(), 0);
-  // After the restart the unfinished object finishes its registration.
+  // The restart puts the new file in place; the unfinished object then
+  // registers it under its own name.
+  ASSERT_TRUE(MoveFileExA(Dest("comsrv.1").c_str(), Dest("comsrv.dll").c_str(), MOVEFILE_REPLACE_EXISTING));
+  ForgetComServer(Dest("comsrv.dll"));
   f->ContinueAfterReboot();
-  EXPECT_TRUE(RegistryValueExists(HKEY_CURRENT_USER, kComServerKey, Dest("comsrv.1")));
+  EXPECT_TRUE(RegistryValueExists(HKEY_CURRENT_USER, kComServerKey, Dest("comsrv.dll")));
 }
 
 // ------------------------------------------------------------ help files and shared DLLs

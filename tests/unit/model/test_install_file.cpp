@@ -274,6 +274,12 @@ TEST_F(InstallFile, InUseFileGoesInUnderANumberedNameAndIsReplacedAtTheRestart) 
   TInstallFile* f = BuiltFile("new", kNewDate, owAlways);
   Existing("running", kOldDate);
   const std::string target = Dest("data.txt");
+  f->RegisterAsHelp = f->UpdateDLLCounter = true;
+  auto forget = [&] {
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, kHelpFilesKey, "DATA.TXT");
+    DeleteRegistryValue(HKEY_LOCAL_MACHINE, kSharedDLLsKey, target);
+  };
+  forget();
   THeldFile held(target);
   ASSERT_TRUE(held.Held());
   int replacing = 0;
@@ -298,8 +304,15 @@ TEST_F(InstallFile, InUseFileGoesInUnderANumberedNameAndIsReplacedAtTheRestart) 
     }
   ForgetPendingRenames(Dest("data.1"));
   EXPECT_TRUE(found);
-  // The uninstall record names the file the run installed.
-  EXPECT_EQ(ReadRegistryString(kHKLM, UninstallKey(install) + "\\Files", "File1", ""), Dest("data.1"));
+  // Every record names the file as it is after the restart.
+  EXPECT_EQ(f->FinalName(), "data.txt");
+  EXPECT_EQ(f->InstalledPath(), target);
+  EXPECT_EQ(ReadRegistryString(kHKLM, UninstallKey(install) + "\\Files", "File1", ""), target);
+  EXPECT_EQ(ReadRegistryString(kHKLM, kHelpFilesKey, "DATA.TXT", ""), destDir);
+  EXPECT_FALSE(RegistryValueExists(HKEY_LOCAL_MACHINE, kHelpFilesKey, "DATA.1"));
+  EXPECT_EQ(ReadRegistryInteger(kHKLM, kSharedDLLsKey, target, -1), 1);
+  EXPECT_FALSE(RegistryValueExists(HKEY_LOCAL_MACHINE, kSharedDLLsKey, Dest("data.1")));
+  forget();
 }
 
 TEST_F(InstallFile, ReadOnlyExistingFileIsReplacedInPlaceWithoutARestart) {
@@ -558,4 +571,52 @@ TEST_F(InstallFile, CopyPassCopiesTheSourcesWithoutAnArchive) {
   EXPECT_EQ(f->Size, 13);
   EXPECT_EQ(dir->Mode, 0);
   EXPECT_EQ(f->State(), ifsNone);
+}
+
+// ------------------------------------------------------------ disk sets
+
+TEST_F(InstallFile, AfterTheUserNamesAnotherFolderForADiskLaterFilesLookThere) {
+  // files.1 on disk 1 in one folder, disks 2 and 3 in another: the middle
+  // file spans all three, the last lies on disk 3 alone.
+  TTestInstall* install = MakeInstall();
+  std::string source = temp->File("archive");
+  PathSpecifierLinks().SourceDir = [&](TInstallContainer*) { return source; };
+  struct TRestore {
+    ~TRestore() { PathSpecifierLinks().SourceDir = nullptr; }
+  } restore;
+  install->SetArchiveFileType(Specifier<TpsMainArchiveFile>());
+  install->SetDestDir(destDir);
+  const std::string noise = testsupport::Noise(250000, 3);
+  TInstallFile* first = File(install, "ifFirst", "first.txt", std::string(5000, 'a'));
+  WriteFileText(Source("middle.bin"), noise);
+  TInstallFile* middle = FileFor(install, "ifMiddle", "middle.bin");
+  TInstallFile* last = File(install, "ifLast", "last.txt", "on the last disk");
+  Build(install);
+  const std::string one = temp->File("disk one"), rest = temp->File("later disks");
+  {
+    TTrnwCompress z(nullptr);
+    z.SetCompressedFile(AddBackslash(source) + "files.1");
+    z.DiskSize = 100000;
+    z.OnNewDisk = [&](TTrnwCompress*, int, std::string& path) { path = rest; };
+    z.CopyToDisks(one, "files.1");
+  }
+  ASSERT_TRUE(testsupport::FileExists(rest + "\\files.3"));
+  source = one;
+
+  std::vector<std::pair<int, std::string>> asked;
+  for (TInstallFile* f : {first, middle, last})
+    f->OnNewDisk = [&](TCustomInstallFile*, int disk, std::string& path) {
+      asked.emplace_back(disk, path);
+      path = rest;
+    };
+  install->Install();
+  EXPECT_EQ(Slurp(Dest("first.txt")), std::string(5000, 'a'));
+  EXPECT_EQ(Slurp(Dest("middle.bin")), noise);
+  EXPECT_EQ(Slurp(Dest("last.txt")), "on the last disk");
+  // Asked once, for disk 2 where disk 1 was; disk 3 and the last file are
+  // found in the folder the user named.
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].first, 2);
+  EXPECT_TRUE(SameText(asked[0].second, one)) << asked[0].second;
+  EXPECT_TRUE(SameText(Specifier<TpsMainArchiveFile>()->ArchiveDirectory, rest));
 }
