@@ -85,6 +85,14 @@ void TCustomInstall::Install() {
         "IDE, then you need to add two command line parameters. In Run | Parameters | \"Run Parameters\", type in: "
         "-d \"-sBUILDPATH\" where BUILDPATH is the path into which you built the distributables. Example: -d "
         "\"-sC:\\My Build\".");
+  // A project that does not name this system installs nothing: that is a
+  // failure, never a success, and it leaves no record behind.
+  const TOSVerType os = RunningOSHook();
+  if (!Include || static_cast<int>(os) > 15 || !OS.Contains(os)) {
+    const std::string product = Trim(UninstallProductName());
+    throw IEInstall("%s cannot be installed on this version of Windows.",
+                    {product.empty() ? std::string("This program") : product});
+  }
   if (HasSwitch(swNoUnfinished)) ClearUnfinished();
   CurrentInstallKey = FindInstallKey(true);
   LogLine("Install record: " + CurrentInstallKey);

@@ -83,6 +83,7 @@ void TmainForm::FormActivate(TComponent*) {
   if (LibraryLoads(kPrerequisiteLibrary)) return;
   LogLine(std::string(kPrerequisiteLibrary) + " does not load; nothing is installed");
   InstallMessageBox(kPrerequisiteWarning, MB_OK | MB_ICONWARNING);
+  InstallExitCode = 1;
   Close();
 }
 

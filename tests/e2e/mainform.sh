@@ -59,7 +59,7 @@ grep -qF "In order to install Kelvo Vantlexconsole you need to have Novell Clien
   fail "first warning line missing"
 grep -qF "The latest client software can be downloaded from:" "$work/box1.txt" || fail "second warning line missing"
 grep -qF "http://download.novell.com/" "$work/box1.txt" || fail "download address missing"
-[ "$rc" = 0 ] || fail "exit code $rc after the warning"
+[ "$rc" = 1 ] || fail "exit code $rc after the warning"
 grep -q "nothing is installed" "$log" || fail "the log does not tell that nothing was installed"
 grep -q "Installation started" "$log" && fail "the installation started after the warning"
 cat "$work/box1.txt"

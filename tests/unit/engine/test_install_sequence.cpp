@@ -149,6 +149,32 @@ TEST_F(InstallSequence, WithoutTheLoadingProgramsDirectoryTheRunIsRefused) {
   EXPECT_TRUE(Steps.empty());
 }
 
+TEST_F(InstallSequence, ASystemTheProjectDoesNotNameInstallsNothingAndTheRunFails) {
+  // The project names XP only; excluded by hand it fails the same way.
+  for (bool byHand : {false, true}) {
+    SCOPED_TRACE(byHand ? "excluded" : "other Windows");
+    Steps.clear();
+    InstallExitCode = 0;
+    install->Information()->ProductName = "Kelvo Test Product";
+    install->OS = byHand ? AllOSSet : OSSet{oswinXP};
+    install->Include = !byHand;
+    const std::string keyBefore = install->FindInstallKey(false);
+    try {
+      install->Install();
+      ADD_FAILURE() << "the run reported success";
+    } catch (const std::exception& e) {
+      install->HandleException(install, e);
+    }
+    EXPECT_EQ(Steps, (std::vector<std::string>{
+                         "BeforeBadInstall", "AfterBadInstall",
+                         "box: Kelvo Test Product cannot be installed on this version of Windows.",
+                         "BeforeShutdown"}));
+    EXPECT_EQ(InstallExitCode, 1);
+    EXPECT_EQ(install->FindInstallKey(false), keyBefore) << "a record was made";
+    install->Installing = false;
+  }
+}
+
 TEST_F(InstallSequence, AUserAbortShowsTheBadInstallStageAndRemovesTheRecord) {
   install->OnAfterInitialized = [](TComponent*) { throw EAIUserAbort(); };
   std::string key;
