@@ -266,6 +266,16 @@ void TUninstaller::Run(const std::string& selfPath) {
   // The records of what could not be removed, kept for another run.
   std::vector<std::string> leftActiveX, leftFiles;
   std::string selfRecord;
+  // The setup program records its uninstaller only as the entry's command:
+  // its folder goes with it when that command names this program.
+  std::string command = ReadRegistryString(kHKLM, key_, "UninstallString", "");
+  for (const std::string& self : {FullPath(selfPath), GetShortPath(selfPath)}) {
+    if (!self.empty() && command.size() > self.size() && SameText(command.substr(0, self.size()), self) &&
+        command[self.size()] == ' ') {
+      NoteDirectory(ExtractFileDir(selfPath));
+      break;
+    }
+  }
   // ActiveX servers are unregistered before their files go.
   std::string ax = AddBackslash(key_) + "ActiveX";
   int count = std::atoi(ReadRegistryString(kHKLM, ax, "Entries", "0").c_str());
