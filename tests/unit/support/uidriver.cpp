@@ -16,6 +16,9 @@
 //                                                (ENTER, ESC, TAB, SHIFT+TAB, ALT+F4, ALT+<letter>, a letter)
 // Only visible child windows count: hidden wizard pages are not seen.
 //   uidriver list                                print every visible top-level window
+//   uidriver run COMMAND_LINE                    start a registered command line as the shell does (no
+//                                                application name, so an unquoted path with blanks is
+//                                                resolved by the system), wait; the exit code is the program's
 //
 // TITLE matches when it is contained in the caption; "*" matches any caption.
 #include <windows.h>
@@ -242,12 +245,29 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  if (cmd == "run") {
+    std::vector<char> line(title.begin(), title.end());
+    line.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      std::fprintf(stderr, "cannot start %s: error %lu\n", title.c_str(), GetLastError());
+      return 125;
+    }
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+  }
   if (cmd == "close") {
     HWND w = WaitFor(title, Arg(argc, argv, 3), 10000);
     if (!w) return 1;
     PostMessageA(w, WM_CLOSE, 0, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: uidriver wait|gone|texts|click|type|close|list ...\n");
+  std::fprintf(stderr, "usage: uidriver wait|gone|texts|click|type|close|keys|progress|run|list ...\n");
   return 64;
 }
