@@ -74,10 +74,11 @@ bool GetFileDate(HANDLE h, TDateTime& date) {
 }
 
 bool SetFileDate(HANDLE h, TDateTime date) {
+  if (!IsRepresentableFileDate(date)) return false;
   FILETIME ft = DateTimeToFileTime(date);
   return SetFileTime(h, nullptr, nullptr, &ft) != 0;
 }
 
-long long DosTicks(TDateTime t) { return static_cast<long long>(std::floor(t * 43200.0 + 1e-6)); }
+long long DosTicks(TDateTime t) { return DosTicksOf(t); }
 
 }  // namespace twfile

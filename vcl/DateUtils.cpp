@@ -30,6 +30,15 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 
 const long long kEpochOffset = DaysFromCivil(1899, 12, 30);  // 1899-12-30 in Unix days
 
+// The range TryEncodeDateTime produces, and the start of file times.
+const double kFirstDay = static_cast<double>(DaysFromCivil(1, 1, 1) - kEpochOffset);
+const double kPastLastDay = static_cast<double>(DaysFromCivil(10000, 1, 1) - kEpochOffset);
+const double kFirstFileDay = static_cast<double>(DaysFromCivil(1601, 1, 1) - kEpochOffset);
+
+// Negative day counts carry the time of day as a negative fraction, so day
+// d covers (d - 1, d] below zero and [d, d + 1) above.
+bool InRange(TDateTime t, double firstDay) { return t > firstDay - 1 && t < kPastLastDay; }
+
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 }  // namespace
 
@@ -56,7 +65,7 @@ TDateTime EncodeDateTime(const TDateParts& p) {
 
 TDateParts DecodeDateTime(TDateTime t) {
   TDateParts p;
-  if (!std::isfinite(t)) return p;
+  if (!InRange(t, kFirstDay)) return p;
   double whole = std::trunc(t);
   long long ms = std::llround(std::fabs(t - whole) * 86400000.0);
   if (ms >= 86400000) { ms -= 86400000; whole += t >= 0 ? 1 : -1; }
@@ -66,6 +75,14 @@ TDateParts DecodeDateTime(TDateTime t) {
   p.Second = static_cast<int>(ms / 1000 % 60);
   p.Millisecond = static_cast<int>(ms % 1000);
   return p;
+}
+
+bool IsRepresentableFileDate(TDateTime t) { return InRange(t, kFirstFileDay); }
+
+long long DosTicksOf(TDateTime t) {
+  if (!(t > kFirstDay - 1)) t = kFirstDay - 1;
+  if (t > kPastLastDay) t = kPastLastDay;
+  return static_cast<long long>(std::floor(t * 43200.0 + 1e-6));
 }
 
 TDateTime DosDateTimeToDateTime(std::uint32_t dos) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "DateUtils.h"
 #include "types_Tarnwick.h"
 
@@ -35,6 +37,28 @@ TEST(Dates, DosDateTimeRoundTripsAtTwoSecondResolution) {
   EXPECT_EQ(DateTimeToDosDateTime(EncodeDateTime({1970, 1, 1, 0, 0, 0, 0})), 0x00210000u);
   // An invalid packed date decodes to zero rather than garbage.
   EXPECT_DOUBLE_EQ(DosDateTimeToDateTime(0), 0.0);
+}
+
+TEST(Dates, DatesBeyondTheirRangeAreNotFileDatesAndStayBounded) {
+  const double first = EncodeDateTime({1, 1, 1, 0, 0, 0, 0}), last = EncodeDateTime({9999, 12, 31, 23, 59, 58, 0});
+  for (double bad : {1e300, -1e300, HUGE_VAL, -HUGE_VAL, std::nan(""), last + 1, first - 1, 9.2e18, -9.2e18}) {
+    EXPECT_FALSE(IsRepresentableFileDate(bad)) << bad;
+    TDateParts p = DecodeDateTime(bad);
+    EXPECT_EQ(p.Year * 10000 + p.Month * 100 + p.Day, 18991230) << bad;
+    const long long ticks = DosTicksOf(bad);
+    EXPECT_TRUE(ticks == DosTicksOf(first - 1) || ticks == DosTicksOf(last + 1)) << bad;
+    EXPECT_GE(DateTimeToDosDateTime(bad), 0x00210000u) << bad;
+  }
+  EXPECT_LT(DosTicksOf(-1e300), DosTicksOf(first));
+  EXPECT_GT(DosTicksOf(1e300), DosTicksOf(last));
+  // File times start in 1601; the day count ends with 9999.
+  EXPECT_TRUE(IsRepresentableFileDate(EncodeDateTime({1601, 1, 1, 0, 0, 0, 0})));
+  EXPECT_TRUE(IsRepresentableFileDate(EncodeDateTime({1601, 1, 1, 23, 59, 59, 999})));
+  EXPECT_FALSE(IsRepresentableFileDate(EncodeDateTime({1600, 12, 31, 23, 59, 59, 999})));
+  EXPECT_TRUE(IsRepresentableFileDate(EncodeDateTime({9999, 12, 31, 23, 59, 59, 999})));
+  EXPECT_FALSE(IsRepresentableFileDate(EncodeDateTime({9999, 12, 31, 0, 0, 0, 0}) + 1));
+  EXPECT_TRUE(IsRepresentableFileDate(0.0));
+  EXPECT_EQ(DecodeDateTime(last).Year, 9999);
 }
 
 TEST(Sets, OrdinalNIsBitN) {
