@@ -27,6 +27,19 @@ void PutShortString(std::uint8_t* p, const std::string& s, size_t capacity) {
   p[0] = static_cast<std::uint8_t>(n);
   std::memcpy(p + 1, s.data(), n);
 }
+bool IsDeviceName(const std::string& name) {
+  std::string stem = UpperCase(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
+  for (const char* d : kDevices)
+    if (stem == d) return true;
+  // The ports count from 1; the superscript digits of the ANSI code page
+  // name the same ports.
+  const unsigned char digit = stem.size() == 4 ? static_cast<unsigned char>(stem[3]) : 0;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         ((digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+}
+
 std::string GetShortString(const std::uint8_t* p, size_t capacity) {
   size_t n = std::min<size_t>(p[0], capacity);
   return std::string(reinterpret_cast<const char*>(p + 1), n);
@@ -101,8 +114,20 @@ std::string EntryFileName(const std::string& entry) {
   return p == std::string::npos ? entry : entry.substr(0, p);
 }
 
+std::string SafeMemberFileName(const std::string& storedName) {
+  std::size_t p = storedName.find_last_of("\\/:");
+  std::string n = p == std::string::npos ? storedName : storedName.substr(p + 1);
+  while (!n.empty() && (n.back() == ' ' || n.back() == '.')) n.pop_back();
+  if (n.empty()) return std::string();
+  for (unsigned char c : n)
+    if (c < 32 || std::strchr("<>\"|?*", c)) return std::string();
+  if (IsDeviceName(n)) return std::string();
+  return n;
+}
+
 int TFileHeaders::Find(const std::string& name) const {
-  const std::string key = UpperCase(EntryFileName(name));
+  // Names were stored cut to their capacity, and are looked up so.
+  const std::string key = UpperCase(EntryFileName(name).substr(0, MaxStoredName));
   for (int pass = 0; pass < 2; ++pass) {
     if (byName_.empty() || pass == 1) {  // (re)built, in case a name was changed in place
       byName_.clear();
@@ -184,23 +209,31 @@ int TIdentifierIndex::Get(std::int32_t id) const {
   return id >= 0 && id < IdentifierIndexSize ? index_[static_cast<size_t>(id)] : 0;
 }
 
+TExtractionKind TExtractionInfo::Kind() const {
+  if (Marker == kSelfExtractingMarker) return TExtractionKind::SelfExtracting;
+  if (Marker == kNotSelfExtractMarker) return TExtractionKind::NotSelfExtracting;
+  return TExtractionKind::Unknown;
+}
+
 std::array<std::uint8_t, ExtractionInfoSize> TExtractionInfo::Encode() const {
   std::array<std::uint8_t, ExtractionInfoSize> b{};
   PutShortString(&b[0], Marker, 15);
-  PutI32(&b[16], SetupStart);
-  PutI32(&b[20], SetupEnd);
-  PutI32(&b[24], FilesStart);
-  PutI32(&b[28], FilesEnd);
+  if (Kind() != TExtractionKind::NotSelfExtracting) {
+    PutI32(&b[16], SetupFirst);
+    PutI32(&b[20], SetupLast);
+    PutI32(&b[24], FilesFirst);
+    PutI32(&b[28], FilesLast);
+  }
   return b;
 }
 
 TExtractionInfo TExtractionInfo::Decode(const std::uint8_t* p) {
   TExtractionInfo r;
   r.Marker = GetShortString(p, 15);
-  r.SetupStart = GetI32(p + 16);
-  r.SetupEnd = GetI32(p + 20);
-  r.FilesStart = GetI32(p + 24);
-  r.FilesEnd = GetI32(p + 28);
+  r.SetupFirst = GetI32(p + 16);
+  r.SetupLast = GetI32(p + 20);
+  r.FilesFirst = GetI32(p + 24);
+  r.FilesLast = GetI32(p + 28);
   return r;
 }
 

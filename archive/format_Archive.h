@@ -4,6 +4,7 @@
 // loop that reads one member's data across disk files.
 #pragma once
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,7 +17,6 @@
 
 constexpr int ArchivePrefixSize = 5;
 constexpr int FileHeaderSize = 176;
-constexpr int ExtractionInfoSize = 56;
 constexpr int MaxStoredName = 100;
 constexpr int MaxFileVersion = 20;
 constexpr int IdentifierIndexSize = 2000;
@@ -85,6 +85,12 @@ private:
 // The member whose first "entry" text before ";" names a file.
 std::string EntryFileName(const std::string& entry);
 
+// The file-name part of a stored name (after the last "\", "/" or ":", with
+// trailing dots and blanks removed); empty when nothing safe remains: no
+// name, "." or "..", a character Windows does not allow in file names, or a
+// device name such as "CON", "nul.txt" or "LPT1.TXT", in any case.
+std::string SafeMemberFileName(const std::string& storedName);
+
 // Identifier -> member index for identifiers 0..1999 (later members win).
 class TIdentifierIndex {
 public:
@@ -97,14 +103,57 @@ private:
   std::array<int, IdentifierIndexSize> index_{};
 };
 
+// The extraction-info record of a self-extracting executable. It stands
+// before the 40-character checksum trailer, so 96 bytes before the end of
+// the file:
+//
+//   offset  0    1                      15  16          20          24          28          32       56
+//          +----+----------------------+---+-----------+-----------+-----------+-----------+--------+
+//          | 14 | marker (14 chars)    | 0 | setup     | setup     | files     | files     | zero   |
+//          |    | "SELFEXTRACTING" or  |   | first     | last      | first     | last      |        |
+//          |    | "NOTSELFEXTRACT"     |   | int32     | int32     | int32     | int32     |        |
+//          +----+----------------------+---+-----------+-----------+-----------+-----------+--------+
+//
+// The marker is a short string (length byte, 15 characters of capacity).
+// The offsets are little-endian absolute positions in the file, the last
+// ones inclusive; the files pair is zero when no main archive is embedded,
+// and a "NOTSELFEXTRACT" record has all four zero. This one codec serves
+// the build, the engine, the loading program and the host tools.
+constexpr std::size_t ExtractionInfoSize = 56;
+constexpr std::size_t ChecksumTrailerSize = 40;
+constexpr std::size_t ExtractionInfoDistance = ExtractionInfoSize + ChecksumTrailerSize;
+constexpr const char* kSelfExtractingMarker = "SELFEXTRACTING";
+constexpr const char* kNotSelfExtractMarker = "NOTSELFEXTRACT";
+
+enum class TExtractionKind {
+  SelfExtracting,     // the archives follow the loading program in the file
+  NotSelfExtracting,  // the archives are separate files beside the program
+  Unknown             // any other marker
+};
+
 struct TExtractionInfo {
-  std::string Marker;  // "SELFEXTRACTING" or "NOTSELFEXTRACT"
-  std::int32_t SetupStart = 0, SetupEnd = 0, FilesStart = 0, FilesEnd = 0;
+  std::string Marker;  // as read: up to 15 characters
+  std::int32_t SetupFirst = 0, SetupLast = 0, FilesFirst = 0, FilesLast = 0;
+
+  TExtractionKind Kind() const;
+  bool HasSetupArchive() const { return Kind() == TExtractionKind::SelfExtracting; }
+  bool HasMainArchive() const { return HasSetupArchive() && FilesFirst != 0; }
+  std::uint32_t SetupSize() const {
+    return HasSetupArchive() ? static_cast<std::uint32_t>(SetupLast) - static_cast<std::uint32_t>(SetupFirst) + 1 : 0;
+  }
+  std::uint32_t FilesSize() const {
+    return HasMainArchive() ? static_cast<std::uint32_t>(FilesLast) - static_cast<std::uint32_t>(FilesFirst) + 1 : 0;
+  }
+
+  // The reserved bytes are zero; so are the offsets of a "NOTSELFEXTRACT"
+  // record.
   std::array<std::uint8_t, ExtractionInfoSize> Encode() const;
   static TExtractionInfo Decode(const std::uint8_t* bytes);
 };
 // Position of the record in a file of the given size (before the checksum).
-inline std::int64_t ExtractionInfoPosition(std::int64_t fileSize) { return fileSize - 96; }
+inline std::int64_t ExtractionInfoPosition(std::int64_t fileSize) {
+  return fileSize - static_cast<std::int64_t>(ExtractionInfoDistance);
+}
 
 // The inflate state and the input buffer of the inflate loop, kept between
 // members so that a run of small members does not set them up and release

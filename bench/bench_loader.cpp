@@ -75,10 +75,6 @@ void Compress(const std::string& archive, const std::vector<std::string>& files)
   }
 }
 
-void PutI32(std::string& s, size_t at, std::int32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(static_cast<std::uint32_t>(v) >> (8 * i));
-}
-
 double ReadAll(const std::string& name) {
   auto t = Clock::now();
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -135,14 +131,14 @@ int main(int argc, char** argv) {
   const std::string exe = dir + "\\setup.exe";
   std::string loader = ReadBytes(bin + "\\TarnwickLoadProgram.exe");
   const std::string setup1 = ReadBytes(dir + "\\setup.1"), files1 = ReadBytes(dir + "\\files.1");
-  std::string record(56, '\0');
-  record[0] = 14;
-  std::memcpy(&record[1], "SELFEXTRACTING", 14);
-  const std::int32_t s1 = static_cast<std::int32_t>(loader.size());
-  PutI32(record, 16, s1);
-  PutI32(record, 20, s1 + static_cast<std::int32_t>(setup1.size()) - 1);
-  PutI32(record, 24, s1 + static_cast<std::int32_t>(setup1.size()));
-  PutI32(record, 28, s1 + static_cast<std::int32_t>(setup1.size() + files1.size()) - 1);
+  TExtractionInfo info;
+  info.Marker = kSelfExtractingMarker;
+  info.SetupFirst = static_cast<std::int32_t>(loader.size());
+  info.SetupLast = info.SetupFirst + static_cast<std::int32_t>(setup1.size()) - 1;
+  info.FilesFirst = info.SetupLast + 1;
+  info.FilesLast = info.FilesFirst + static_cast<std::int32_t>(files1.size()) - 1;
+  const auto encoded = info.Encode();
+  const std::string record(encoded.begin(), encoded.end());
   WriteBytes(exe, loader + setup1 + files1 + record);
   AppendFileChecksum(exe, "");
   const double fileMb = static_cast<double>(loader.size() + setup1.size() + files1.size() + 96) / (1 << 20);

@@ -20,20 +20,6 @@ namespace {
 
 constexpr DWORD kCopyBlock = 8192;
 
-void PutInt32(std::uint8_t* p, std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  p[0] = static_cast<std::uint8_t>(u);
-  p[1] = static_cast<std::uint8_t>(u >> 8);
-  p[2] = static_cast<std::uint8_t>(u >> 16);
-  p[3] = static_cast<std::uint8_t>(u >> 24);
-}
-
-std::int32_t GetInt32(const std::uint8_t* p) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                   static_cast<std::uint32_t>(p[2]) << 16 |
-                                   static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 TWinFile OpenForAppend(const std::string& path) {
   TWinFile f(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -102,32 +88,10 @@ std::string ReplaceAll(std::string text, const std::string& what, const std::str
 
 }  // namespace
 
-void EncodeSelfExtractHeader(const TSelfExtractHeader& header, std::uint8_t out[kSelfExtractHeaderSize]) {
-  std::memset(out, 0, kSelfExtractHeaderSize);
-  const std::size_t n = std::min<std::size_t>(header.Marker.size(), 15);
-  out[0] = static_cast<std::uint8_t>(n);
-  std::memcpy(out + 1, header.Marker.data(), n);
-  PutInt32(out + 16, header.SetupFirst);
-  PutInt32(out + 20, header.SetupLast);
-  PutInt32(out + 24, header.FilesFirst);
-  PutInt32(out + 28, header.FilesLast);
-}
-
-TSelfExtractHeader DecodeSelfExtractHeader(const std::uint8_t in[kSelfExtractHeaderSize]) {
-  TSelfExtractHeader h;
-  const std::size_t n = std::min<std::size_t>(in[0], 15);
-  h.Marker.assign(reinterpret_cast<const char*>(in + 1), n);
-  h.SetupFirst = GetInt32(in + 16);
-  h.SetupLast = GetInt32(in + 20);
-  h.FilesFirst = GetInt32(in + 24);
-  h.FilesLast = GetInt32(in + 28);
-  return h;
-}
-
 void AppendArchivesToLoader(const std::string& setupExe, const std::string& setupArchive,
                             const std::string& mainArchive) {
   const char* appendMessage = "Cannot create the self-extracting exe because %s could not be loaded onto %s";
-  TSelfExtractHeader h;
+  TExtractionInfo h;
   h.Marker = kSelfExtractingMarker;
   TWinFile exe = OpenForAppend(setupExe);
   if (!exe) throw IEInstall(appendMessage, {setupArchive, setupExe});
@@ -146,38 +110,37 @@ void AppendArchivesToLoader(const std::string& setupExe, const std::string& setu
     h.FilesLast = Offset32(Position(exe) - 1, mainArchive, setupExe);
   }
 
-  std::uint8_t record[kSelfExtractHeaderSize];
-  EncodeSelfExtractHeader(h, record);
-  if (!WriteAll(exe.Get(), record, sizeof record)) throw IEInstall(appendMessage, {setupArchive, setupExe});
+  const auto record = h.Encode();
+  if (!WriteAll(exe.Get(), record.data(), record.size())) throw IEInstall(appendMessage, {setupArchive, setupExe});
 }
 
 void AppendNotSelfExtractHeader(const std::string& setupExe) {
-  TSelfExtractHeader h;
+  TExtractionInfo h;
   h.Marker = kNotSelfExtractMarker;
-  std::uint8_t record[kSelfExtractHeaderSize];
-  EncodeSelfExtractHeader(h, record);
+  const auto record = h.Encode();
   TWinFile exe = OpenForAppend(setupExe);
-  if (!exe || !WriteAll(exe.Get(), record, sizeof record))
+  if (!exe || !WriteAll(exe.Get(), record.data(), record.size()))
     throw IEInstall("Cannot add the self-extract info header to %s", {setupExe});
 }
 
-TSelfExtractHeader ReadSelfExtractHeader(const std::string& file) {
+TExtractionInfo ReadSelfExtractHeader(const std::string& file) {
   const char* message =
       "Could not read the extraction info from the archive file %s when trying to find the correct offset into "
       "the self extracting file";
-  std::uint8_t record[kSelfExtractHeaderSize] = {};
+  std::uint8_t record[ExtractionInfoSize] = {};
   TWinFile f(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                          nullptr));
   if (!f) throw IEInstall(message, {file});
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < 96) throw IEInstall(message, {file});
+  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < static_cast<LONGLONG>(ExtractionInfoDistance))
+    throw IEInstall(message, {file});
   LARGE_INTEGER pos{};
-  pos.QuadPart = size.QuadPart - 96;
+  pos.QuadPart = ExtractionInfoPosition(size.QuadPart);
   DWORD got = 0;
   if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) ||
       !ReadFile(f.Get(), record, sizeof record, &got, nullptr) || got != sizeof record)
     throw IEInstall(message, {file});
-  return DecodeSelfExtractHeader(record);
+  return TExtractionInfo::Decode(record);
 }
 
 std::string ReadBuildInf(const std::string& programDir) {
@@ -238,7 +201,7 @@ void WriteFileListFile(const std::string& directory, const std::vector<TFileList
 void TransferDistribution(const std::string& exePath, const std::string& destination, TTrnwCompress& compressor,
                           const std::function<void(int diskNumber, std::string& diskPath)>& askDisk,
                           const std::function<void()>& pump) {
-  const TSelfExtractHeader h = ReadSelfExtractHeader(exePath);
+  const TExtractionInfo h = ReadSelfExtractHeader(exePath);
   TWinFile exe(CreateFileA(exePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!exe) throw IEInstall("Cannot open the file %s", {exePath});

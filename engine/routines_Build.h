@@ -8,26 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "format_Archive.h"
 #include "routines_FileList.h"
 
 class TTrnwCompress;
-
-// The 56-byte record as it stands in a file: a 15-byte short string marker,
-// then the four offsets at 16, 20, 24 and 28 (inclusive file positions).
-struct TSelfExtractHeader {
-  std::string Marker;  // "SELFEXTRACTING", "NOTSELFEXTRACT" or whatever was read
-  std::int32_t SetupFirst = 0;
-  std::int32_t SetupLast = 0;
-  std::int32_t FilesFirst = 0;
-  std::int32_t FilesLast = 0;
-};
-
-constexpr const char* kSelfExtractingMarker = "SELFEXTRACTING";
-constexpr const char* kNotSelfExtractMarker = "NOTSELFEXTRACT";
-constexpr std::size_t kSelfExtractHeaderSize = 56;
-
-void EncodeSelfExtractHeader(const TSelfExtractHeader& header, std::uint8_t out[kSelfExtractHeaderSize]);
-TSelfExtractHeader DecodeSelfExtractHeader(const std::uint8_t in[kSelfExtractHeaderSize]);
 
 // Appends the setup archive, the main archive when it exists, and a
 // "SELFEXTRACTING" record to the loading program copied as setupExe.
@@ -37,7 +21,7 @@ void AppendArchivesToLoader(const std::string& setupExe, const std::string& setu
 // Appends a zeroed "NOTSELFEXTRACT" record.
 void AppendNotSelfExtractHeader(const std::string& setupExe);
 // Reads the record standing before the 40-byte checksum trailer.
-TSelfExtractHeader ReadSelfExtractHeader(const std::string& file);
+TExtractionInfo ReadSelfExtractHeader(const std::string& file);
 
 // The first line of "BUILD.INF" in programDir (the build directory).
 std::string ReadBuildInf(const std::string& programDir);

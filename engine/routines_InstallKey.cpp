@@ -7,6 +7,7 @@
 #include "WinHandles.h"
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
+#include "format_Archive.h"
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -197,14 +198,14 @@ std::uint32_t ReadSelfExtractArchiveOffset(const std::string& path) {
                          0, nullptr));
   if (!f) throw IEInstall(message, {path});
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < 96) throw IEInstall(message, {path});
-  LARGE_INTEGER pos;
-  pos.QuadPart = size.QuadPart - 96;
-  unsigned char record[56] = {};
-  DWORD got = 0;
-  if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) || !ReadFile(f.Get(), record, 56, &got, nullptr) ||
-      got != 56)
+  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < static_cast<LONGLONG>(ExtractionInfoDistance))
     throw IEInstall(message, {path});
-  return static_cast<std::uint32_t>(record[24]) | static_cast<std::uint32_t>(record[25]) << 8 |
-         static_cast<std::uint32_t>(record[26]) << 16 | static_cast<std::uint32_t>(record[27]) << 24;
+  LARGE_INTEGER pos;
+  pos.QuadPart = ExtractionInfoPosition(size.QuadPart);
+  std::uint8_t record[ExtractionInfoSize] = {};
+  DWORD got = 0;
+  if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) ||
+      !ReadFile(f.Get(), record, sizeof record, &got, nullptr) || got != sizeof record)
+    throw IEInstall(message, {path});
+  return static_cast<std::uint32_t>(TExtractionInfo::Decode(record).FilesFirst);
 }

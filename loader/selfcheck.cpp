@@ -66,24 +66,7 @@ TSelfCheckError VerifyChecksumTrailer(TByteSource& source, std::string* computed
 
 namespace {
 
-const char kSelfExtracting[] = "SELFEXTRACTING";
-const char kNotSelfExtract[] = "NOTSELFEXTRACT";
 constexpr std::size_t kMarkerLength = 14;
-constexpr std::size_t kMarkerCapacity = 15;
-
-std::int32_t ReadInt32(const std::uint8_t* p) {
-  std::uint32_t v = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-                    (std::uint32_t(p[3]) << 24);
-  std::int32_t r;
-  std::memcpy(&r, &v, sizeof(r));
-  return r;
-}
-
-void WriteInt32(std::uint8_t* p, std::int32_t value) {
-  std::uint32_t v;
-  std::memcpy(&v, &value, sizeof(v));
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
 
@@ -92,20 +75,10 @@ TSelfCheckError ParseExtractionInfo(const void* record, std::size_t size, TExtra
   if (!record || size != ExtractionInfoSize) return TSelfCheckError::NoExtractionInfo;
   const std::uint8_t* p = static_cast<const std::uint8_t*>(record);
   if (p[0] != kMarkerLength) return TSelfCheckError::NoExtractionInfo;
-  const char* marker = reinterpret_cast<const char*>(p + 1);
-  TExtractionInfo r;
-  if (std::memcmp(marker, kSelfExtracting, kMarkerLength) == 0)
-    r.Kind = TExtractionKind::SelfExtracting;
-  else if (std::memcmp(marker, kNotSelfExtract, kMarkerLength) == 0)
-    r.Kind = TExtractionKind::NotSelfExtracting;
-  else
-    return TSelfCheckError::NoExtractionInfo;
-  r.SetupFirst = ReadInt32(p + 16);
-  r.SetupLast = ReadInt32(p + 20);
-  r.FilesFirst = ReadInt32(p + 24);
-  r.FilesLast = ReadInt32(p + 28);
+  const TExtractionInfo r = TExtractionInfo::Decode(p);
+  if (r.Kind() == TExtractionKind::Unknown) return TSelfCheckError::NoExtractionInfo;
 
-  if (r.Kind == TExtractionKind::NotSelfExtracting) {
+  if (r.Kind() == TExtractionKind::NotSelfExtracting) {
     if (r.SetupFirst || r.SetupLast || r.FilesFirst || r.FilesLast) return TSelfCheckError::BadExtractionInfo;
   } else {
     // 64-bit arithmetic: no offset sum can overflow.
@@ -123,24 +96,10 @@ TSelfCheckError ParseExtractionInfo(const void* record, std::size_t size, TExtra
 }
 
 TSelfCheckError ValidateExtractionInfo(const TExtractionInfo& info, std::uint64_t recordOffset) {
-  if (info.Kind == TExtractionKind::NotSelfExtracting) return TSelfCheckError::None;
+  if (info.Kind() == TExtractionKind::NotSelfExtracting) return TSelfCheckError::None;
   const std::int64_t last = info.HasMainArchive() ? info.FilesLast : info.SetupLast;
   if (last < 0 || static_cast<std::uint64_t>(last) + 1 != recordOffset) return TSelfCheckError::BadExtractionInfo;
   return TSelfCheckError::None;
-}
-
-void EncodeExtractionInfo(const TExtractionInfo& info, std::uint8_t out[ExtractionInfoSize]) {
-  std::memset(out, 0, ExtractionInfoSize);
-  out[0] = static_cast<std::uint8_t>(kMarkerLength);
-  const char* marker = info.Kind == TExtractionKind::SelfExtracting ? kSelfExtracting : kNotSelfExtract;
-  std::memcpy(out + 1, marker, kMarkerLength);
-  static_assert(1 + kMarkerCapacity == 16, "the offsets follow the marker");
-  if (info.Kind == TExtractionKind::SelfExtracting) {
-    WriteInt32(out + 16, info.SetupFirst);
-    WriteInt32(out + 20, info.SetupLast);
-    WriteInt32(out + 24, info.FilesFirst);
-    WriteInt32(out + 28, info.FilesLast);
-  }
 }
 
 TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info) {
@@ -183,7 +142,7 @@ TSelfCheckError CheckSetupFile(TByteSource& source, TExtractionInfo& info, bool*
   if (!source.ReadAt(source.Size() - ExtractionInfoSize, record, sizeof(record))) return TSelfCheckError::ReadError;
   TExtractionInfo bare;
   if (ParseExtractionInfo(record, sizeof(record), bare) != TSelfCheckError::None ||
-      bare.Kind != TExtractionKind::NotSelfExtracting)
+      bare.Kind() != TExtractionKind::NotSelfExtracting)
     return e;
   info = bare;
   return TSelfCheckError::None;

@@ -7,20 +7,16 @@
 // The checksum is the SHA-0 digest, in upper-case hexadecimal, of every
 // byte before it.
 //
-// This module depends on the C++ library and the SHA-0 digest only and
-// builds with any compiler.
+// This module depends on the C++ library, the archive format's record codec
+// and the SHA-0 digest only, and builds with any compiler.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "bytesource.h"
+#include "format_Archive.h"
 #include "hash_SHA0.h"
-
-constexpr std::size_t ChecksumTrailerSize = 40;
-constexpr std::size_t ExtractionInfoSize = 56;
-// The extraction-info record starts this far before the end of the file.
-constexpr std::size_t ExtractionInfoDistance = ExtractionInfoSize + ChecksumTrailerSize;
 
 enum class TSelfCheckError {
   None,
@@ -39,30 +35,6 @@ const char* SelfCheckMessage(TSelfCheckError error);
 // computed, when given, receives the digest (empty when none was computed).
 TSelfCheckError VerifyChecksumTrailer(TByteSource& source, std::string* computed = nullptr);
 
-enum class TExtractionKind {
-  SelfExtracting,    // the archives follow the loading program in the file
-  NotSelfExtracting  // the archives are separate files beside the program
-};
-
-// The decoded record. Offsets are absolute positions in the file; Last
-// offsets are inclusive. Zero offsets mean "not embedded".
-struct TExtractionInfo {
-  TExtractionKind Kind = TExtractionKind::NotSelfExtracting;
-  std::int32_t SetupFirst = 0;
-  std::int32_t SetupLast = 0;
-  std::int32_t FilesFirst = 0;
-  std::int32_t FilesLast = 0;
-
-  bool HasSetupArchive() const { return Kind == TExtractionKind::SelfExtracting; }
-  bool HasMainArchive() const { return HasSetupArchive() && FilesFirst != 0; }
-  std::uint32_t SetupSize() const {
-    return HasSetupArchive() ? static_cast<std::uint32_t>(SetupLast - SetupFirst) + 1 : 0;
-  }
-  std::uint32_t FilesSize() const {
-    return HasMainArchive() ? static_cast<std::uint32_t>(FilesLast - FilesFirst) + 1 : 0;
-  }
-};
-
 // Smallest archive: a member count and the layout flag.
 constexpr std::int32_t MinimumArchiveSize = 5;
 
@@ -76,9 +48,6 @@ TSelfCheckError ParseExtractionInfo(const void* record, std::size_t size, TExtra
 // Checks that the archives of a self-extracting record end exactly where the
 // record starts (recordOffset: its position in the file).
 TSelfCheckError ValidateExtractionInfo(const TExtractionInfo& info, std::uint64_t recordOffset);
-
-// Encodes a record (reserved bytes zero).
-void EncodeExtractionInfo(const TExtractionInfo& info, std::uint8_t out[ExtractionInfoSize]);
 
 // Reads, decodes and validates the record of a sealed file.
 TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info);

@@ -1,7 +1,6 @@
 #include "setup_archive.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <set>
@@ -39,28 +38,7 @@ private:
   std::int64_t pos_ = 0;
 };
 
-bool IsDeviceName(const std::string& name) {
-  std::string stem = UpperCase(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
-  for (const char* d : kDevices)
-    if (stem == d) return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
-}
-
 }  // namespace
-
-std::string SafeMemberFileName(const std::string& storedName) {
-  std::size_t p = storedName.find_last_of("\\/:");
-  std::string n = p == std::string::npos ? storedName : storedName.substr(p + 1);
-  while (!n.empty() && (n.back() == ' ' || n.back() == '.')) n.pop_back();
-  if (n.empty()) return std::string();
-  for (unsigned char c : n)
-    if (c < 32 || std::strchr("<>\"|?*", c)) return std::string();
-  if (IsDeviceName(n)) return std::string();
-  return n;
-}
 
 struct TSetupArchive::TImpl {
   TImpl(TByteSource& source, std::uint64_t first, std::uint64_t size) : stream(source, first, size) {}

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bytesource.h"
+#include "format_Archive.h"  // SafeMemberFileName
 
 struct TSetupMember {
   std::string StoredName;  // as recorded at the build site (a full path)
@@ -46,9 +47,3 @@ private:
   std::unique_ptr<TImpl> impl_;
   std::vector<TSetupMember> members_;
 };
-
-// The file-name part of a stored name (after the last "\", "/" or ":", with
-// trailing dots and blanks removed); empty when nothing safe remains: no
-// name, "." or "..", a character Windows does not allow in file names, or a
-// device name such as "CON" or "LPT1.TXT".
-std::string SafeMemberFileName(const std::string& storedName);

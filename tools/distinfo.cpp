@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "DateUtils.h"
 #include "format_Archive.h"
 #include "hash_SHA0.h"
 
@@ -26,6 +27,7 @@ std::vector<std::uint8_t> ReadAll(const std::string& path) {
 
 // Local date-time of a day count since 1899-12-30 as YYYY-MM-DD HH:MM:SS.
 std::string DateText(double days) {
+  if (!IsRepresentableFileDate(days)) return "invalid";
   long long whole = static_cast<long long>(std::floor(days));
   long long secs = std::llround((days - whole) * 86400.0);
   // Civil date from days since 1970-01-01.
@@ -43,13 +45,14 @@ std::string DateText(double days) {
 
 int Record(const std::string& path) {
   const std::vector<std::uint8_t> bytes = ReadAll(path);
-  if (bytes.size() < 96 + 40) throw std::runtime_error("too short for a record and a trailer");
-  const std::size_t body = bytes.size() - 40;
+  if (bytes.size() < ExtractionInfoDistance + ChecksumTrailerSize)
+    throw std::runtime_error("too short for a record and a trailer");
+  const std::size_t body = bytes.size() - ChecksumTrailerSize;
   const std::string trailer(bytes.begin() + static_cast<long>(body), bytes.end());
   const std::string digest = Sha0Hex(bytes.data(), body);
   const TExtractionInfo info = TExtractionInfo::Decode(bytes.data() + ExtractionInfoPosition(bytes.size()));
   std::printf("size\t%zu\nmarker\t%s\nsetup\t%d\t%d\nfiles\t%d\t%d\n", bytes.size(), info.Marker.c_str(),
-              info.SetupStart, info.SetupEnd, info.FilesStart, info.FilesEnd);
+              info.SetupFirst, info.SetupLast, info.FilesFirst, info.FilesLast);
   std::printf("trailer\t%s\ndigest\t%s\nchecksum\t%s\n", trailer.c_str(), digest.c_str(),
               trailer == digest ? "ok" : "MISMATCH");
   return trailer == digest ? 0 : 1;

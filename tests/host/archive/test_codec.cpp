@@ -309,10 +309,10 @@ TEST(ArchiveFormat, OneInflaterServesMemberAfterMemberAlsoAfterAFailedOne) {
 TEST(ArchiveFormat, ExtractionInfoRecordIs56BytesWithAZeroAfterTheMarker) {
   TExtractionInfo e;
   e.Marker = "SELFEXTRACTING";
-  e.SetupStart = 100;
-  e.SetupEnd = 199;
-  e.FilesStart = 200;
-  e.FilesEnd = 4000;
+  e.SetupFirst = 100;
+  e.SetupLast = 199;
+  e.FilesFirst = 200;
+  e.FilesLast = 4000;
   auto b = e.Encode();
   EXPECT_EQ(b[0], 14);
   EXPECT_EQ(b[15], 0);
@@ -320,7 +320,7 @@ TEST(ArchiveFormat, ExtractionInfoRecordIs56BytesWithAZeroAfterTheMarker) {
   EXPECT_EQ(b[55], 0);
   TExtractionInfo d = TExtractionInfo::Decode(b.data());
   EXPECT_EQ(d.Marker, "SELFEXTRACTING");
-  EXPECT_EQ(d.FilesStart, 200);
-  EXPECT_EQ(d.FilesEnd, 4000);
+  EXPECT_EQ(d.FilesFirst, 200);
+  EXPECT_EQ(d.FilesLast, 4000);
   EXPECT_EQ(ExtractionInfoPosition(10000), 9904);
 }

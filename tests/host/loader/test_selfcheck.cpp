@@ -3,6 +3,7 @@
 // natively (sanitizers) and for Windows (run under Wine).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -130,7 +131,7 @@ TEST(SelfCheck, SoundFilesPassAndReportTheirArchives) {
   TImage img = SealedImage(1000, 300, 5000);
   TExtractionInfo info;
   ASSERT_EQ(Check(img.bytes, info), TSelfCheckError::None);
-  EXPECT_EQ(info.Kind, TExtractionKind::SelfExtracting);
+  EXPECT_EQ(info.Kind(), TExtractionKind::SelfExtracting);
   EXPECT_EQ(info.SetupFirst, 1000);
   EXPECT_EQ(info.SetupLast, 1299);
   EXPECT_EQ(info.FilesFirst, 1300);
@@ -152,7 +153,7 @@ TEST(SelfCheck, SoundFilesPassAndReportTheirArchives) {
   Append(separate, Record("NOTSELFEXTRACT", 0, 0, 0, 0));
   Seal(separate);
   ASSERT_EQ(Check(separate, info), TSelfCheckError::None);
-  EXPECT_EQ(info.Kind, TExtractionKind::NotSelfExtracting);
+  EXPECT_EQ(info.Kind(), TExtractionKind::NotSelfExtracting);
   EXPECT_FALSE(info.HasSetupArchive());
 
   // A lower-case trailer carries the same digest.
@@ -243,12 +244,11 @@ TEST(ExtractionInfo, DecodesTheRecordLayout) {
   EXPECT_EQ(info.FilesLast, 0x7FFFFFFE);
   EXPECT_EQ(info.SetupSize(), 0x101u);
   // The encoder writes the same bytes.
-  std::uint8_t encoded[56];
-  EncodeExtractionInfo(info, encoded);
-  EXPECT_EQ(Bytes(encoded, encoded + 56), r);
-  info.Kind = TExtractionKind::NotSelfExtracting;
-  EncodeExtractionInfo(info, encoded);
-  EXPECT_EQ(Bytes(encoded, encoded + 56), Record("NOTSELFEXTRACT", 0, 0, 0, 0));
+  auto encoded = info.Encode();
+  EXPECT_EQ(Bytes(encoded.begin(), encoded.end()), r);
+  info.Marker = kNotSelfExtractMarker;
+  encoded = info.Encode();
+  EXPECT_EQ(Bytes(encoded.begin(), encoded.end()), Record("NOTSELFEXTRACT", 0, 0, 0, 0));
   // Reserved bytes carry no meaning.
   r[40] = 0xFF;
   r[15] = 'X';
@@ -315,7 +315,7 @@ TEST(ExtractionInfo, RandomRecordsNeverYieldImpossibleArchives) {
       continue;
     }
     ++accepted;
-    if (info.Kind == TExtractionKind::NotSelfExtracting) continue;
+    if (info.Kind() == TExtractionKind::NotSelfExtracting) continue;
     ASSERT_GT(info.SetupFirst, 0);
     ASSERT_GE(info.SetupSize(), 5u);
     if (info.HasMainArchive()) {
@@ -399,7 +399,7 @@ TEST(SelfCheck, LoadingProgramAcceptsSealedFilesAndBareFloppyCopiesOnly) {
   Append(floppy, Record("NOTSELFEXTRACT", 0, 0, 0, 0));
   EXPECT_EQ(check(floppy, info, sealed), TSelfCheckError::None);
   EXPECT_FALSE(sealed);
-  EXPECT_EQ(info.Kind, TExtractionKind::NotSelfExtracting);
+  EXPECT_EQ(info.Kind(), TExtractionKind::NotSelfExtracting);
 
   // A bare record that claims embedded archives carries no checksum to
   // vouch for them.
@@ -419,4 +419,35 @@ TEST(SelfCheck, LoadingProgramAcceptsSealedFilesAndBareFloppyCopiesOnly) {
   Bytes flipped = img.bytes;
   flipped[3100] ^= 4;
   EXPECT_EQ(check(flipped, info, sealed), TSelfCheckError::ChecksumMismatch);
+}
+
+// The build writes the record with the same codec the loading program and
+// the tools read it with: what it encodes is the disk layout, passes the
+// loading program's check in place and decodes to the same values.
+TEST(ExtractionInfo, OneCodecWritesWhatTheLoadingProgramAndTheToolsRead) {
+  struct TCase { const char* marker; std::int32_t s1, s2, f1, f2; } cases[] = {
+      {"SELFEXTRACTING", 64, 563, 564, 1563}, {"SELFEXTRACTING", 64, 999, 0, 0}, {"NOTSELFEXTRACT", 0, 0, 0, 0}};
+  for (const TCase& c : cases) {
+    TExtractionInfo info;
+    info.Marker = c.marker;
+    info.SetupFirst = c.s1, info.SetupLast = c.s2, info.FilesFirst = c.f1, info.FilesLast = c.f2;
+    const auto encoded = info.Encode();
+    EXPECT_EQ(Bytes(encoded.begin(), encoded.end()), Record(c.marker, c.s1, c.s2, c.f1, c.f2)) << c.marker;
+    const TExtractionInfo back = TExtractionInfo::Decode(encoded.data());
+    EXPECT_EQ(back.Marker, c.marker);
+    EXPECT_EQ(back.FilesFirst, c.f1);
+    // A file laid out as the record says, sealed.
+    Bytes file(static_cast<std::size_t>(std::max(c.f2, c.s2) + 1), 0x5A);
+    if (c.s1 == 0) file.resize(64);
+    Append(file, Bytes(encoded.begin(), encoded.end()));
+    Seal(file);
+    TMemorySource source(file.data(), file.size());
+    TExtractionInfo checked;
+    ASSERT_EQ(CheckSetupFile(source, checked), TSelfCheckError::None) << c.marker;
+    EXPECT_EQ(checked.Kind(), back.Kind());
+    EXPECT_EQ(checked.SetupSize(), back.SetupSize());
+    EXPECT_EQ(checked.FilesSize(), back.FilesSize());
+    EXPECT_EQ(ExtractionInfoPosition(static_cast<std::int64_t>(file.size())),
+              static_cast<std::int64_t>(file.size() - ExtractionInfoDistance));
+  }
 }

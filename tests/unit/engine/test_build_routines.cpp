@@ -57,7 +57,7 @@ TEST(BuildRecord, AppendedArchivesAreFoundThroughTheRecordAfterSealing) {
   EXPECT_EQ(exe.substr(Int32At(exe, rec + 24), Int32At(exe, rec + 28) - Int32At(exe, rec + 24) + 1), files);
   EXPECT_EQ(exe.substr(exe.size() - 40), ComputeFileChecksum(dir.File("setup.exe"), true));
 
-  const TSelfExtractHeader h = ReadSelfExtractHeader(dir.File("setup.exe"));
+  const TExtractionInfo h = ReadSelfExtractHeader(dir.File("setup.exe"));
   EXPECT_EQ(h.Marker, "SELFEXTRACTING");
   EXPECT_EQ(h.SetupFirst, 3000);
   EXPECT_EQ(h.FilesLast, static_cast<std::int32_t>(rec - 1));

@@ -124,14 +124,14 @@ protected:
                 files1 = ReadFileText(stage_ + "\\files.1");
     TExtractionInfo info;
     info.Marker = "SELFEXTRACTING";
-    info.SetupStart = static_cast<std::int32_t>(loader.size());
-    info.SetupEnd = info.SetupStart + static_cast<std::int32_t>(setup1.size()) - 1;
-    info.FilesStart = info.SetupEnd + 1;
-    info.FilesEnd = info.FilesStart + static_cast<std::int32_t>(files1.size()) - 1;
+    info.SetupFirst = static_cast<std::int32_t>(loader.size());
+    info.SetupLast = info.SetupFirst + static_cast<std::int32_t>(setup1.size()) - 1;
+    info.FilesFirst = info.SetupLast + 1;
+    info.FilesLast = info.FilesFirst + static_cast<std::int32_t>(files1.size()) - 1;
     auto record = info.Encode();
     AppendBytes(exe, setup1 + files1 + std::string(record.begin(), record.end()));
     AppendFileChecksum(exe, "");
-    setupStart_ = info.SetupStart;
+    setupStart_ = info.SetupFirst;
     return exe;
   }
 
