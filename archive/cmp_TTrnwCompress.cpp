@@ -23,14 +23,24 @@ std::int32_t Clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::max<std::int64_t>(INT32_MIN, std::min<std::int64_t>(INT32_MAX, v)));
 }
 
-// The file-name part of a stored name, for extraction: never a path, a
-// drive or a parent reference.
-std::string SafeFileName(const std::string& name) {
-  size_t p = name.find_last_of("\\/:");
-  std::string n = p == std::string::npos ? name : name.substr(p + 1);
-  while (!n.empty() && (n.back() == ' ' || n.back() == '.')) n.pop_back();
-  return n;
+// The file-name part of a stored name or extract name, for extraction:
+// never a path, a drive, a parent reference or a device; empty when nothing
+// safe remains.
+std::string SafeFileName(const std::string& name) { return SafeMemberFileName(name); }
+
+// Damaged-data failure of one member.
+ETrnwCompress MemberDamaged(const std::string& storedName) {
+  return ETrnwCompress("The compressed data of the file %s is damaged. The Archive file could possible be corrupt",
+                       {storedName});
 }
+
+// Positions inside the file and a date the system can represent.
+bool MemberHeaderSound(const TFileHeaderRec& h, std::int32_t offset) {
+  return h.DataStart >= 0 && static_cast<std::int64_t>(offset) + h.DataStart >= 0 && h.DataEnd >= 0 && h.Size >= 0 &&
+         IsRepresentableFileDate(h.FileDate);
+}
+
+const char* const kShortRead = "The file %s could not be read completely";
 
 void RemoveFile(const std::string& name) {
   SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -112,8 +122,8 @@ int TTrnwCompress::Count() {
 
 void TTrnwCompress::ComputeTotals() {
   stats_ = TlzhFileStats();
-  stats_.TotalSize = Clamp32(headers_.TotalSize());
-  stats_.TotalCompressed = Clamp32(headers_.TotalCompressed());
+  stats_.TotalSize = headers_.TotalSize();
+  stats_.TotalCompressed = headers_.TotalCompressed();
   stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
 }
 
@@ -158,7 +168,7 @@ void TTrnwCompress::AddStatus(TStream* dest, std::int64_t dataStart, std::int64_
   ProcessPendingMessages();
   if (!dest) throw ETrnwCompress("AddStatus has Nil DestFile");
   std::int64_t done = consumed;
-  stats_.TotalDone = Clamp32(stats_.TotalDone + (done - stats_.FileDone));
+  stats_.TotalDone += done - stats_.FileDone;
   stats_.FileDone = Clamp32(done);
   stats_.CompressedSize = Clamp32(dest->Position() - dataStart);
   stats_.FilePercent = PercentOf(stats_.FileDone, stats_.Size);
@@ -247,6 +257,8 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     }
   } undo{this, dest, done, existing, oldEnd, oldCount};
 
+  // The source of each new header: its stored name may be cut short.
+  std::vector<std::string> sources;
   for (size_t i = 0; i < filesToProcess_.size(); ++i) {
     std::string name = EntryFileName(filesToProcess_[i]);
     auto h = std::make_unique<TFileHeader>();
@@ -268,19 +280,22 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     h->Rec.Sequence = static_cast<std::int32_t>(i + 1);
     h->Rec.Identifier = identifier;
     headers_.Add(std::move(h));
+    sources.push_back(name);
   }
   headers_.Write(*dest);
   dest->Seek(0, soEnd);
 
   stats_ = TlzhFileStats();
-  stats_.TotalSize = Clamp32(headers_.TotalSize());
+  stats_.TotalSize = headers_.TotalSize();
   std::vector<char> buf(65536);
+  size_t next = 0;
   for (int i = 0; i < headers_.Count(); ++i) {
     TFileHeader& fh = headers_.GetFileHeaders(i);
     if (fh.LoadedFromArchive) continue;
     TFileHeaderRec& h = fh.Rec;
-    auto src = TWinFileStream::Open(h.StoredName, TWinFileStream::fmOpenRead);
-    if (!src) throw ETrnwCompress("Cannot open the file %s", {h.StoredName});
+    const std::string& source = sources[next++];
+    auto src = TWinFileStream::Open(source, TWinFileStream::fmOpenRead);
+    if (!src) throw ETrnwCompress("Cannot open the file %s", {source});
     std::int64_t hpos = dest->Position();
     auto raw = h.Encode();
     dest->WriteBuffer(raw.data(), FileHeaderSize);
@@ -293,11 +308,16 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
       TCompressionStream z(CompressionLevel, *dest);
       TStream* d = dest.get();
       z.OnProgress = [this, d, dataStart, &z](void*) { AddStatus(d, dataStart, z.Seek(0, soCurrent)); };
+      std::int64_t read = 0;
       for (;;) {
         long n = src->Read(buf.data(), static_cast<long>(buf.size()));
         if (n <= 0) break;
+        read += n;
         z.WriteBuffer(buf.data(), n);
       }
+      // A read error or a file that changed since its header was made
+      // would leave a member that does not match its header.
+      if (read != h.Size) throw ETrnwCompress(kShortRead, {source});
       z.Finish();
     }
     std::int64_t end = dest->Position();
@@ -308,7 +328,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     stats_.Finished = true;
     AddStatus(dest.get(), dataStart, h.Size);
     stats_.Finished = false;
-    stats_.TotalCompressed = Clamp32(stats_.TotalCompressed + compressed);
+    stats_.TotalCompressed += compressed;
     stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
     h.DataEnd = Clamp32(end - 1);
     h.NextHeader = Clamp32(end);
@@ -430,11 +450,14 @@ void TTrnwCompress::ExtractAll() {
 void TTrnwCompress::ExtractMember(int index, const std::string&) {
   const TFileHeaderRec h = headers_.GetFileHeaders(index).Rec;
   FillStats(h);
+  // A header that cannot describe real data is refused before the overwrite
+  // rule judges it or anything is written.
+  if (!MemberHeaderSound(h, Offset)) throw MemberDamaged(h.StoredName);
   if (Trim(ExtractName).empty()) ExtractName = SafeFileName(h.StoredName);
   if (OnBeforeExtracting) OnBeforeExtracting(this, stats_);
-  auto targetName = [this]() {
+  auto targetName = [this, &h]() {
     std::string n = SafeFileName(ExtractName);
-    if (n.empty()) throw ETrnwCompress("Cannot create the file %s", {ExtractName});
+    if (n.empty()) throw ETrnwCompress("Cannot create the file %s", {ExtractName.empty() ? h.StoredName : ExtractName});
     return AddBackslash(ExtractDirectory) + n;
   };
   std::string target = targetName();
@@ -576,6 +599,10 @@ long WriteLimited(TStream& s, const void* p, long n, std::int64_t capacity) {
 void TTrnwCompress::CopyToDisksAll(const std::string& directory, const std::string& name) {
   Abort = false;
   EnsureHeaders();
+  for (int i = 0; i < headers_.Count(); ++i) {
+    const TFileHeaderRec& h = headers_.GetFileHeaders(i).Rec;
+    if (!MemberHeaderSound(h, Offset)) throw MemberDamaged(h.StoredName);
+  }
   currentDisk_ = 1;
   headers_.TableFlag = true;
   ComputeTotals();
@@ -670,10 +697,18 @@ void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& t
   TDateTime date = 0;
   twfile::GetFileDate(src->Handle(), date);
   std::int64_t size = src->Size();
-  stats_.Size = stats_.TotalSize = Clamp32(size);
+  stats_.Size = Clamp32(size);
+  stats_.TotalSize = size;
   twfile::ForceDirectories(ExtractFileDir(target));
-  auto out = TWinFileStream::Open(target, TWinFileStream::fmCreate);
+  // The copy goes beside the target and replaces it only when complete, so
+  // that a failed read, a full disk or a stop leaves what was there.
+  const std::string temp = target + ".tw~";
+  auto out = TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
+  struct TTemp {
+    std::unique_ptr<TWinFileStream>& f; std::string name; bool keep = false;
+    ~TTemp() { if (!keep) { f.reset(); RemoveFile(name); } }
+  } tempGuard{out, temp};
   std::vector<char> buf(8192);
   std::int64_t copied = 0;
   for (;;) {
@@ -685,15 +720,25 @@ void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& t
       throw EtcDiskFull("The disk is full");
     }
     copied += std::max(got, 0L);
-    stats_.FileDone = stats_.TotalDone = Clamp32(copied);
+    stats_.FileDone = Clamp32(copied);
+    stats_.TotalDone = copied;
     stats_.FilePercent = stats_.TotalPercent = PercentOf(copied, size);
     Status();
     ProcessPendingMessages();
-    if (got < 8192) {
-      twfile::SetFileDate(out->Handle(), date);
-      stats_.Finished = true;
-      Status();
-      return;
-    }
+    if (got < 8192) break;
   }
+  // A read that failed or a source that shrank ends the loop early.
+  if (copied != size || src->Size() != size) throw ETrnwCompress(kShortRead, {source});
+  twfile::SetFileDate(out->Handle(), date);
+  out.reset();
+  src.reset();
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(target.c_str(), attributes);
+    throw ETrnwCompress("Cannot create the file %s", {target});
+  }
+  tempGuard.keep = true;
+  stats_.Finished = true;
+  Status();
 }

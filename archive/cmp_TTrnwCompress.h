@@ -27,10 +27,11 @@ struct TlzhFileStats {
   TFileHeaderRec Header;
   bool Finished = false;
   std::uint8_t TotalPercent = 0;
-  std::int32_t TotalDone = 0;
-  std::int32_t TotalCompressed = 0;
+  // The totals run over whole archives, which may hold more than 2 GiB.
+  std::int64_t TotalDone = 0;
+  std::int64_t TotalCompressed = 0;
   std::uint8_t TotalRatio = 0;
-  std::int32_t TotalSize = 0;
+  std::int64_t TotalSize = 0;
 };
 
 // a × 100 ÷ b rounded to the nearest integer, ties to even; 0 when b is 0.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cmath>
+
 #include "DateUtils.h"
 #include "TestSupport.h"
 #include "cmp_TTrnwCompress.h"
@@ -488,4 +490,179 @@ TEST(Compress, AppendsOneAtATimeReadLikeAFreshArchiveAndSeeAChangeMadeByOthers) 
   check.SetFilesToProcess({files[11]});
   check.Extract();
   EXPECT_EQ(ReadFileText(dir.File("again\\m11.txt")), ReadFileText(files[11]));
+}
+
+namespace {
+// Cuts a file that another handle is reading down to a few bytes.
+void Shrink(const std::string& file) {
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  SetFilePointer(h, 100, nullptr, FILE_BEGIN);
+  SetEndOfFile(h);
+  CloseHandle(h);
+}
+}  // namespace
+
+TEST(Compress, SourcesAreReadWholeFromTheirOwnPathOrNothingChanges) {
+  TTempDir dir;
+  // A path of 104 characters whose first 100 name another file.
+  std::string other = dir.File("");
+  other += std::string(100 - other.size() - 4, 'n') + ".txt";
+  ASSERT_EQ(other.size(), 100u);
+  const std::string longPath = other + ".old";
+  WriteFileText(other, "another file");
+  WriteFileText(longPath, Text(70000));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("files.1"));
+  z.SetFilesToProcess({longPath});
+  z.Add(false, 3);
+  const TFileHeaderRec& h = z.Headers().GetFileHeaders(0).Rec;
+  EXPECT_EQ(h.StoredName, other);
+  EXPECT_EQ(h.Size, 70000);
+  std::string archive = ReadFileText(dir.File("files.1"));
+  EXPECT_EQ(static_cast<unsigned char>(archive[5 + 24]), 100u);
+  EXPECT_EQ(archive.substr(5 + 25, 100), other);
+  // Found by the full path too, as that is what an install file asks for.
+  z.ExtractDirectory = dir.File("out");
+  z.ExtractName = "long.txt";
+  z.SetFilesToProcess({longPath});
+  z.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("out\\long.txt")), Text(70000));
+
+  // A source that shrinks while it is compressed leaves the archive as it was.
+  const std::string big = dir.File("big.bin");
+  WriteFileText(big, Noise(400000, 3));
+  const std::string before = ReadFileText(dir.File("files.1"));
+  bool shrunk = false;
+  z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats&) {
+    if (!shrunk) Shrink(big);
+    shrunk = true;
+  };
+  z.SetFilesToProcess({big});
+  EXPECT_EQ(MessageOf([&] { z.Add(true, 4); }), "The file " + big + " could not be read completely");
+  EXPECT_EQ(ReadFileText(dir.File("files.1")), before);
+  EXPECT_EQ(z.Count(), 1);
+
+  // So does a copy: the target keeps its old contents, no half copy is left.
+  const std::string target = dir.File("t\\copy.bin");
+  CreateDirectoryA(dir.File("t").c_str(), nullptr);
+  WriteFileText(target, "old contents");
+  WriteFileText(big, Noise(100000, 4));
+  shrunk = false;
+  EXPECT_EQ(MessageOf([&] { z.CopyFile(big, target); }), "The file " + big + " could not be read completely");
+  EXPECT_EQ(ReadFileText(target), "old contents");
+  EXPECT_FALSE(FileExists(target + ".tw~"));
+  // A whole copy replaces it.
+  z.OnStatus = nullptr;
+  WriteFileText(big, Noise(100000, 4));
+  z.CopyFile(big, target);
+  EXPECT_EQ(ReadFileText(target), Noise(100000, 4));
+  EXPECT_FALSE(FileExists(target + ".tw~"));
+}
+
+TEST(Compress, HostileHeadersAreDamagedDataAndLeaveExistingFilesAlone) {
+  TTempDir dir;
+  std::string f = dir.File("data.txt"), g = dir.File("second.txt");
+  WriteFileText(f, Text(30000));
+  WriteFileText(g, Text(1000));
+  TTrnwCompress z(nullptr);
+  z.SetCompressedFile(dir.File("good.1"));
+  z.SetFilesToProcess({f, g});
+  z.Add(false, 0);
+  const std::string good = ReadFileText(dir.File("good.1"));
+  const std::string damaged =
+      "The compressed data of the file " + f + " is damaged. The Archive file could possible be corrupt";
+  auto patched = [&](size_t at, const void* bytes, size_t n) {
+    std::string a = good;
+    a.replace(5 + at, n, static_cast<const char*>(bytes), n);
+    return a;
+  };
+  auto date = [&](double d) { return patched(8, &d, 8); };
+  const std::int32_t minusOne = -1, huge = INT32_MAX;
+  struct TCase { std::string name, archive; } cases[] = {
+      {"negative data start", patched(136, &minusOne, 4)},
+      {"negative data end", patched(20, &minusOne, 4)},
+      {"negative size", patched(132, &minusOne, 4)},
+      {"date 1e300", date(1e300)},
+      {"date -1e300", date(-1e300)},
+      {"date NaN", date(std::nan(""))},
+      {"date infinite", date(HUGE_VAL)},
+      {"date in the year 10000", date(EncodeDateTime({9999, 12, 31, 0, 0, 0, 0}) + 1)},
+      {"date before file times", date(EncodeDateTime({1600, 12, 31, 0, 0, 0, 0}))},
+  };
+  const std::string target = dir.File("out\\data.txt");
+  CreateDirectoryA(dir.File("out").c_str(), nullptr);
+  for (const TCase& c : cases) {
+    WriteFileText(dir.File("files.1"), c.archive);
+    WriteFileText(target, "old contents");
+    for (TOverwriteType rule : {owAlways, owDate}) {
+      TTrnwCompress x(nullptr);
+      x.SetCompressedFile(dir.File("files.1"));
+      x.ExtractDirectory = dir.File("out");
+      x.Overwrite = rule;
+      x.SetFilesToProcess({f});
+      EXPECT_EQ(MessageOf([&] { x.Extract(); }), damaged) << c.name;
+      EXPECT_EQ(ReadFileText(target), "old contents") << c.name;
+      EXPECT_FALSE(FileExists(target + ".tw~")) << c.name;
+    }
+    TTrnwCompress x(nullptr);
+    x.SetCompressedFile(dir.File("files.1"));
+    EXPECT_EQ(MessageOf([&] { x.CopyToDisks(dir.File("disks"), "files.1"); }), damaged) << c.name;
+  }
+
+  // An archive start moved before the file once the headers are read.
+  WriteFileText(dir.File("files.1"), good);
+  TTrnwCompress x(nullptr);
+  x.SetCompressedFile(dir.File("files.1"));
+  ASSERT_EQ(x.Count(), 2);
+  x.Offset = -100000;
+  x.ExtractDirectory = dir.File("out");
+  x.SetFilesToProcess({f});
+  EXPECT_EQ(MessageOf([&] { x.Extract(); }), damaged);
+  EXPECT_EQ(ReadFileText(target), "old contents");
+
+  // Device names are never created, whatever their case or extension.
+  for (std::string device : {"CON", "nul.txt", "C:\\src\\Aux.dat", "com1", "LPT9.TXT", "prn .log", "dir/Nul"}) {
+    WriteFileText(dir.File("dev.1"), good);
+    PatchFirstName(dir.File("dev.1"), device);
+    TTrnwCompress d(nullptr);
+    d.SetCompressedFile(dir.File("dev.1"));
+    d.ExtractDirectory = dir.File("dev");
+    d.SetFilesToProcess({device});
+    EXPECT_EQ(MessageOf([&] { d.Extract(); }), "Cannot create the file " + device) << device;
+    d.ExtractName = device;
+    d.SetFilesToProcess({g});
+    EXPECT_EQ(MessageOf([&] { d.Extract(); }), "Cannot create the file " + device) << device;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(dir.File("dev\\*.*").c_str(), &fd);
+    int files = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+      do files += !(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY); while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    EXPECT_EQ(files, 0) << device;
+  }
+
+  // Totals beyond 2 GiB: the second member claims the largest size there is.
+  WriteFileText(dir.File("big.1"), good);
+  std::string a = ReadFileText(dir.File("big.1"));
+  const size_t second = static_cast<size_t>(static_cast<unsigned char>(a[5 + 128])) |
+                        static_cast<size_t>(static_cast<unsigned char>(a[5 + 129])) << 8 |
+                        static_cast<size_t>(static_cast<unsigned char>(a[5 + 130])) << 16;
+  a.replace(second + 132, 4, reinterpret_cast<const char*>(&huge), 4);
+  WriteFileText(dir.File("big.1"), a);
+  TTrnwCompress t(nullptr);
+  t.SetCompressedFile(dir.File("big.1"));
+  const std::int64_t total = std::int64_t(INT32_MAX) + 30000;
+  EXPECT_EQ(t.GetFileStats(0).TotalSize, total);
+  TlzhFileStats last;
+  t.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) { last = s; };
+  t.ExtractDirectory = dir.File("big");
+  t.SetFilesToProcess({f});
+  t.Extract();
+  EXPECT_TRUE(last.Finished);
+  EXPECT_EQ(last.TotalDone, 30000);
+  EXPECT_EQ(last.TotalSize, total);
+  EXPECT_EQ(last.TotalPercent, PercentOf(30000, total));
 }
