@@ -527,24 +527,35 @@ void TOpenFolderDialog::Initialized(HWND h) {
   start = start.size() > 3 ? StripBackslash(start) : AddBackslash(start);
   if (!start.empty()) {
     selecting_ = true;
-    SelectPath(start);
+    const bool shown = SelectPath(start);
     selecting_ = false;
+    if (!shown) AcceptUnshownFolder(start);
   }
 }
 
-// Some shells match the path against the tree by the folders' file times,
-// which reading a folder can change: the first request for a folder just
-// read may find nothing while a repeated one succeeds. The selection
+// Some shells match the path against the folders the tree read earlier,
+// by their file times too: a folder just read may be found only on a
+// repeated request, and once a folder on the way has changed since (a file
+// created or deleted in it) the path is not found at all. The selection
 // change reports the path; without one the current path stays.
-void TOpenFolderDialog::SelectPath(const std::string& path) {
+bool TOpenFolderDialog::SelectPath(const std::string& path) {
   const std::string before = currentPath_;
   const int attempts = IsDirectory(path) ? 3 : 1;
   for (int i = 0; i < attempts; ++i) {
     currentPath_.clear();
     SendMessageA(dialog_.Handle, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-    if (SameText(StripBackslash(currentPath_), StripBackslash(path))) return;
+    if (SameText(StripBackslash(currentPath_), StripBackslash(path))) return true;
   }
   if (currentPath_.empty()) currentPath_ = before;
+  return false;
+}
+
+void TOpenFolderDialog::AcceptUnshownFolder(const std::string& path) {
+  if (!IsDirectory(path) || !dialog_.Handle) return;
+  currentPath_ = path;
+  if (pathEdit_ && pathEdit_->Handle() && !typing_) SetWindowTextA(pathEdit_->Handle(), path.c_str());
+  SendMessageA(dialog_.Handle, BFFM_ENABLEOK, 0, TRUE);
+  FollowFirstButton();
 }
 
 void TOpenFolderDialog::SelectionChanged(const std::string& path) {
@@ -565,14 +576,10 @@ void TOpenFolderDialog::FollowFirstButton() {
 // (its view of the folders may be older than the folders) is still one.
 void TOpenFolderDialog::PathTyped(const std::string& text) {
   typing_ = true;
-  SelectPath(text);
-  const bool shown = SameText(StripBackslash(currentPath_), StripBackslash(text));
+  const bool shown = SelectPath(text);
   currentPath_ = text;
+  if (!shown) AcceptUnshownFolder(text);
   typing_ = false;
-  if (!shown && IsDirectory(text) && dialog_.Handle) {
-    SendMessageA(dialog_.Handle, BFFM_ENABLEOK, 0, TRUE);
-    FollowFirstButton();
-  }
 }
 
 void TOpenFolderDialog::CreateFolder() {

@@ -183,7 +183,10 @@ private:
   bool ShowOnce();
   void Initialized(HWND h);
   void SelectionChanged(const std::string& path);
-  void SelectPath(const std::string& path);
+  // Selects the path in the tree; false when the tree could not show it.
+  bool SelectPath(const std::string& path);
+  // Takes an existing folder the tree could not show as the choice.
+  void AcceptUnshownFolder(const std::string& path);
   void FollowFirstButton();
   void PathTyped(const std::string& text);
   void CreateFolder();
