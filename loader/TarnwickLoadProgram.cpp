@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "DateUtils.h"
 #include "loadprogram.h"
 #include "selfcheck.h"
 #include "setup_archive.h"
@@ -130,6 +131,15 @@ int UnpackMember(TSetupArchive& archive, std::size_t index, TUnpackDirectory& di
         return false;
       },
       damage);
+  // The build site's date, as the engine gives the files it extracts: the
+  // setup program is known again by it on the next run.
+  if (ok && IsRepresentableFileDate(m.FileDate)) {
+    const FILETIME written = DateTimeToFileTime(m.FileDate);
+    if (!SetFileTime(h, nullptr, nullptr, &written)) {
+      ok = false;
+      writeError = GetLastError();
+    }
+  }
   if (!CloseHandle(h) && ok) {
     ok = false;
     writeError = GetLastError();

@@ -73,6 +73,7 @@ bool TSetupArchive::Open(TByteSource& source, std::uint64_t first, std::uint64_t
     m.StoredName = h.StoredName;
     m.FileName = SafeMemberFileName(h.StoredName);
     m.Size = h.Size;
+    m.FileDate = h.FileDate;
     if (m.FileName.empty()) {
       error = "The setup archive holds a file with an unusable name (\"" + h.StoredName + "\").";
       return false;

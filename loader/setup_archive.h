@@ -19,6 +19,7 @@ struct TSetupMember {
   std::string StoredName;  // as recorded at the build site (a full path)
   std::string FileName;    // its file-name part, safe to create in a directory
   std::int32_t Size = 0;   // uncompressed size in bytes
+  double FileDate = 0.0;   // its date at the build site (local time, days since 1899-12-30)
 };
 
 // Receives a member's bytes in order; false stops the extraction.

@@ -29,6 +29,23 @@ run_setup() {
   tr -d '\r' <"$log" | sed 's/^/   /'
 }
 
+# Runs a program through the wizard to "Setup incomplete" and its message
+# box; rc is its exit code.
+run_failing() { # program [args]
+  rm -f "$log"
+  "$wine" "$@" >/dev/null 2>&1 &
+  local pid=$!
+  e2e_wizard
+  e2e_finish "Setup incomplete"
+  if ui wait "Installation of Kelvo" "#32770" 60000; then
+    ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
+    ui click "Installation of Kelvo" "OK" "#32770"
+  else
+    fail "no message box after the failure"
+  fi
+  wait "$pid"; rc=$?
+}
+
 check_installed() { # build-tree-dir name [dest-subdir]
   local src="$c/KelvoBuild/$1/$2" dst="$dest/${3:+$3/}$2"
   [ -f "$dst" ] || { fail "$2 not installed"; return; }
@@ -51,15 +68,34 @@ reg_exists 'HKLM\SOFTWARE\VOQ\Install' && fail "the install record is left after
 reg_exists "$uninstall_key" || fail "no uninstall entry"
 ls "$temp" | grep -q '^twsetup-' && fail "the unpacked directory is left"
 
-echo "== second run with SHFOLDER.DLL disabled"
-rm -rf "$dest"
+# A run that fails keeps its record; the same setup.exe finds it again, a
+# setup.exe with a newer setup program makes one of its own.
+record_of_run() { tr -d '\r' <"$log" | sed -n 's/^.*Install record: .*\\\(Install[0-9]*\)$/\1/p'; }
+echo "== a failed run (the destination is taken by a file)"
+rm -rf "$dest"; mkdir -p "$(dirname "$dest")"; echo "in the way" >"$dest"
+run_failing 'C:\Downloads\setup.exe'
+[ "$rc" = 1 ] || fail "the failed run ended with $rc"
+[ "$(record_of_run)" = Install0 ] || fail "the failed run used record $(record_of_run)"
+reg_exists 'HKLM\SOFTWARE\VOQ\Install\Install0' || fail "the failed run's record is gone"
+
+echo "== a failed run of a rebuilt setup.exe"
+touch "$c/KelvoBuild/setup/vantlexsetup.exe"
+"$wine" "$setup" -b >/dev/null 2>&1 || fail "the rebuild failed"
+cp "$dist/setup.exe" "$c/Downloads/rebuilt.exe"
+run_failing 'C:\Downloads\rebuilt.exe'
+[ "$(record_of_run)" = Install1 ] || fail "the rebuilt setup.exe used record $(record_of_run)"
+
+echo "== the first setup.exe again, with SHFOLDER.DLL disabled"
+rm -f "$dest"
 TW_WINEDLLOVERRIDES="shfolder=d" run_setup
 [ "$rc" = 0 ] || fail "exit code $rc"
 grep -q 'SHFOLDER.DLL does not load' <(tr -d '\r' <"$log") || fail "SHFOLDER.DLL still loads"
 check_installed install/data ShFolder.Exe
 [ -f "$temp/shfolder-ran.txt" ] && grep -q '/Q:A' "$temp/shfolder-ran.txt" || fail "ShFolder.Exe did not run with /Q:A"
-grep -q 'Install record: \\SOFTWARE\\VOQ\\Install\\Install0$' <(tr -d '\r' <"$log") ||
-  fail "the same setup.exe did not find record 0 again"
+[ "$(record_of_run)" = Install0 ] || fail "the same setup.exe did not find its record again: $(record_of_run)"
+reg_exists 'HKLM\SOFTWARE\VOQ\Install\Install0' && fail "the record is left after the good run"
+reg_exists 'HKLM\SOFTWARE\VOQ\Install\Install1' || fail "the other setup.exe's record is gone"
+"$wine" reg delete 'HKLM\SOFTWARE\VOQ\Install\Install1' /f >/dev/null 2>&1
 
 echo "== a damaged files.1"
 rm -rf "$dest"
@@ -71,20 +107,9 @@ p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
 for i in range(len(d) // 3, len(d) // 3 + 64): d[i] ^= 0x5A
 open(p, 'wb').write(d)
 PY
-rm -f "$log"
 # The licence the wizard shows lies beside the program, as the loading program leaves it.
 cp "$c/KelvoBuild/install/data/LICENSE.rtf" "$c/KelvoBuild/setup/License.rtf"
-"$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
-pid=$!
-e2e_wizard
-e2e_finish "Setup incomplete"
-if ui wait "Installation of Kelvo" "#32770" 60000; then
-  ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
-  ui click "Installation of Kelvo" "OK" "#32770"
-else
-  fail "no message about the damaged archive"
-fi
-wait "$pid"; rc=$?
+run_failing "$setup" '-sC:\Damaged'
 tr -d '\r' <"$log" | sed 's/^/   /'
 [ "$rc" = 1 ] || fail "a damaged archive ended with $rc"
 [ -e "$dest/voreruro.exe" ] && fail "a half-extracted voreruro.exe was left"

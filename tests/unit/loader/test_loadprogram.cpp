@@ -77,6 +77,13 @@ TReport ReadReport(const std::string& file) {
   return r;
 }
 
+// The last-write time in 100 ns steps.
+ULONGLONG WriteTimeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA d{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return 0;
+  return (static_cast<ULONGLONG>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime;
+}
+
 std::string DirOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 void AppendBytes(const std::string& file, const std::string& bytes) {
@@ -218,8 +225,13 @@ TEST_F(LoadProgram, UnpacksSetupArchiveAndStartsSetupProgramWithItsSwitches) {
   EXPECT_EQ(DirOf(unpacked), temp_);
   EXPECT_EQ(r.Exe, unpacked + "\\kelvosetup.exe");
   EXPECT_EQ(r.Cwd, unpacked);
-  // The pre-setup file beside it, byte for byte; nothing else.
+  // The pre-setup file beside it, byte for byte; nothing else. Both carry
+  // their dates from the build site, by which the setup program is known
+  // again on the next run.
   EXPECT_EQ(ReadFileText(unpacked + "\\LICENSE.rtf"), kLicence);
+  for (const char* name : {"kelvosetup.exe", "LICENSE.rtf"})
+    EXPECT_EQ(WriteTimeOf(unpacked + "\\" + name) / 20000000, WriteTimeOf(stage_ + "\\" + name) / 20000000)
+        << name;
   EXPECT_EQ(DirectoryEntries(unpacked).size(), 2u);
   // -e the self-extracting file's name, -s its directory (together its full
   // path, as the setup program joins them), -c to remove the directory.
