@@ -420,6 +420,10 @@ void TCustomNetInstallLocation::CopyData() {
       throw ENIL_ReadFile("Could not read from file %s on the server", {remoteName_});
   }
   out.Reset();
+  // A connection that ends early delivers no file.
+  if (!NetDownloadAbort && fileSize > 0 && received != fileSize)
+    throw ENIL_ReadFile("The file %s was received incompletely from the server: %d of %d bytes",
+                        {remoteName_, static_cast<unsigned long>(received), static_cast<unsigned long>(fileSize)});
   if (!MoveFileExA(partial, localFile_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
     throw ENIL_WriteDestFile("%s could not write to the local dest file %s", {Name(), localFile_});
   cleanup.keep = true;

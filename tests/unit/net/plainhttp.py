@@ -4,7 +4,8 @@
   plainhttp.py PORT ROOT
 
 Serves the files below ROOT with their length left out (the connection's end
-marks the end of the data). A name "NNN.status" is answered with status NNN.
+marks the end of the data). A name "NNN.status" is answered with status NNN;
+"NAME.short" announces the length of the file NAME and sends half of it.
 """
 import http.server
 import os
@@ -22,15 +23,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(b"status page")
             return
+        short = name.endswith(".short")
+        if short:
+            name = name[:-len(".short")]
         path = os.path.join(self.server.root, *name.split("/"))
         if not os.path.isfile(path):
             self.send_error(404)
             return
+        with open(path, "rb") as f:
+            data = f.read()
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
+        if short:
+            self.send_header("Content-Length", str(len(data)))
+            data = data[:len(data) // 2]
         self.end_headers()
-        with open(path, "rb") as f:
-            self.wfile.write(f.read())
+        self.wfile.write(data)
 
     def log_message(self, *args):
         pass

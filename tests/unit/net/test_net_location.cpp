@@ -220,6 +220,14 @@ TEST_F(NetLocation, MissingFilesFailAsNotFoundAndKeepTheLocalFile) {
   EXPECT_TRUE(StartsWith(message, "ENIL_FileNotFound: Could not find the file empty.bin on the server."))
       << message;
   EXPECT_EQ(ReadFileText(Local("kept.bin")), "was here before");
+  // A connection that ends before the announced length is no download.
+  Serve(sub + "\\whole.bin", Noise(40000, 5));
+  TNetInstallLocation* plain = MakeLocation(owner.get(), "PLAINHTTP", sub, "nlPlain");
+  message = FailureOf([&] { plain->Download("whole.bin.short", Local("kept.bin")); });
+  EXPECT_TRUE(StartsWith(message, "ENIL_ReadFile: The file whole.bin.short was received incompletely from the "
+                                  "server: 20000 of 40000 bytes"))
+      << message;
+  EXPECT_EQ(ReadFileText(Local("kept.bin")), "was here before");
 
   TNetInstallLocation* ftp = MakeLocation(owner.get(), "FTP", sub, "nlFtp");
   message = FailureOf([&] { ftp->Download("missing.bin", Local("kept.bin")); });
