@@ -30,15 +30,24 @@ run_setup() {
 }
 
 # Runs a program through the wizard to "Setup incomplete" and its message
-# box; rc is its exit code.
+# box; rc is its exit code. With dest_dir set, that is typed as the
+# destination.
 run_failing() { # program [args]
   rm -f "$log"
   "$wine" "$@" >/dev/null 2>&1 &
   local pid=$!
-  e2e_wizard
+  if [ -n "${dest_dir:-}" ]; then
+    ui wait "Software license agreement" "" 90000 && ui click "Software license agreement" "Accept >" &&
+      ui wait "Choose Destination Location" "" 20000 && ui type "Choose Destination Location" 0 "$dest_dir" &&
+      ui click "Choose Destination Location" "Next >" && ui click "Select folder in start menu" "Next >" ||
+      fail "the wizard could not be gone through to $dest_dir"
+  else
+    e2e_wizard
+  fi
   e2e_finish "Setup incomplete"
   if ui wait "Installation of Kelvo" "#32770" 60000; then
-    ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" | sed 's/^/   box: /'
+    ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" >"$work/box.txt"
+    sed 's/^/   box: /' "$work/box.txt"
     ui click "Installation of Kelvo" "OK" "#32770"
   else
     fail "no message box after the failure"
@@ -96,6 +105,34 @@ check_installed install/data ShFolder.Exe
 reg_exists 'HKLM\SOFTWARE\VOQ\Install\Install0' && fail "the record is left after the good run"
 reg_exists 'HKLM\SOFTWARE\VOQ\Install\Install1' || fail "the other setup.exe's record is gone"
 "$wine" reg delete 'HKLM\SOFTWARE\VOQ\Install\Install1' /f >/dev/null 2>&1
+
+echo "== the destination disk is full"
+# Drive T: is a small disk holding the user's notes and an earlier program.
+if full=$(mktemp -d /tmp/tw-full.XXXXXX) && mount -t tmpfs -o size=400k tmpfs "$full" 2>/dev/null; then
+  trap 'e2e_stop; umount "$full"; rmdir "$full"' EXIT
+  mkdir -p "$full/Vantlex"
+  echo "my notes" >"$full/Vantlex/notes.txt"
+  echo "an earlier program" >"$full/Vantlex/voreruro.exe"
+  mkdir -p "$full/Vantlex/Uninstall"; echo "an earlier program" >"$full/Vantlex/Uninstall/uninstall.exe"
+  ln -sfn "$full" "$WINEPREFIX/dosdevices/t:"
+  dest_dir='T:\Vantlex' run_failing 'C:\Downloads\setup.exe'
+  [ "$rc" = 1 ] || fail "a full disk ended with $rc"
+  grep -qi 'disk is full' "$work/box.txt" || fail "the message does not say that the disk is full"
+  [ "$(cat "$full/Vantlex/notes.txt")" = "my notes" ] || fail "the user's notes were touched"
+  # The earlier programs are there or their whole replacements; every other
+  # file is whole, and nothing half-written is left.
+  (cd "$full/Vantlex" && find . -type f ! -name notes.txt) | while read -r f; do
+    src=$(find "$c/KelvoBuild" -path '*/dist' -prune -o -type f -name "$(basename "$f")" -print | head -n 1)
+    grep -qx "an earlier program" "$full/Vantlex/$f" 2>/dev/null && continue
+    [ -n "$src" ] && cmp -s "$src" "$full/Vantlex/$f" || echo "FAIL: a partial or stray file $f"
+  done | tee "$work/partial.txt"
+  echo "   on the full disk: $(cd "$full/Vantlex" && find . -type f | sort | tr '\n' ' ')"
+  [ -s "$work/partial.txt" ] && failures=$((failures + 1))
+  reg_exists 'HKLM\SOFTWARE\VOQ\Install' || fail "the record of the failed run is gone"
+  rm -f "$WINEPREFIX/dosdevices/t:"
+else
+  echo "   skipped: a size-limited disk needs root to mount"
+fi
 
 echo "== a damaged files.1"
 rm -rf "$dest"
