@@ -23,7 +23,13 @@ bool DeleteKeyFrom(HKEY base, const std::string& path) {
 }
 }  // namespace
 
+std::function<bool(const std::string& key)> RegistryWriteRefusedHook;
+
 bool TtrnwRegistry::OpenKey(const std::string& key, bool canCreate) {
+  if (canCreate && RegistryWriteRefusedHook && RegistryWriteRefusedHook(key)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   REGSAM saved = Access();
   std::string path = key;
   if (!path.empty() && path[0] == '\\') path.erase(0, 1);

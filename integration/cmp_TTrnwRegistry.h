@@ -1,6 +1,9 @@
 // The engine's registry class: restricted access rights on opening, creation
 // with full access only when the key is new, and recursive key deletion.
 #pragma once
+#include <functional>
+#include <string>
+
 #include "Registry.h"
 
 class TtrnwRegistry : public TRegistry {
@@ -22,6 +25,10 @@ public:
   // index leaves the root unchanged.
   void SetRootKeyIndex(int index);
 };
+
+// For tests: when set and true for a key, opening it for writing is refused
+// as the system refuses it without the rights (access denied).
+extern std::function<bool(const std::string& key)> RegistryWriteRefusedHook;
 
 // The index of a root key, or fallback for a key not in the table.
 int RootKeyToIndex(HKEY root, int fallback);

@@ -150,6 +150,9 @@ run_failing "$setup" '-sC:\Damaged'
 tr -d '\r' <"$log" | sed 's/^/   /'
 [ "$rc" = 1 ] || fail "a damaged archive ended with $rc"
 [ -e "$dest/voreruro.exe" ] && fail "a half-extracted voreruro.exe was left"
+# The files the tree installs before the damaged member are in place, whole.
+for f in VORERURO.HLP Voreruro.312 voreruro.GID voreruro.cnt; do check_installed bin "$f"; done
+check_installed install/data Readme.wri
 grep -q 'Installation failed' <(tr -d '\r' <"$log") || fail "the failure is not reported"
 grep -q 'Installation finished' <(tr -d '\r' <"$log") && fail "a damaged archive was reported as a success"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 || fail "the record of the failed run is gone"

@@ -9,6 +9,7 @@
 #include "FormReader.h"
 #include "TestSupport.h"
 #include "cmp_TInstall.h"
+#include "cmp_TTrnwRegistry.h"
 #include "routines_InstallBoxes.h"
 #include "routines_InstallKey.h"
 #include "uInstMain.h"
@@ -173,6 +174,24 @@ TEST_F(InstallSequence, ASystemTheProjectDoesNotNameInstallsNothingAndTheRunFail
     EXPECT_EQ(install->FindInstallKey(false), keyBefore) << "a record was made";
     install->Installing = false;
   }
+}
+
+TEST_F(InstallSequence, ARefusedRegistryWriteFailsTheRunWithItsMessage) {
+  RegistryWriteRefusedHook = [](const std::string& key) { return key.find("VOQ") != std::string::npos; };
+  struct TRestore {
+    ~TRestore() { RegistryWriteRefusedHook = nullptr; }
+  } restore;
+  try {
+    install->Install();
+    FAIL() << "the run reported success";
+  } catch (const std::exception& e) {
+    install->HandleException(install, e);
+  }
+  EXPECT_EQ(Steps, (std::vector<std::string>{
+                       "BeforeBadInstall", "AfterBadInstall",
+                       "box: The TInstall could not either write or read unfinished business from the registry",
+                       "BeforeShutdown"}));
+  EXPECT_EQ(InstallExitCode, 1);
 }
 
 TEST_F(InstallSequence, AUserAbortShowsTheBadInstallStageAndRemovesTheRecord) {
