@@ -2,8 +2,10 @@
 // every payload file is built (the files compressed into files.1, as -b
 // does) and installed by the installation run (record, archive information,
 // extraction with dates and attributes, uninstall records, clean-up),
-// beside raw zlib on the same bytes in the same run, with peak memory.
-//   bench_install [WORKDIR] [MEGABYTES]
+// beside raw zlib on the same bytes in the same run, with elapsed and
+// processor time and peak memory. Instead of a size, a directory (whose
+// files, in all its subdirectories, are the payload) may be given.
+//   bench_install [WORKDIR] [MEGABYTES | PAYLOADDIR]
 #include <windows.h>
 #include <psapi.h>
 
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,22 +32,42 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
 
-double RawDeflate(const TPayload& p) {
-  const auto t = Clock::now();
-  RawDeflateFiles(p.files);
-  return Seconds(t);
+double ProcessorSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto v = [](const FILETIME& f) { return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return static_cast<double>(v(kernel) + v(user)) / 1e7;
 }
 
-double RawInflateWrite(const std::string& archive, const std::string& outDir) {
+// Elapsed time and the processor time of this process (user and kernel).
+struct TTimes {
+  double wall = 0, cpu = 0;
+  TTimes operator+(const TTimes& o) const { return {wall + o.wall, cpu + o.cpu}; }
+};
+struct TStopwatch {
+  Clock::time_point start = Clock::now();
+  double cpuStart = ProcessorSeconds();
+  TTimes Stop() const {
+    return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessorSeconds() - cpuStart};
+  }
+};
+
+TTimes RawDeflate(const std::vector<std::string>& files) {
+  TStopwatch t;
+  RawDeflateFiles(files);
+  return t.Stop();
+}
+
+TTimes RawInflateWrite(const std::string& archive, const std::string& outDir,
+                       const std::vector<std::string>& targets) {
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(archive);
   c.ReadHeaders();
   twfile::ForceDirectories(outDir);
-  const auto t = Clock::now();
-  RawInflateWriteMembers(c, outDir);
-  return Seconds(t);
+  TStopwatch t;
+  RawInflateWriteMembers(c, outDir, &targets);
+  return t.Stop();
 }
 
 void RemoveTree(const std::string& dir) {
@@ -63,20 +86,29 @@ void RemoveTree(const std::string& dir) {
   RemoveDirectoryA(dir.c_str());
 }
 
-// The project: the install and one directory holding every payload file.
-std::string ProjectText(const std::string& payloadDir, const std::vector<std::string>& names) {
+// The project: the install and one directory holding every payload file;
+// a file of a subdirectory goes to the same subdirectory of the destination.
+std::string ProjectText(const std::string& payloadDir, const std::vector<std::string>& relative) {
   std::string t = "object F: TForm\n  object Install1: TInstall\n    UseLoadingProgram = False\n"
                   "    AutoMaximizeWindow = False\n"
                   "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n  end\n"
                   "  object Payload: TInstallDirectory\n    Container = Install1\n    Description = 'payload'\n"
                   "    DestDirType = psContainerDestDir\n    ArchiveFileType = psContainerArchiveFile\n"
                   "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n  end\n";
-  for (std::size_t i = 0; i < names.size(); ++i) {
+  auto quoted = [](const std::string& v) {
+    std::string q = "'";
+    for (char c : v) q += c == '\'' ? std::string("''") : std::string(1, c);
+    return q + "'";
+  };
+  for (std::size_t i = 0; i < relative.size(); ++i) {
+    const std::string name = ExtractFileName(relative[i]), sub = ExtractFileDir(relative[i]);
     t += "  object File" + std::to_string(i) + ": TInstallFile\n    Container = Payload\n";
     t += "    ArchiveFileType = psContainerArchiveFile\n    DestDirType = psContainerDestDir\n";
     t += "    OS = [oswin95, oswinNT, osUnidentified, oswin2K, oswin98, oswinME, oswinXP]\n";
-    t += "    FileName = '" + names[i] + "'\n    DestName = '" + names[i] + "'\n";
-    t += "    IncludeFromDir = '" + payloadDir + "'\n    UniqueID = " + std::to_string(i) + "\n  end\n";
+    t += "    FileName = " + quoted(name) + "\n    DestName = " + quoted(name) + "\n";
+    if (!sub.empty()) t += "    DestDir = " + quoted("\\" + sub) + "\n";
+    t += "    IncludeFromDir = " + quoted(sub.empty() ? payloadDir : payloadDir + "\\" + sub) +
+         "\n    UniqueID = " + std::to_string(i) + "\n  end\n";
   }
   return t + "end\n";
 }
@@ -90,9 +122,10 @@ std::size_t PeakMB() {
 
 int main(int argc, char** argv) {
   const std::string work = argc > 1 ? argv[1] : "C:\\twbenchrun";
-  const long long megabytes = argc > 2 ? std::atoll(argv[2]) : 100;
-  const std::string payloadDir = work + "\\payload", build = work + "\\dist", dest = work + "\\installed",
-                    raw = work + "\\raw";
+  const std::string size = argc > 2 ? argv[2] : "100";
+  const bool given = size.find_first_not_of("0123456789") != std::string::npos;
+  const std::string payloadDir = given ? StripBackslash(size) : work + "\\payload", build = work + "\\dist",
+                    dest = work + "\\installed", raw = work + "\\raw";
   RemoveTree(work);
   InstallBoxHook = [](const std::string& text, unsigned) {
     std::fprintf(stderr, "box: %s\n", text.c_str());
@@ -101,16 +134,33 @@ int main(int argc, char** argv) {
   RegisterEngineClasses();
   CommandLineArguments = [] { return std::vector<std::string>{}; };
 
-  std::printf("generating %lld MB ...\n", megabytes);
-  // Identifiers 0 to 1999 number the members of an archive.
-  const TPayload p = GeneratePayload(payloadDir, megabytes, 1900);
-  std::vector<std::string> names;
-  for (const std::string& f : p.files) names.push_back(ExtractFileName(f));
-  const double mb = static_cast<double>(p.bytes) / (1 << 20);
-  std::printf("payload: %zu files, %.1f MB\n", names.size(), mb);
+  std::vector<std::string> files;
+  long long bytes = 0;
+  if (given) {
+    files = FilesBelow(payloadDir);
+    for (const std::string& f : files)
+      if (auto s = TWinFileStream::Open(f, TWinFileStream::fmOpenRead)) bytes += s->Size();
+    // Identifiers 0 to 1999 number the members of an archive.
+    if (files.empty() || files.size() > 2000) {
+      std::fprintf(stderr, "%s: %zu files; 1 to 2000 can be installed from one archive\n", payloadDir.c_str(),
+                   files.size());
+      return 1;
+    }
+  } else {
+    const long long megabytes = std::atoll(size.c_str());
+    std::printf("generating %lld MB ...\n", megabytes);
+    const TPayload p = GeneratePayload(payloadDir, megabytes, 1900);
+    files = p.files;
+    bytes = p.bytes;
+  }
+  std::vector<std::string> relative;
+  for (const std::string& f : files) relative.push_back(f.substr(payloadDir.size() + 1));
+  const double mb = static_cast<double>(bytes) / (1 << 20);
+  std::printf("payload: %zu files, %.1f MB%s%s\n", files.size(), mb, given ? " from " : "",
+              given ? payloadDir.c_str() : "");
 
   auto form = std::make_unique<TForm>(nullptr);
-  ReadForm(form.get(), ParseFormText(ProjectText(payloadDir, names)));
+  ReadForm(form.get(), ParseFormText(ProjectText(payloadDir, relative)));
   auto* install = dynamic_cast<TInstall*>(form->FindComponent("Install1"));
   install->SetDestDirType(nullptr);
   install->SetDestDir(dest);
@@ -118,30 +168,34 @@ int main(int argc, char** argv) {
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, sizeof(self));
 
-  auto t = Clock::now();
+  TStopwatch t;
   install->BuildDistribution(self, build, false);
-  const double buildTime = Seconds(t);
-  const double rawDeflate = RawDeflate(p);
+  const TTimes buildTime = t.Stop();
+  const TTimes rawDeflate = RawDeflate(files);
 
-  t = Clock::now();
+  t = TStopwatch();
   install->ReadArchiveInfo();
-  const double readInfoTime = Seconds(t);
-  t = Clock::now();
+  const TTimes readInfoTime = t.Stop();
+  t = TStopwatch();
   install->Install();
-  const double installTime = Seconds(t) + readInfoTime;
-  const double rawInflate = RawInflateWrite(build + "\\files.1", raw);
+  const TTimes installTime = t.Stop() + readInfoTime;
+  const TTimes rawInflate = RawInflateWrite(build + "\\files.1", raw, relative);
 
   std::size_t installed = 0;
-  for (const auto& name : names)
+  for (const auto& name : relative)
     if (GetFileAttributesA((dest + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES) ++installed;
-  std::printf("installed files: %zu of %zu\n", installed, names.size());
+  std::printf("installed files: %zu of %zu\n", installed, relative.size());
   std::printf("build   (compress into files.1): %7.2f s  %7.1f MB/s   raw deflate -9: %7.2f s  ratio %.2f\n",
-              buildTime, mb / buildTime, rawDeflate, buildTime / rawDeflate);
+              buildTime.wall, mb / buildTime.wall, rawDeflate.wall, buildTime.wall / rawDeflate.wall);
   std::printf("install (whole run):             %7.2f s  %7.1f MB/s   raw inflate+write: %7.2f s  ratio %.2f\n",
-              installTime, mb / installTime, rawInflate, installTime / rawInflate);
-  std::printf("  of which reading the archive information: %.2f s\n", readInfoTime);
+              installTime.wall, mb / installTime.wall, rawInflate.wall, installTime.wall / rawInflate.wall);
+  std::printf("processor time: build %.2f s, raw deflate %.2f s (ratio %.2f); install %.2f s, raw inflate+write "
+              "%.2f s (ratio %.2f)\n",
+              buildTime.cpu, rawDeflate.cpu, buildTime.cpu / rawDeflate.cpu, installTime.cpu, rawInflate.cpu,
+              installTime.cpu / rawInflate.cpu);
+  std::printf("  of which reading the archive information: %.2f s\n", readInfoTime.wall);
   std::printf("peak memory: %zu MB\n", PeakMB());
   form.reset();
   RemoveTree(work);
-  return installed == names.size() ? 0 : 1;
+  return installed == relative.size() ? 0 : 1;
 }

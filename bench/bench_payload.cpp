@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <windows.h>
+
 #include <zlib.h>
 
 #include "cmp_TTrnwCompress.h"
@@ -116,14 +118,25 @@ void RawDeflateFiles(const std::vector<std::string>& files) {
   }
 }
 
-void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir) {
+void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir, const std::vector<std::string>* targets) {
   auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
   std::vector<unsigned char> in(65536), out(4096);
   z_stream z{};
   inflateInit(&z);
+  std::string madeDir = outDir;
   for (int i = 0; i < c.Headers().Count(); ++i) {
     const TFileHeaderRec& h = c.Headers().GetFileHeaders(i).Rec;
-    auto f = TWinFileStream::Open(outDir + "\\" + ExtractFileName(h.StoredName), TWinFileStream::fmCreateNew);
+    std::string target = outDir + "\\" + ExtractFileName(h.StoredName);
+    if (targets && static_cast<std::size_t>(i) < targets->size()) {
+      target = outDir + "\\" + (*targets)[static_cast<std::size_t>(i)];
+      const std::string dir = ExtractFileDir(target);
+      if (dir != madeDir) twfile::ForceDirectories(madeDir = dir);
+    }
+    auto f = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+    if (!f) {
+      std::fprintf(stderr, "cannot create %s\n", target.c_str());
+      std::exit(1);
+    }
     a->SetPosition(h.DataStart);
     long long left = h.CompressedSize;
     inflateReset(&z);
@@ -145,4 +158,26 @@ void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir) {
     }
   }
   inflateEnd(&z);
+}
+
+std::vector<std::string> FilesBelow(const std::string& dir) {
+  std::vector<std::string> files, dirs;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string n = fd.cFileName;
+      if (n == "." || n == "..") continue;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) dirs.push_back(dir + "\\" + n);
+      else files.push_back(dir + "\\" + n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  std::sort(files.begin(), files.end());
+  std::sort(dirs.begin(), dirs.end());
+  for (const std::string& d : dirs) {
+    const std::vector<std::string> below = FilesBelow(d);
+    files.insert(files.end(), below.begin(), below.end());
+  }
+  return files;
 }

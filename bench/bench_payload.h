@@ -25,5 +25,10 @@ void RawDeflateFiles(const std::vector<std::string>& files);
 // Inflate of every member of c's archive straight from the file (64 KiB
 // input, 4 KiB output blocks), each block written to its file in outDir.
 // Built as the extractor works on new targets: each file created new, one
-// inflate state reset for every member.
-void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir);
+// inflate state reset for every member. With targets, member i goes to
+// outDir\targets[i] (a relative path whose directories are made as needed).
+void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir,
+                            const std::vector<std::string>* targets = nullptr);
+
+// The files below dir, in every subdirectory, in a stable order (full paths).
+std::vector<std::string> FilesBelow(const std::string& dir);
