@@ -9,20 +9,12 @@
 #include "uFileCheckSum.h"
 
 using testsupport::BinDir;
+using testsupport::MessageOf;
 using testsupport::ReadFileText;
 using testsupport::TTempDir;
 using testsupport::WriteFileText;
 
 namespace {
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
-
 std::string Bin(const std::string& name) { return BinDir() + "\\" + name; }
 
 void SetDate(const std::string& file, TDateTime t) {

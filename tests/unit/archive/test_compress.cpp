@@ -12,26 +12,13 @@
 
 using testsupport::BinDir;
 using testsupport::FileExists;
+using testsupport::MessageOf;
+using testsupport::Noise;
 using testsupport::ReadFileText;
 using testsupport::TTempDir;
 using testsupport::WriteFileText;
 
 namespace {
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
-
-std::string Noise(size_t n, std::uint32_t seed) {
-  std::string s(n, '\0');
-  for (auto& c : s) { seed = seed * 1103515245u + 12345u; c = static_cast<char>(seed >> 24); }
-  return s;
-}
-
 std::string Text(size_t n) {
   std::string s;
   while (s.size() < n) s += "line " + std::to_string(s.size() % 977) + " of the payload\r\n";
