@@ -666,6 +666,7 @@ void TFileContainer::InstallObjects() {
       TotalSize = TotalSizeOf(false);
       BytesDone = 0;
       if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
+      TUninstallRecordSession records;
       TInstallContainer::InstallObjects();
       PassEvent(ieContainerEnd, this);
     }

@@ -17,6 +17,16 @@ class TTrnwCompress;
 // Archive identifiers: a process-wide table of used slots 0..1999.
 constexpr int kUniqueIDSlots = 2000;
 
+// While one lives, the uninstall records of files keep their registry key
+// open between files (sessions nest).
+class TUninstallRecordSession {
+public:
+  TUninstallRecordSession();
+  ~TUninstallRecordSession();
+  TUninstallRecordSession(const TUninstallRecordSession&) = delete;
+  TUninstallRecordSession& operator=(const TUninstallRecordSession&) = delete;
+};
+
 class TCustomInstallFile : public TFileRelated {
 public:
   explicit TCustomInstallFile(TComponent* owner);

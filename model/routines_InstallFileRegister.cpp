@@ -236,6 +236,59 @@ bool TCustomInstallFile::IncrementSharedDLLCount() {
   return true;
 }
 
+namespace {
+// While a container installs its files, the "Files" subkey of the uninstall
+// record stays open between them, so that each record costs two reads and two
+// writes instead of opening and closing the key for every value. Anything
+// unusual (a refused or vanished key, a count that is not a number) is left
+// to the general path.
+int g_recordSessions = 0;
+std::string g_filesKeyPath;
+std::unique_ptr<TtrnwRegistry> g_filesKey;
+
+void CloseFilesKey() {
+  g_filesKey.reset();
+  g_filesKeyPath.clear();
+}
+
+bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
+  if (g_recordSessions == 0) return false;
+  if (RegistryWriteRefusedHook && RegistryWriteRefusedHook(sub)) return false;
+  if (!g_filesKey || !SameText(g_filesKeyPath, sub)) {
+    CloseFilesKey();
+    auto reg = std::make_unique<TtrnwRegistry>();
+    reg->SetRootKeyIndex(4);
+    if (!reg->OpenKey(sub, true)) return false;
+    g_filesKey = std::move(reg);
+    g_filesKeyPath = sub;
+  }
+  std::string entries = "0";
+  std::string stored;
+  if (g_filesKey->ReadString("Entries", stored)) entries = stored;
+  int n = 0;
+  try {
+    n = StrToInt(entries) + 1;
+  } catch (const Exception&) {
+    CloseFilesKey();
+    return false;
+  }
+  // A failed write is tried again by the general path, which writes the
+  // same values.
+  if (!g_filesKey->WriteString("File" + std::to_string(n), path) ||
+      !g_filesKey->WriteString("Entries", std::to_string(n))) {
+    CloseFilesKey();
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+TUninstallRecordSession::TUninstallRecordSession() { ++g_recordSessions; }
+
+TUninstallRecordSession::~TUninstallRecordSession() {
+  if (--g_recordSessions == 0) CloseFilesKey();
+}
+
 void TCustomInstallFile::RecordForUninstall(const std::string& key) {
   const std::string path = InstalledPath();
   if (activeX_) {
@@ -246,6 +299,7 @@ void TCustomInstallFile::RecordForUninstall(const std::string& key) {
     WriteRegistryString(4, sub, "Entries", std::to_string(n));
     return;
   }
+  if (RecordInOpenFilesKey(AddBackslash(key) + "Files", path)) return;
   // A "Files" subkey that cannot be read or written gives way to the next.
   constexpr int kMaxFileKeys = 100;
   for (int k = 0; k < kMaxFileKeys; ++k) {

@@ -3,7 +3,10 @@
 // records of installed files.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ModelTestSupport.h"
+#include "cmp_TTrnwRegistry.h"
 
 using namespace modeltest;
 using testsupport::BinDir;
@@ -264,4 +267,59 @@ TEST_F(FileRegister, UnreadableFilesRecordGivesWayToTheNextSubkey) {
   a->SetActiveX(true);
   a->SetLoadingState(false);
   EXPECT_THROW(a->RecordForUninstall(key), Exception);
+}
+
+namespace {
+// Every value of a registry key of HKEY_LOCAL_MACHINE, name and data.
+std::map<std::string, std::string> ValuesOf(const std::string& key) {
+  std::map<std::string, std::string> values;
+  TtrnwRegistry reg;
+  reg.SetRootKeyIndex(kHKLM);
+  if (!reg.OpenKey(key, false)) return values;
+  for (const std::string& name : reg.GetValueNames()) {
+    std::string data;
+    values[name] = reg.ReadString(name, data) ? data : "(not a string)";
+  }
+  return values;
+}
+}  // namespace
+
+TEST_F(FileRegister, RecordsOfARunEqualThoseWrittenOneValueAtATime) {
+  // A run keeps the record key open between files; the records must be what
+  // writing each value on its own gives, also after the key vanishes midway.
+  TTestInstall* install = MakeInstall();
+  dir = Directory();
+  std::vector<TInstallFile*> files;
+  for (int i = 0; i < 6; ++i)
+    files.push_back(File(dir, "if" + std::to_string(i), "f" + std::to_string(i) + ".txt", std::to_string(i)));
+  Build(dir);
+  const std::string key = UninstallKey(install), recordKey = key + "\\Files";
+  for (int i = 1; i <= 3; ++i)
+    WriteRegistryString(kHKLM, recordKey, "File" + std::to_string(i), "earlier" + std::to_string(i));
+  WriteRegistryString(kHKLM, recordKey, "Entries", "3");
+  std::vector<TCustomInstallFile*> order;
+  for (TInstallFile* f : files)
+    f->OnAfterInstall = [&](TCustomInstallFile* self) {
+      order.push_back(self);
+      if (order.size() == 3) DeleteRegistryTree(kHKLM, recordKey);
+    };
+  dir->Install();
+  ASSERT_EQ(order.size(), files.size());
+  const std::map<std::string, std::string> run = ValuesOf(recordKey);
+
+  // The same records, one value at a time, into the record of another product.
+  const std::string other = UninstallKey(MakeInstall());
+  CurrentInstall = install;
+  for (int i = 1; i <= 3; ++i)
+    WriteRegistryString(kHKLM, other + "\\Files", "File" + std::to_string(i), "earlier" + std::to_string(i));
+  WriteRegistryString(kHKLM, other + "\\Files", "Entries", "3");
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (i == 2) DeleteRegistryTree(kHKLM, other + "\\Files");
+    order[i]->RecordForUninstall(other);
+  }
+  EXPECT_EQ(run, ValuesOf(other + "\\Files"));
+  std::map<std::string, std::string> expected{{"Entries", "4"}};
+  for (std::size_t i = 2; i < order.size(); ++i)
+    expected["File" + std::to_string(i - 1)] = order[i]->InstalledPath();
+  EXPECT_EQ(run, expected);
 }
