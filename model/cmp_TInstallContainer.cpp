@@ -240,12 +240,21 @@ bool TInstallContainer::StillHelper(TInstallObject* object, std::uint64_t change
 }
 
 void TInstallContainer::Broadcast(int code, TPersistent* parameter) {
-  // A copy: a receiver may change the list. Membership is looked up again
-  // only once it did change (broadcasts run for every block of every file).
-  const std::vector<TInstallObject*> list = helpers_;
+  // Broadcasts run for every block of every file: the receivers are picked
+  // out of the helpers again only after the helpers changed. The list held
+  // here stays as it is while a receiver changes the helpers; membership is
+  // looked up again only once they did change.
+  if (!receivers_ || receiversChanges_ != helpersChanges_) {
+    auto picked = std::make_shared<std::vector<TInstallObject*>>();
+    for (TInstallObject* o : helpers_)
+      if (o->Rank() >= 2000) picked->push_back(o);
+    receivers_ = std::move(picked);
+    receiversChanges_ = helpersChanges_;
+  }
+  const std::shared_ptr<const std::vector<TInstallObject*>> list = receivers_;
   const std::uint64_t changes = helpersChanges_;
-  for (TInstallObject* o : list)
-    if (StillHelper(o, changes) && o->Rank() >= 2000) o->Notify(this, code, parameter);
+  for (TInstallObject* o : *list)
+    if (StillHelper(o, changes)) o->Notify(this, code, parameter);
 }
 
 void TInstallContainer::SetInstallType(TInstallType type) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <typeinfo>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "Classes.h"
@@ -148,6 +149,10 @@ protected:
 
   std::vector<TInstallObject*> helpers_;
   std::uint64_t helpersChanges_ = 0;
+  // The helpers a broadcast reaches (rank 2000 and above), as of the change
+  // count beside them.
+  std::shared_ptr<const std::vector<TInstallObject*>> receivers_;
+  std::uint64_t receiversChanges_ = 0;
   std::string destDir_;
   TCustomPathSpecifier* destDirType_ = nullptr;
   TInstallTypeSet installTypes_{itFull, itDefault, itCompact};
