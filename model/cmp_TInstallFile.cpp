@@ -380,8 +380,14 @@ void TCustomInstallFile::ReadSourceInfo() {
   FileDate = date;
   const std::int64_t size = f->Size();
   Size = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+  // Version resources are found only in executable images, plain or
+  // LZ-compressed ("SZDD"); asking for those of other files costs several
+  // system calls and finds none.
+  char magic[2] = {};
+  const bool image = f->Read(magic, 2) == 2 && ((magic[0] == 'M' && magic[1] == 'Z') ||
+                                                (magic[0] == 'S' && magic[1] == 'Z'));
   f.reset();
-  Version = FileVersionOf(path).substr(0, 20);
+  Version = image ? FileVersionOf(path).substr(0, 20) : std::string();
 }
 
 void TCustomInstallFile::ReadInfoFromArchive() {
@@ -544,8 +550,10 @@ void TCustomInstallFile::PrepareReplace() {
   // old one and replaces it only once it is complete, so a cancel, a damaged
   // member or a full disk leaves the old file. Only a file another program
   // holds open (a sharing violation) waits for the restart; a read-only one
-  // does not.
-  if (!twfile::FileExists(target) || !FileInUse(target)) return;
+  // does not. A target that was not there when this file's step began is
+  // not looked for again (a name that is missing costs a search of the whole
+  // directory).
+  if (!TargetExisted || !twfile::FileExists(target) || !FileInUse(target)) return;
   ReplaceAtReboot = true;
   const std::string dir = AddBackslash(GetDestPath());
   std::string name;
