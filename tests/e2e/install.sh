@@ -157,4 +157,20 @@ grep -q 'Installation failed' <(tr -d '\r' <"$log") || fail "the failure is not 
 grep -q 'Installation finished' <(tr -d '\r' <"$log") && fail "a damaged archive was reported as a success"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 || fail "the record of the failed run is gone"
 
+echo "== a Windows version the project does not name"
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d win7 /f >/dev/null
+"$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >"$work/records-before.txt" 2>&1
+"$wine" 'C:\Downloads\setup.exe' >/dev/null 2>&1 &
+pid=$!
+e2e_finish "Setup incomplete"
+if ui wait "Installation of Kelvo" "#32770" 60000; then
+  ui texts "Installation of Kelvo" "#32770"; tr -d '\r' <"$work/ui.txt" >"$work/box.txt"
+  ui click "Installation of Kelvo" "OK" "#32770"
+fi
+wait "$pid"; rc=$?
+grep -q 'cannot be installed on this version of Windows' "$work/box.txt" || fail "no message about the Windows version"
+[ "$rc" = 1 ] || fail "a run that installed nothing ended with $rc"
+"$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >"$work/records-after.txt" 2>&1
+cmp -s "$work/records-before.txt" "$work/records-after.txt" || fail "the run made a record"
+
 e2e_result
