@@ -21,27 +21,6 @@
 #include "stream_WinFile.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-double ProcessorSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto v = [](const FILETIME& f) { return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  return static_cast<double>(v(kernel) + v(user)) / 1e7;
-}
-
-// Elapsed time and the processor time this process used (user and kernel),
-// the latter less disturbed by other work on the machine.
-struct TTimes {
-  double wall = 1e30, cpu = 1e30;
-};
-struct TStopwatch {
-  Clock::time_point start = Clock::now();
-  double cpuStart = ProcessorSeconds();
-  TTimes Stop() const {
-    return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessorSeconds() - cpuStart};
-  }
-};
 TTimes Best(TTimes a, TTimes b) { return {std::min(a.wall, b.wall), std::min(a.cpu, b.cpu)}; }
 
 TTimes RawDeflate(const TPayload& p) {
@@ -57,21 +36,6 @@ TTimes RawInflateWrite(TTrnwCompress& c, const std::string& outDir) {
   return t.Stop();
 }
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string n = fd.cFileName;
-      if (n == "." || n == "..") continue;
-      std::string full = dir + "\\" + n;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
-      else DeleteFileA(full.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +54,7 @@ int main(int argc, char** argv) {
   // rebuilds the archive, and the last one is extracted.
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(work + "\\archive\\files.1");
-  TTimes rawDeflate, add;
+  TTimes rawDeflate{1e30, 1e30}, add{1e30, 1e30};
   for (int round = 0; round < rounds; ++round) {
     for (int turn = 0; turn < 2; ++turn) {
       if ((turn + round) % 2 == 0) {
@@ -112,7 +76,7 @@ int main(int argc, char** argv) {
   // round, and the best time of each counts, so that neither pays alone for
   // the writeback of the other's files or for a moment when other work holds
   // the processor.
-  TTimes rawInflate, extract;
+  TTimes rawInflate{1e30, 1e30}, extract{1e30, 1e30};
   for (int round = 0; round < rounds; ++round) {
     for (int turn = 0; turn < 2; ++turn) {
       if ((turn + round) % 2 == 0) {

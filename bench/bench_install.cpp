@@ -31,27 +31,6 @@
 #include "uInstMain.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-
-double ProcessorSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto v = [](const FILETIME& f) { return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  return static_cast<double>(v(kernel) + v(user)) / 1e7;
-}
-
-// Elapsed time and the processor time of this process (user and kernel).
-struct TTimes {
-  double wall = 0, cpu = 0;
-  TTimes operator+(const TTimes& o) const { return {wall + o.wall, cpu + o.cpu}; }
-};
-struct TStopwatch {
-  Clock::time_point start = Clock::now();
-  double cpuStart = ProcessorSeconds();
-  TTimes Stop() const {
-    return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessorSeconds() - cpuStart};
-  }
-};
 
 TTimes RawDeflate(const std::vector<std::string>& files) {
   TStopwatch t;
@@ -68,22 +47,6 @@ TTimes RawInflateWrite(const std::string& archive, const std::string& outDir,
   TStopwatch t;
   RawInflateWriteMembers(c, outDir, &targets);
   return t.Stop();
-}
-
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string n = fd.cFileName;
-      if (n == "." || n == "..") continue;
-      const std::string full = dir + "\\" + n;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
-      else DeleteFileA(full.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
 }
 
 // The project: the install and one directory holding every payload file;

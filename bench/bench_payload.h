@@ -2,6 +2,7 @@
 // large compressible and two large incompressible ones, the same bytes on
 // every run.
 #pragma once
+#include <chrono>
 #include <climits>
 #include <string>
 #include <vector>
@@ -29,6 +30,27 @@ void RawDeflateFiles(const std::vector<std::string>& files);
 // outDir\targets[i] (a relative path whose directories are made as needed).
 void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir,
                             const std::vector<std::string>* targets = nullptr);
+
+// The processor time this process used so far (user and kernel), in seconds.
+double ProcessorSeconds();
+
+// Elapsed time and processor time; the latter is less disturbed by other
+// work on the machine.
+struct TTimes {
+  double wall = 0, cpu = 0;
+  TTimes operator+(const TTimes& o) const { return {wall + o.wall, cpu + o.cpu}; }
+};
+struct TStopwatch {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  double cpuStart = ProcessorSeconds();
+  TTimes Stop() const {
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            ProcessorSeconds() - cpuStart};
+  }
+};
+
+// Removes dir with everything below it.
+void RemoveTree(const std::string& dir);
 
 // The files below dir, in every subdirectory, in a stable order (full paths).
 std::vector<std::string> FilesBelow(const std::string& dir);
