@@ -247,7 +247,7 @@ void TInstallContainer::Broadcast(int code, TPersistent* parameter) {
   if (!receivers_ || receiversChanges_ != helpersChanges_) {
     auto picked = std::make_shared<std::vector<TInstallObject*>>();
     for (TInstallObject* o : helpers_)
-      if (o->Rank() >= 2000) picked->push_back(o);
+      if (o->Rank() >= 2000 && o->HearsBroadcasts()) picked->push_back(o);
     receivers_ = std::move(picked);
     receiversChanges_ = helpersChanges_;
   }

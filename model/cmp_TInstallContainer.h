@@ -68,6 +68,9 @@ public:
   virtual void ShowStatusMessage(const std::string& text);
   virtual void DoInformationEventControl(TInstallContainer* sender, int code, TPersistent* parameter) {}
   virtual void Notify(TInstallContainer* sender, int code, TPersistent* parameter) {}
+  // Whether Broadcast need call Notify at all; false only where Notify is
+  // empty and final.
+  virtual bool HearsBroadcasts() const { return true; }
   virtual std::string GetDestPath();
   virtual int Rank() const;
   virtual void AddObject(TInstallObject* object);

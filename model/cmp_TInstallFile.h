@@ -59,6 +59,10 @@ public:
   virtual bool IncrementSharedDLLCount();
 
   int Rank() const override { return 2000; }
+  // A file hears no broadcasts: a pass sends one for every block of every
+  // file, and a container holds many files.
+  void Notify(TInstallContainer*, int, TPersistent*) final {}
+  bool HearsBroadcasts() const final { return false; }
   void SetDestDir(const std::string& value) override;
   void SetDestDirType(TCustomPathSpecifier* value) override;
   void SetContainer(TInstallContainer* value) override;
