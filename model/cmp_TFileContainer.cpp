@@ -490,7 +490,7 @@ void TFileContainer::Copy() {
       ReadSourceInfo();
       TotalSize = TotalSizeOf(false);
       BytesDone = 0;
-      for (int i = 0; i < FileCount(); ++i) Files(i)->Copy();
+      for (TCustomInstallFile* f : FileList()) f->Copy();
       std::vector<TFileContainer*> containers;
       for (TInstallObject* o : helpers_)
         if (auto* fc = dynamic_cast<TFileContainer*>(o)) containers.push_back(fc);
@@ -630,7 +630,7 @@ std::string TFileContainer::GetNetArchivePath() {
 
 void TFileContainer::ReadArchiveInfo() {
   THourglass wait;
-  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadInfoFromArchive();
+  for (TCustomInstallFile* f : FileList()) f->ReadInfoFromArchive();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadArchiveInfo();
   ArchiveInfoRead = true;
@@ -638,15 +638,14 @@ void TFileContainer::ReadArchiveInfo() {
 
 void TFileContainer::ReadSourceInfo() {
   THourglass wait;
-  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadSourceInfo();
+  for (TCustomInstallFile* f : FileList()) f->ReadSourceInfo();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadSourceInfo();
 }
 
 bool TFileContainer::HasNetFilesToDownload() {
   if (EffectiveDistributeType() == dtTraditional) return false;
-  for (int i = 0; i < FileCount(); ++i) {
-    TCustomInstallFile* f = Files(i);
+  for (TCustomInstallFile* f : FileList()) {
     if (f->Net() && f->Include && !f->NetLocation()) return true;
   }
   return false;
@@ -683,6 +682,13 @@ void TFileContainer::InstallObjects() {
 int TFileContainer::FileCount() const { return CountOfClass(&IsInstallClass<TCustomInstallFile>); }
 
 TCustomInstallFile* TFileContainer::Files(int index) const { return Comp<TCustomInstallFile>(index); }
+
+std::vector<TCustomInstallFile*> TFileContainer::FileList() const {
+  std::vector<TCustomInstallFile*> files;
+  for (TInstallObject* o : helpers_)
+    if (IsInstallClass<TCustomInstallFile>(o)) files.push_back(static_cast<TCustomInstallFile*>(o));
+  return files;
+}
 
 TCustomInstallFile* TFileContainer::FindFile(const std::string& path) const {
   for (TInstallObject* o : helpers_)

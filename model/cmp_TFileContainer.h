@@ -240,6 +240,9 @@ public:
 
   int FileCount() const;
   TCustomInstallFile* Files(int index) const;
+  // The files in their order, found in one pass (Files(i) looks through
+  // the helpers again on every call).
+  std::vector<TCustomInstallFile*> FileList() const;
   // The first file whose source path equals path (ignoring case), or none.
   TCustomInstallFile* FindFile(const std::string& path) const;
   bool ContainsNetFiles() const;
