@@ -408,15 +408,31 @@ std::unique_ptr<TWinFileStream> TTrnwCompress::OpenDisk(std::string& name, int d
 
 // ---- extracting ---------------------------------------------------------------
 
+void TTrnwCompress::OfferNewTarget(const std::string& path, std::unique_ptr<TWinFileStream> file) {
+  DropOfferedTarget();
+  offeredName_ = path;
+  offered_ = std::move(file);
+}
+
+void TTrnwCompress::DropOfferedTarget() {
+  if (offered_) {
+    offered_.reset();
+    RemoveFile(offeredName_);
+  }
+  offeredName_.clear();
+}
+
 void TTrnwCompress::Extract() {
   try {
     ExtractAll();
   } catch (const EtcAborted&) {
+    DropOfferedTarget();
     source_.reset();
     if (OnAborted) OnAborted(this);
   } catch (const EAbort&) {
   } catch (...) {
     Abort = true;
+    DropOfferedTarget();
     filesToProcess_.clear();
     ExtractName.clear();
     operation_ = opNone;
@@ -424,6 +440,7 @@ void TTrnwCompress::Extract() {
     createdDir_.clear();
     throw;
   }
+  DropOfferedTarget();
   filesToProcess_.clear();
   ExtractName.clear();
   operation_ = opNone;
@@ -467,7 +484,13 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   }
   // Creating the target only when it is new tells in one step whether a file
   // is there to be judged by the overwrite rule.
-  auto fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+  std::unique_ptr<TWinFileStream> fresh;
+  if (offered_ && SameText(offeredName_, target)) {
+    fresh = std::move(offered_);
+    offeredName_.clear();
+  } else {
+    fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+  }
   struct TFresh {  // removed again unless it is handed on to be written
     std::unique_ptr<TWinFileStream>& f; std::string name;
     ~TFresh() { if (f) { f.reset(); RemoveFile(name); } }

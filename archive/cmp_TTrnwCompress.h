@@ -87,6 +87,11 @@ public:
   void Add(bool append, std::int32_t identifier);
   void List();
   void Extract();
+  // A file the caller has just created, empty, for the next member: the
+  // extraction writes into it instead of creating path again. An offer the
+  // next Extract does not take is closed and the file removed.
+  void OfferNewTarget(const std::string& path, std::unique_ptr<TWinFileStream> file);
+  void DropOfferedTarget();
   void CopyToDisks(const std::string& directory, const std::string& name);
   void CopyFile(const std::string& source, const std::string& target);
 
@@ -122,6 +127,8 @@ private:
   // Inflate state and buffers, set up by the first extraction and reused.
   std::unique_ptr<TInflater> inflater_;
   std::string createdDir_;
+  std::string offeredName_;
+  std::unique_ptr<TWinFileStream> offered_;
   // The header list as the last append left its archive, with the archive's
   // size and write time then: the next append to the unchanged file takes
   // it instead of reading every header again.

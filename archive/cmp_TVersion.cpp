@@ -222,6 +222,21 @@ int TVersionResource::IsFileNewer(const std::string& newVersion, const std::stri
   return vrCannotCompare;
 }
 
+int TVersionResource::IsFileNewerThanMissing(const std::string& newVersion, TOverwriteType rule) {
+  switch (rule) {
+    case owAlways:
+    case owNever: return vrReplace;
+    case owVersion: return VersionDecision(newVersion, std::string());
+    case owDate: return vrCannotCompare;
+    case owVersionDate: {
+      const int v = VersionDecision(newVersion, std::string());
+      return v != vrSame ? v : vrCannotCompare;
+    }
+    case owAsk: return vrAsk;
+  }
+  return vrCannotCompare;
+}
+
 int TVersionResource::IsFileNewerByName(const std::string& newFile, const std::string& target,
                                         TOverwriteType rule) {
   switch (rule) {

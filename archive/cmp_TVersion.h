@@ -70,6 +70,9 @@ public:
                          TOverwriteType rule, TDateTime newDate);
   static int IsFileNewerByName(const std::string& newFile, const std::string& target,
                                TOverwriteType rule);
+  // What IsFileNewer answers when target is known to be missing, without
+  // looking for it.
+  static int IsFileNewerThanMissing(const std::string& newVersion, TOverwriteType rule);
 
 private:
   void Read();

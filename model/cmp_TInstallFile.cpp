@@ -5,6 +5,7 @@
 #include "ClassReg.h"
 #include "cmp_TTrnwCompress.h"
 #include "cmp_TVersion.h"
+#include "format_Archive.h"
 #include "routines_API.h"
 #include "routines_FileSystem.h"
 #include "routines_InstallBoxes.h"
@@ -502,7 +503,9 @@ void TCustomInstallFile::Copy() {
 bool TCustomInstallFile::DecideCopy() {
   const std::string target = TargetPath();
   int decision;
-  if (OverwriteMode == owNever)
+  if (!TargetExisted)
+    decision = TVersionResource::IsFileNewerThanMissing(Version, OverwriteMode);
+  else if (OverwriteMode == owNever)
     decision = !Trim(target).empty() && twfile::FileExists(target) ? vrKeep : vrReplace;
   else
     decision = TVersionResource::IsFileNewer(Version, target, OverwriteMode, FileDate);
@@ -518,6 +521,20 @@ bool TCustomInstallFile::DecideCopy() {
 }
 
 namespace {
+// A target created empty before its step decides; removed again unless the
+// extraction takes it.
+struct TNewTarget {
+  std::string path;
+  std::unique_ptr<TWinFileStream> file;
+  void Remove() {
+    if (!file) return;
+    file.reset();
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+  }
+  ~TNewTarget() { Remove(); }
+};
+
 // Whether another program holds the file so that it cannot be replaced now.
 // A read-only file is not in use for that alone.
 bool FileInUse(const std::string& path) {
@@ -621,7 +638,13 @@ void TCustomInstallFile::InstallObjects() {
     throw;  // ends the step: the file is neither processed nor recorded
   }
   if (Trim(GetDestPath()).empty()) throw IECustomInstallFile(kBlankDestination, {Name()});
-  TargetExisted = twfile::FileExists(TargetPath());
+  // A new target is created here and handed to the extraction, so that its
+  // name is looked for once (under Wine a missing name costs a search of
+  // its whole directory). One the user is asked about waits for the answer,
+  // and a name the extraction would refuse or change is left to it.
+  TNewTarget fresh{TargetPath(), nullptr};
+  if (OverwriteMode != owAsk && SafeMemberFileName(destName_) == destName_) fresh.file = TWinFileStream::Open(fresh.path, TWinFileStream::fmCreateNew);
+  TargetExisted = !fresh.file && twfile::FileExists(fresh.path);
   CopyWanted = DecideCopy();
   if (CopyWanted) {
     try {
@@ -631,6 +654,7 @@ void TCustomInstallFile::InstallObjects() {
     }
   }
   if (!CopyWanted) {
+    fresh.Remove();
     PassEvent(ieFileNotCopied, this);
     PostInstall();
     if (OnAfterInstall) OnAfterInstall(this);
@@ -665,6 +689,7 @@ void TCustomInstallFile::InstallObjects() {
       c = own.get();
     }
   }
+  if (fresh.file) c->OfferNewTarget(fresh.path, std::move(fresh.file));
   Extract(c);
 }
 
@@ -701,6 +726,7 @@ void TCustomInstallFile::Extract(TTrnwCompress* c) {
     state_ = ifsNone;
   } catch (...) {
     c->Abort = true;
+    c->DropOfferedTarget();
     clearCallbacks();
     state_ = ifsNone;
     pendingTarget_.clear();

@@ -122,6 +122,12 @@ TEST(VersionResource, ReplaceDecisionsForEveryOverwriteRule) {
   EXPECT_EQ(TVersionResource::IsFileNewer("1.2.3.4", target, owVersionDate, earlier), 3);
   EXPECT_EQ(TVersionResource::IsFileNewer("1.2.3.3", target, owVersionDate, later), 3);
   EXPECT_EQ(TVersionResource::IsFileNewer("1.2.3.4", target, owAsk, later), 4);
+  // A target known to be missing is judged as one looked for and not found.
+  for (TOverwriteType rule : {owAlways, owNever, owVersion, owDate, owVersionDate, owAsk})
+    for (const char* version : {"", "1.0", "0"})
+      EXPECT_EQ(TVersionResource::IsFileNewerThanMissing(version, rule),
+                TVersionResource::IsFileNewer(version, dir.File("none.exe"), rule, later))
+          << "rule " << rule << ", version '" << version << "'";
 
   // Both files on disk.
   std::string newer = dir.File("newer.exe"), plainA = dir.File("a.exe"), plainB = dir.File("b.exe");

@@ -528,10 +528,20 @@ TEST_F(InstallFile, SelfRegisteringLibraryIsTakenForAnActiveXServer) {
 TEST_F(InstallFile, VersionRuleDoesNotInstallAnUnversionedFileOverNothing) {
   TInstallFile* f = BuiltFile("plain text", kNewDate, owVersion);
   EXPECT_EQ(f->Version, "");
+  // With the destination there, the step creates a new target before it
+  // decides; nothing of it may stay when the file is not copied, or when
+  // the extraction fails.
+  CreateDirectoryA(destDir.c_str(), nullptr);
   f->Install();
   EXPECT_FALSE(f->CopyWanted);
   EXPECT_FALSE(testsupport::FileExists(Dest("data.txt")));
   EXPECT_TRUE(f->Processed);
+
+  f->OverwriteMode = owAlways;
+  f->Processed = false;
+  ASSERT_TRUE(DeleteFileA(archive.c_str()));
+  EXPECT_NE(MessageOf([&] { f->Install(); }), "");
+  EXPECT_FALSE(testsupport::FileExists(Dest("data.txt")));
 }
 
 TEST_F(InstallFile, AbortInTheBeforeInstallEventSkipsTheFile) {
