@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "FormReader.h"
+#include "Registry.h"
 #include "cmp_TInstall.h"
 #include "cmp_TTrnwCompress.h"
 #include "routines_InstallBoxes.h"
@@ -74,6 +75,16 @@ std::string ProjectText(const std::string& payloadDir, const std::vector<std::st
          "\n    UniqueID = " + std::to_string(i) + "\n  end\n";
   }
   return t + "end\n";
+}
+
+void DeleteRegistryTree(const std::string& key) {
+  TRegistry r;
+  r.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!r.OpenKey(key, false)) return;
+  const std::vector<std::string> subkeys = r.GetKeyNames();
+  r.CloseKey();
+  for (const std::string& k : subkeys) DeleteRegistryTree(key + "\\" + k);
+  r.DeleteKey(key);
 }
 
 std::size_t PeakMB() {
@@ -136,6 +147,9 @@ int main(int argc, char** argv) {
   const TTimes buildTime = t.Stop();
   const TTimes rawDeflate = RawDeflate(files);
 
+  // Records of earlier runs would make this installation another one.
+  const std::string uninstallKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\My product";
+  DeleteRegistryTree(uninstallKey);
   t = TStopwatch();
   install->ReadArchiveInfo();
   const TTimes readInfoTime = t.Stop();
@@ -159,6 +173,7 @@ int main(int argc, char** argv) {
   std::printf("  of which reading the archive information: %.2f s\n", readInfoTime.wall);
   std::printf("peak memory: %zu MB\n", PeakMB());
   form.reset();
+  DeleteRegistryTree(uninstallKey);
   RemoveTree(work);
   return installed == relative.size() ? 0 : 1;
 }
