@@ -95,6 +95,7 @@ void TTrnwCompress::AddFileToProcess(const std::string& entry) {
 }
 
 void TTrnwCompress::ReadHeaders() {
+  source_.reset();
   auto f = twfile::FileExists(compressedFile_)
                ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
                : nullptr;
@@ -422,6 +423,11 @@ void TTrnwCompress::DropOfferedTarget() {
   offeredName_.clear();
 }
 
+void TTrnwCompress::SetKeepArchiveOpen(bool keep) {
+  keepArchiveOpen_ = keep;
+  if (!keep) source_.reset();
+}
+
 void TTrnwCompress::Extract() {
   try {
     ExtractAll();
@@ -444,7 +450,7 @@ void TTrnwCompress::Extract() {
   filesToProcess_.clear();
   ExtractName.clear();
   operation_ = opNone;
-  source_.reset();
+  if (!keepArchiveOpen_) source_.reset();
   createdDir_.clear();
 }
 

@@ -92,6 +92,10 @@ public:
   // next Extract does not take is closed and the file removed.
   void OfferNewTarget(const std::string& path, std::unique_ptr<TWinFileStream> file);
   void DropOfferedTarget();
+  // While set, the archive file stays open from one Extract to the next
+  // (as it does between the members of one Extract); clearing it closes it.
+  bool KeepsArchiveOpen() const { return keepArchiveOpen_; }
+  void SetKeepArchiveOpen(bool keep);
   void CopyToDisks(const std::string& directory, const std::string& name);
   void CopyFile(const std::string& source, const std::string& target);
 
@@ -128,6 +132,7 @@ private:
   std::unique_ptr<TInflater> inflater_;
   std::string createdDir_;
   std::string offeredName_;
+  bool keepArchiveOpen_ = false;
   std::unique_ptr<TWinFileStream> offered_;
   // The header list as the last append left its archive, with the archive's
   // size and write time then: the next append to the unchanged file takes

@@ -666,6 +666,14 @@ void TFileContainer::InstallObjects() {
       BytesDone = 0;
       if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
       TUninstallRecordSession records;
+      // The files of the pass read one archive: it is opened once.
+      TTrnwCompress* shared = SharedCompressor();
+      struct TKeepOpen {
+        TTrnwCompress* c;
+        bool before;
+        ~TKeepOpen() { c->SetKeepArchiveOpen(before); }
+      } keepOpen{shared, shared->KeepsArchiveOpen()};
+      shared->SetKeepArchiveOpen(true);
       TInstallContainer::InstallObjects();
       PassEvent(ieContainerEnd, this);
     }
