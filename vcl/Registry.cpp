@@ -91,15 +91,19 @@ bool TRegistry::DeleteValue(const std::string& name) {
 
 bool TRegistry::ReadString(const std::string& name, std::string& value) const {
   if (!current_) return false;
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExA(current_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return false;
+  // Most values fit the first buffer and cost one query; a longer one is
+  // read again at its size (which may grow meanwhile).
+  std::string buf(256, '\0');
+  DWORD type = 0, got = static_cast<DWORD>(buf.size());
+  LONG rc = RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]), &got);
+  while (rc == ERROR_MORE_DATA && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    buf.assign(got + 1, '\0');
+    got = static_cast<DWORD>(buf.size());
+    rc = RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]), &got);
+  }
+  if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-  std::string buf(size + 1, '\0');
-  DWORD got = size;
-  if (RegQueryValueExA(current_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buf[0]),
-                       &got) != ERROR_SUCCESS)
-    return false;
+  if (rc != ERROR_SUCCESS) return false;
   buf.resize(got);
   while (!buf.empty() && buf.back() == '\0') buf.pop_back();
   value = buf;

@@ -38,6 +38,14 @@ TEST_F(RegistryTest, WrittenValuesReadBackAndMissingOnesGiveTheDefault) {
   // A value of the other type is a read failure: the default stays.
   EXPECT_EQ(ReadRegistryInteger(kHKCU, base_ + "\\A", "Name", 9), 9);
   EXPECT_EQ(ReadRegistryString(kHKCU, base_ + "\\A", "Count", "d"), "d");
+  // Strings of every length come back whole, whichever read they take.
+  for (std::size_t n : {0u, 1u, 254u, 255u, 256u, 257u, 5000u}) {
+    const std::string text = Noise(n, static_cast<std::uint32_t>(n) + 1);
+    std::string printable;
+    for (char c : text) printable += static_cast<char>('a' + static_cast<unsigned char>(c) % 26);
+    WriteRegistryString(kHKCU, base_ + "\\A", "Long", printable);
+    EXPECT_EQ(ReadRegistryString(kHKCU, base_ + "\\A", "Long", "dflt"), printable) << n;
+  }
 }
 
 TEST_F(RegistryTest, RelativePathsFollowTheOpenKeyAbsoluteOnesTheRoot) {
