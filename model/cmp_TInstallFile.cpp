@@ -663,12 +663,13 @@ void TCustomInstallFile::InstallObjects() {
     return;
   }
 
-  std::string recorded;
-  if (GetLocalFile(recorded)) LocalArchivePath = recorded;
   const TDistributeType dt = EffectiveDistributeType();
   std::unique_ptr<TTrnwCompress> own;
   TTrnwCompress* c = nullptr;
   if (dt != dtTraditional && (net_ || dt == dtWeb)) {
+    // Only a file that comes over the network has a recorded local archive.
+    std::string recorded;
+    if (GetLocalFile(recorded)) LocalArchivePath = recorded;
     if (NeedsOwnArchive()) {
       Download();
     } else if (auto* fc = dynamic_cast<TFileContainer*>(container_)) {
