@@ -150,13 +150,19 @@ int main(int argc, char** argv) {
   // Records of earlier runs would make this installation another one.
   const std::string uninstallKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\My product";
   DeleteRegistryTree(uninstallKey);
+  // Creating many files right after many were removed costs more than
+  // later (the file system passes over the freed entries), which favours
+  // whatever writes last: raw zlib writes before and after the
+  // installation, and the baseline is the mean of the two.
+  const TTimes rawBefore = RawInflateWrite(build + "\\files.1", raw + "1", relative);
   t = TStopwatch();
   install->ReadArchiveInfo();
   const TTimes readInfoTime = t.Stop();
   t = TStopwatch();
   install->Install();
   const TTimes installTime = t.Stop() + readInfoTime;
-  const TTimes rawInflate = RawInflateWrite(build + "\\files.1", raw, relative);
+  const TTimes rawAfter = RawInflateWrite(build + "\\files.1", raw + "2", relative);
+  const TTimes rawInflate{(rawBefore.wall + rawAfter.wall) / 2, (rawBefore.cpu + rawAfter.cpu) / 2};
 
   std::size_t installed = 0;
   for (const auto& name : relative)
@@ -166,6 +172,7 @@ int main(int argc, char** argv) {
               buildTime.wall, mb / buildTime.wall, rawDeflate.wall, buildTime.wall / rawDeflate.wall);
   std::printf("install (whole run):             %7.2f s  %7.1f MB/s   raw inflate+write: %7.2f s  ratio %.2f\n",
               installTime.wall, mb / installTime.wall, rawInflate.wall, installTime.wall / rawInflate.wall);
+  std::printf("  raw inflate+write before the installation %.2f s, after it %.2f s\n", rawBefore.wall, rawAfter.wall);
   std::printf("processor time: build %.2f s, raw deflate %.2f s (ratio %.2f); install %.2f s, raw inflate+write "
               "%.2f s (ratio %.2f)\n",
               buildTime.cpu, rawDeflate.cpu, buildTime.cpu / rawDeflate.cpu, installTime.cpu, rawInflate.cpu,
