@@ -96,6 +96,7 @@ void TTrnwCompress::AddFileToProcess(const std::string& entry) {
 
 void TTrnwCompress::ReadHeaders() {
   source_.reset();
+  appendFile_.clear();  // headers_ is replaced
   auto f = twfile::FileExists(compressedFile_)
                ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
                : nullptr;
@@ -212,8 +213,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   int oldCount = 0;
   const bool reuse = existing && AppendHeadersCurrent();
   appendFile_.clear();
-  if (reuse) {
-    headers_.Assign(appendHeaders_);
+  if (reuse) {  // headers_ is the list the last append left
     headers_.TableFlag = false;
     oldEnd = dest->Size();
     oldCount = headers_.Count();
@@ -258,8 +258,10 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     }
   } undo{this, dest, done, existing, oldEnd, oldCount};
 
-  // The source of each new header: its stored name may be cut short.
+  // The source of each new header (its stored name may be cut short), kept
+  // open from its header to its data.
   std::vector<std::string> sources;
+  std::vector<std::unique_ptr<TWinFileStream>> sourceFiles;
   for (size_t i = 0; i < filesToProcess_.size(); ++i) {
     std::string name = EntryFileName(filesToProcess_[i]);
     auto h = std::make_unique<TFileHeader>();
@@ -273,7 +275,6 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     twfile::GetFileDate(src->Handle(), date);
     char magic[2] = {};
     bool executable = src->Read(magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
-    src.reset();
     h->Rec.FileDate = date;
     h->Rec.Size = static_cast<std::int32_t>(size);
     // Version resources live only in executable images.
@@ -282,6 +283,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     h->Rec.Identifier = identifier;
     headers_.Add(std::move(h));
     sources.push_back(name);
+    sourceFiles.push_back(std::move(src));
   }
   headers_.Write(*dest);
   dest->Seek(0, soEnd);
@@ -294,9 +296,9 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     TFileHeader& fh = headers_.GetFileHeaders(i);
     if (fh.LoadedFromArchive) continue;
     TFileHeaderRec& h = fh.Rec;
-    const std::string& source = sources[next++];
-    auto src = TWinFileStream::Open(source, TWinFileStream::fmOpenRead);
-    if (!src) throw ETrnwCompress("Cannot open the file %s", {source});
+    const std::string& source = sources[next];
+    std::unique_ptr<TWinFileStream> src = std::move(sourceFiles[next++]);
+    src->SetPosition(0);
     std::int64_t hpos = dest->Position();
     auto raw = h.Encode();
     dest->WriteBuffer(raw.data(), FileHeaderSize);
@@ -367,8 +369,7 @@ bool TTrnwCompress::AppendHeadersCurrent() const {
 
 void TTrnwCompress::RememberAppendHeaders() {
   if (headers_.TableFlag || !SizeAndWriteTime(compressedFile_, appendSize_, appendTime_)) return;
-  appendHeaders_.Assign(headers_);
-  for (int i = 0; i < appendHeaders_.Count(); ++i) appendHeaders_.GetFileHeaders(i).LoadedFromArchive = true;
+  for (int i = 0; i < headers_.Count(); ++i) headers_.GetFileHeaders(i).LoadedFromArchive = true;
   appendFile_ = compressedFile_;
 }
 
@@ -628,6 +629,7 @@ long WriteLimited(TStream& s, const void* p, long n, std::int64_t capacity) {
 void TTrnwCompress::CopyToDisksAll(const std::string& directory, const std::string& name) {
   Abort = false;
   EnsureHeaders();
+  appendFile_.clear();  // the copy changes the headers
   for (int i = 0; i < headers_.Count(); ++i) {
     const TFileHeaderRec& h = headers_.GetFileHeaders(i).Rec;
     if (!MemberHeaderSound(h, Offset)) throw MemberDamaged(h.StoredName);

@@ -134,10 +134,9 @@ private:
   std::string offeredName_;
   bool keepArchiveOpen_ = false;
   std::unique_ptr<TWinFileStream> offered_;
-  // The header list as the last append left its archive, with the archive's
-  // size and write time then: the next append to the unchanged file takes
-  // it instead of reading every header again.
-  TFileHeaders appendHeaders_;
+  // Set while headers_ is the list as the last append left this archive,
+  // with the archive's size and write time then: the next append to the
+  // unchanged file takes it instead of reading every header again.
   std::string appendFile_;
   std::int64_t appendSize_ = -1;
   std::uint64_t appendTime_ = 0;

@@ -459,6 +459,21 @@ TEST(Compress, AppendsOneAtATimeReadLikeAFreshArchiveAndSeeAChangeMadeByOthers) 
   for (int i = 0; i < 12; ++i)
     EXPECT_EQ(ReadFileText(dir.File("out\\m" + std::to_string(i) + ".txt")), ReadFileText(files[i]));
 
+  // The same compressor extracts between appends; the next append still
+  // builds on the whole list.
+  z.ExtractDirectory = dir.File("self");
+  z.SetFilesToProcess({files[3]});
+  z.Extract();
+  EXPECT_EQ(ReadFileText(dir.File("self\\m3.txt")), ReadFileText(files[3]));
+  z.SetFilesToProcess({files[4]});
+  z.Add(true, 200);
+  TTrnwCompress after(nullptr);
+  after.SetCompressedFile(dir.File("files.1"));
+  after.ReadHeaders();
+  ASSERT_EQ(after.Count(), 13);
+  EXPECT_EQ(after.Headers().GetFileHeaders(11).Rec.Identifier, 111);
+  EXPECT_EQ(after.Headers().GetFileHeaders(12).Rec.Identifier, 200);
+
   // Another writer replaces the archive; the next append must build on that.
   TTrnwCompress other(nullptr);
   other.SetCompressedFile(dir.File("files.1"));
