@@ -4,9 +4,8 @@
 
 #include <windows.h>
 
-#include <fstream>
+#include <cstdio>
 #include <iterator>
-#include <sstream>
 
 #include "ClassReg.h"
 #include "ComCtrls.h"
@@ -161,10 +160,11 @@ void TLangFormatStrings::Assign(const TPersistent& source) {
 }
 
 void TLangFormatStrings::LoadFromFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw Exception("Cannot open file \"%s\"", {fileName});
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw Exception("Cannot read file \"%s\"", {fileName});
+  std::FILE* probe = std::fopen(fileName.c_str(), "rb");
+  if (!probe) throw Exception("Cannot open file \"%s\"", {fileName});
+  std::fclose(probe);
+  std::string bytes;
+  if (!ReadFileBytes(fileName, bytes)) throw Exception("Cannot read file \"%s\"", {fileName});
   Assign(SplitLanguageText(bytes));
 }
 

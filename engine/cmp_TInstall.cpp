@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "Application.h"
@@ -384,9 +383,9 @@ void TCustomInstall::ApplyRemoteFileList() {
     ~TRemover() { DeleteFileA(path.c_str()); }
   } remover{local};
   net.Download(location, this, "filelist.lst", local);
-  std::ifstream in(local, std::ios::binary);
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.close();
+  std::string text;
+  ReadFileBytes(local, text);
+  const std::vector<std::uint8_t> bytes(text.begin(), text.end());
   std::vector<TFileListEntry> entries;
   try {
     entries = DecodeFileList(bytes);

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "WinHandles.h"
@@ -145,13 +144,12 @@ TExtractionInfo ReadSelfExtractHeader(const std::string& file) {
 
 std::string ReadBuildInf(const std::string& programDir) {
   const std::string path = AddBackslash(programDir) + "BUILD.INF";
-  std::ifstream in(path, std::ios::binary);
-  if (!in || !twfile::FileExists(path))
+  std::string text;
+  if (!twfile::FileExists(path) || !ReadFileBytes(path, text))
     throw IEInstall("Need to have a BUILD.INF file in this directory with the first line specifying the build "
                     "directory");
-  std::string line;
-  if (!std::getline(in, line))
-    throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
+  if (text.empty()) throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
+  std::string line = text.substr(0, text.find('\n'));
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -260,9 +259,9 @@ void TRichEdit::LoadFromString(const std::string& text) {
 }
 
 void TRichEdit::LoadFromFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) throw Exception("Cannot open file \"" + path + "\"");
-  LoadFromString(std::string{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()});
+  std::string text;
+  if (!ReadFileBytes(path, text)) throw Exception("Cannot open file \"" + path + "\"");
+  LoadFromString(text);
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #include "Graphics.h"
 
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "ClassReg.h"
@@ -176,9 +175,9 @@ void TPicture::LoadFromStreamData(const std::uint8_t* data, std::size_t size) {
 }
 
 void TPicture::LoadFromFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) throw EInvalidGraphic("Cannot open picture " + path);
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  std::string text;
+  if (!ReadFileBytes(path, text)) throw EInvalidGraphic("Cannot open picture " + path);
+  const std::vector<std::uint8_t> bytes(text.begin(), text.end());
   std::unique_ptr<TGraphic> g;
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) g = std::make_unique<TJPEGImage>();
   else if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') g = std::make_unique<TBitmap>();

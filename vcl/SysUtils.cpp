@@ -57,3 +57,16 @@ std::string Format(const std::string& format, const std::vector<TFormatArg>& arg
 }
 
 void Abort() { throw EAbort(); }
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::string read;
+  char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) read.append(buf, n);
+  const bool ok = !std::ferror(f);
+  std::fclose(f);
+  if (ok) bytes = std::move(read);
+  return ok;
+}

@@ -60,6 +60,10 @@ public:
 // Raises EAbort.
 [[noreturn]] void Abort();
 
+// The whole contents of a file, as bytes; false when it cannot be opened or
+// read completely.
+bool ReadFileBytes(const std::string& path, std::string& bytes);
+
 // Declares an exception class with the constructors of its base.
 #define TW_EXCEPTION(Name, Base)                                  \
   class Name : public Base {                                      \
