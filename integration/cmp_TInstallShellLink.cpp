@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <objbase.h>
 #include <shlobj.h>
@@ -11,6 +10,7 @@
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstallInformation.h"
 #include "cmp_TInstallFile.h"
+#include "format_UninstallRecord.h"
 #include "routines_ExpandPaths.h"
 #include "routines_FileSystem.h"
 #include "routines_Registry.h"
@@ -57,17 +57,6 @@ std::string ComErrorText(HRESULT code) {
       return Trim(text);
     }
   }
-}
-
-// A registry count that must be a whole decimal number.
-int CountOf(const std::string& text) {
-  const std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(t.c_str(), &end, 10);
-  if (t.empty() || !end || *end || errno == ERANGE || v < 0 || v >= 0x7FFFFFFFL)
-    throw Exception("'%s' is not a valid integer value", {text});
-  return static_cast<int>(v);
 }
 
 }  // namespace
@@ -336,22 +325,7 @@ void TCustomInstallShellLink::CreateInternetShortcut() {
 
 void TCustomInstallShellLink::RecordForUninstall(const std::string& key) {
   // Only a shortcut that exists is the uninstaller's to remove.
-  if (!made_) return;
-  const std::string path = LinkPath();
-  // A "Files" subkey that cannot be read or written gives way to the next.
-  constexpr int kMaxFileKeys = 100;
-  for (int k = 0; k < kMaxFileKeys; ++k) {
-    const std::string sub = AddBackslash(key) + (k == 0 ? std::string("Files") : "Files" + std::to_string(k));
-    try {
-      const int n = CountOf(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-      WriteRegistryString(4, sub, "File" + std::to_string(n), path);
-      WriteRegistryString(4, sub, "Entries", std::to_string(n));
-      return;
-    } catch (const Exception&) {
-    }
-  }
-  throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
-                                   {AddBackslash(key) + "Files", "Entries", path}));
+  if (made_) uninstallrecord::AppendFile(key, LinkPath());
 }
 
 void TCustomInstallShellLink::ObjectDestroyed(TInstallContainer* object) {

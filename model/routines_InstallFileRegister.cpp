@@ -5,7 +5,6 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "cmp_TInstallFile.h"
 #include "cmp_TProgramLauncher.h"
 #include "cmp_TTrnwRegistry.h"
+#include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -39,18 +39,6 @@ public:
 private:
   std::string previous_;
 };
-
-// A text that must be a whole decimal number; others raise the platform's
-// conversion error.
-int StrToInt(const std::string& text) {
-  const std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(t.c_str(), &end, 10);
-  if (t.empty() || !end || *end || errno == ERANGE || v > 0x7FFFFFFFL || v < -0x7FFFFFFFL - 1)
-    throw Exception("'%s' is not a valid integer value", {text});
-  return static_cast<int>(v);
-}
 
 // Kind of an ActiveX record by the file's extension: 0 DllRegisterServer,
 // 1 an executable server, 2 a type library.
@@ -264,18 +252,17 @@ bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
   }
   std::string entries = "0";
   std::string stored;
-  if (g_filesKey->ReadString("Entries", stored)) entries = stored;
+  if (g_filesKey->ReadString(uninstallrecord::kEntriesValue, stored)) entries = stored;
   int n = 0;
-  try {
-    n = StrToInt(entries) + 1;
-  } catch (const Exception&) {
+  if (!uninstallrecord::ParseEntryCount(entries, n)) {
     CloseFilesKey();
     return false;
   }
+  ++n;
   // A failed write is tried again by the general path, which writes the
   // same values.
-  if (!g_filesKey->WriteString("File" + std::to_string(n), path) ||
-      !g_filesKey->WriteString("Entries", std::to_string(n))) {
+  if (!g_filesKey->WriteString(uninstallrecord::EntryValue(n), path) ||
+      !g_filesKey->WriteString(uninstallrecord::kEntriesValue, std::to_string(n))) {
     CloseFilesKey();
     return false;
   }
@@ -292,26 +279,9 @@ TUninstallRecordSession::~TUninstallRecordSession() {
 void TCustomInstallFile::RecordForUninstall(const std::string& key) {
   const std::string path = InstalledPath();
   if (activeX_) {
-    const std::string sub = AddBackslash(key) + "ActiveX";
-    const int n = StrToInt(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-    WriteRegistryString(4, sub, "File" + std::to_string(n),
-                        path + ";" + std::to_string(RegistrationKind(fileName_)));
-    WriteRegistryString(4, sub, "Entries", std::to_string(n));
+    uninstallrecord::AppendActiveX(key, path, RegistrationKind(fileName_));
     return;
   }
-  if (RecordInOpenFilesKey(AddBackslash(key) + "Files", path)) return;
-  // A "Files" subkey that cannot be read or written gives way to the next.
-  constexpr int kMaxFileKeys = 100;
-  for (int k = 0; k < kMaxFileKeys; ++k) {
-    const std::string sub = AddBackslash(key) + (k == 0 ? std::string("Files") : "Files" + std::to_string(k));
-    try {
-      const int n = StrToInt(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-      WriteRegistryString(4, sub, "File" + std::to_string(n), path);
-      WriteRegistryString(4, sub, "Entries", std::to_string(n));
-      return;
-    } catch (const Exception&) {
-    }
-  }
-  throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
-                                   {AddBackslash(key) + "Files", "Entries", path}));
+  if (RecordInOpenFilesKey(AddBackslash(key) + uninstallrecord::FilesKey(0), path)) return;
+  uninstallrecord::AppendFile(key, path);
 }
