@@ -8,10 +8,6 @@
 #include "routines_Strings.h"
 
 namespace uninstallrecord {
-namespace {
-constexpr int kHKLM = 4;
-}
-
 std::string FilesKey(int k) { return k == 0 ? std::string("Files") : "Files" + std::to_string(k); }
 
 std::string EntryValue(int n) { return "File" + std::to_string(n); }

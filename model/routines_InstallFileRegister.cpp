@@ -52,7 +52,7 @@ int RegistrationKind(const std::string& fileName) {
 
 void TCustomInstallFile::PostInstall() {
   if (RegisterAsHelp)
-    WriteRegistryString(4, kHelpFilesKey, UpperCase(FinalName()), StripBackslash(GetDestPath()));
+    WriteRegistryString(kHKLM, kHelpFilesKey, UpperCase(FinalName()), StripBackslash(GetDestPath()));
   if (UpdateDLLCounter) IncrementSharedDLLCount();
   if (ReplaceAtReboot && CurrentInstall) {
     CurrentInstall->AddUnfinished(Name(), 0);
@@ -208,7 +208,7 @@ bool TCustomInstallFile::HasOLESelfRegisterAt(const std::string& path) {
 
 bool TCustomInstallFile::IncrementSharedDLLCount() {
   TtrnwRegistry reg;
-  reg.SetRootKeyIndex(4);
+  reg.SetRootKeyIndex(kHKLM);
   if (!reg.OpenKey(kSharedDLLsKey, true))
     throw IECustomInstallFile(
         "Could not open the key SharedDLLs key in the registry. File component %s. GetLastError return: %d",
@@ -245,7 +245,7 @@ bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
   if (!g_filesKey || !SameText(g_filesKeyPath, sub)) {
     CloseFilesKey();
     auto reg = std::make_unique<TtrnwRegistry>();
-    reg->SetRootKeyIndex(4);
+    reg->SetRootKeyIndex(kHKLM);
     if (!reg->OpenKey(sub, true)) return false;
     g_filesKey = std::move(reg);
     g_filesKeyPath = sub;

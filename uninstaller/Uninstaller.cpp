@@ -15,7 +15,6 @@
 #include "routines_Strings.h"
 
 namespace {
-constexpr int kHKLM = 4;
 const char* const kSharedDlls = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char* const kHelp = "\\SOFTWARE\\Microsoft\\Windows\\Help";
 
@@ -59,7 +58,7 @@ std::vector<std::string> ProtectedFolders() {
   const char* shellKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   for (const char* v : {"Start Menu", "Programs", "Desktop", "Startup", "Common Start Menu",
                         "Common Programs", "Common Desktop", "Common Startup"}) {
-    for (int root : {2, 4}) {
+    for (int root : {kHKCU, kHKLM}) {
       std::string p = ReadRegistryString(root, shellKey, v, "");
       if (!p.empty()) list.push_back(StripBackslash(p));
     }
