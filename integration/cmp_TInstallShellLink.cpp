@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "ClassReg.h"
+#include "WinHandles.h"
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstallInformation.h"
 #include "cmp_TInstallFile.h"
@@ -30,14 +31,6 @@ std::string ReplaceNameCharacters(std::string s) {
     if (c == '"' || c == '*' || c == '/' || c == '<' || c == '>' || c == '?' || c == '|') c = '_';
   return s;
 }
-
-template <class I>
-struct TComRef {
-  I* p = nullptr;
-  ~TComRef() {
-    if (p) p->Release();
-  }
-};
 
 std::string ComErrorText(HRESULT code) {
   switch (static_cast<unsigned long>(code)) {
@@ -278,24 +271,24 @@ void TCustomInstallShellLink::CreateShellLink() {
   const std::string linkPath = LinkPath();
   HRESULT hr = S_OK;
   try {
-    TComRef<IShellLinkA> link;
+    TComPtr<IShellLinkA> link;
     hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                          reinterpret_cast<void**>(&link.p));
-    if (SUCCEEDED(hr)) hr = link.p->SetPath(target.c_str());
-    if (SUCCEEDED(hr)) hr = link.p->SetHotkey(HotKey);
-    if (SUCCEEDED(hr)) hr = link.p->SetArguments(arguments.c_str());
+                          link.PutVoid());
+    if (SUCCEEDED(hr)) hr = link->SetPath(target.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetHotkey(HotKey);
+    if (SUCCEEDED(hr)) hr = link->SetArguments(arguments.c_str());
     if (SUCCEEDED(hr)) {
       const std::string dir = !Trim(WorkingDirectory).empty() ? WorkingDirectory : StripBackslash(ExtractFilePath(target));
-      hr = link.p->SetWorkingDirectory(dir.c_str());
+      hr = link->SetWorkingDirectory(dir.c_str());
     }
-    if (SUCCEEDED(hr) && !Trim(IconLocation).empty()) hr = link.p->SetIconLocation(IconLocation.c_str(), IconIndex);
-    TComRef<IPersistFile> file;
-    if (SUCCEEDED(hr)) hr = link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p));
+    if (SUCCEEDED(hr) && !Trim(IconLocation).empty()) hr = link->SetIconLocation(IconLocation.c_str(), IconIndex);
+    TComPtr<IPersistFile> file;
+    if (SUCCEEDED(hr)) hr = link.QueryInterface(IID_IPersistFile, file);
     if (SUCCEEDED(hr)) {
       wchar_t wide[MAX_PATH + 1] = {};
       int n = MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
       if (n == 0) hr = E_INVALIDARG;
-      else hr = file.p->Save(wide, TRUE);
+      else hr = file->Save(wide, TRUE);
     }
   } catch (const Exception& e) {
     throw IEInstallShellLink(

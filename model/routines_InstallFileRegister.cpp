@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "WinHandles.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TProgramLauncher.h"
 #include "cmp_TTrnwRegistry.h"
@@ -100,10 +101,7 @@ void TCustomInstallFile::RegisterServerDll() {
         "value of 0. The file component is %s. The following value is the value of the GetLastError "
         "function: %d",
         {path, path, Name(), static_cast<unsigned long>(GetLastError())});
-  struct TLibrary {
-    HMODULE m;
-    ~TLibrary() { FreeLibrary(m); }
-  } library{module};
+  TModuleHandle library(module);
   using TRegister = HRESULT(WINAPI*)();
   auto reg = reinterpret_cast<TRegister>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
   if (!reg)
@@ -164,23 +162,23 @@ void TCustomInstallFile::RegisterTypeLibrary() {
     throw IECustomInstallFile(kBlankDestination, {Name()});
   TDirectoryChange dir(GetDestPath());
   const std::wstring widePath = Wide(path);
-  ITypeLib* lib = nullptr;
-  CheckCom(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx", path);
-  struct TRelease {
+  TComPtr<ITypeLib> lib;
+  CheckCom(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, lib.Put()), "LoadTypeLibEx", path);
+  // The attributes go back to the library before the library is released.
+  struct TAttributes {
     ITypeLib* l;
     TLIBATTR* a = nullptr;
-    ~TRelease() {
+    ~TAttributes() {
       if (a) l->ReleaseTLibAttr(a);
-      l->Release();
     }
-  } release{lib};
-  CheckCom(lib->GetLibAttr(&release.a), "GetLibAttr", path);
+  } attributes{lib.Get()};
+  CheckCom(lib->GetLibAttr(&attributes.a), "GetLibAttr", path);
   BSTR helpFile = nullptr;
   CheckCom(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &helpFile), "GetDocumentation", path);
   const std::string help = Narrow(helpFile);
   SysFreeString(helpFile);
   std::wstring helpDir = Wide(ExtractFileDir(help));
-  CheckCom(RegisterTypeLib(lib, const_cast<wchar_t*>(widePath.c_str()),
+  CheckCom(RegisterTypeLib(lib.Get(), const_cast<wchar_t*>(widePath.c_str()),
                            helpDir.empty() ? nullptr : const_cast<wchar_t*>(helpDir.c_str())),
            "RegisterTypeLib", path);
 }
