@@ -24,6 +24,7 @@
 #undef CreateHardLink
 
 using ::testing::HasSubstr;
+using testsupport::MessageOf;
 
 namespace {
 
@@ -66,15 +67,6 @@ protected:
   std::unique_ptr<TComponent> form;
   TOSVerType (*savedOS)() = RunningOSHook;
 };
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 const char* const kProject =
     "object mainForm: TComponent\n"

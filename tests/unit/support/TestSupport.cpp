@@ -107,15 +107,6 @@ int RunWithWindowsVersion(const std::string& helper, const std::string& version,
   return rc;
 }
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
-
 std::string Noise(std::size_t n, std::uint32_t seed) {
   std::string s(n, '\0');
   for (auto& c : s) {
