@@ -156,9 +156,9 @@ std::string ReadBuildInf(const std::string& programDir) {
 
 std::string FindEngineDirectory() {
   const char* message = "Cannot find the the Tarnwick directory on the VCL library search path";
-  const std::string search = ReadRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, "");
+  const std::string search = ReadRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, "");
   if (Trim(search).empty()) throw IENoTarnwickPath(message);
-  const std::string root = StripBackslash(ReadRegistryString(4, kEngineRootKey, kEngineRootValue, ""));
+  const std::string root = StripBackslash(ReadRegistryString(kHKLM, kEngineRootKey, kEngineRootValue, ""));
   std::size_t start = 0;
   while (start <= search.size()) {
     std::size_t end = search.find(';', start);

@@ -13,7 +13,6 @@
 #include "routines_Strings.h"
 
 namespace {
-constexpr int kHKLM = 4;
 const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
 
 bool ProgramFileFacts(const std::string& path, std::uint32_t& size, TDateTime& date) {

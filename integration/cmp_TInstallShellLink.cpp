@@ -2,15 +2,16 @@
 
 #include <windows.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <objbase.h>
 #include <shlobj.h>
 
 #include "ClassReg.h"
+#include "WinHandles.h"
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstallInformation.h"
 #include "cmp_TInstallFile.h"
+#include "format_UninstallRecord.h"
 #include "routines_ExpandPaths.h"
 #include "routines_FileSystem.h"
 #include "routines_Registry.h"
@@ -31,14 +32,6 @@ std::string ReplaceNameCharacters(std::string s) {
   return s;
 }
 
-template <class I>
-struct TComRef {
-  I* p = nullptr;
-  ~TComRef() {
-    if (p) p->Release();
-  }
-};
-
 std::string ComErrorText(HRESULT code) {
   switch (static_cast<unsigned long>(code)) {
     case 0x8000FFFFul: return TranslateExceptionMessage("Indicates an unexpected error occurred");
@@ -57,17 +50,6 @@ std::string ComErrorText(HRESULT code) {
       return Trim(text);
     }
   }
-}
-
-// A registry count that must be a whole decimal number.
-int CountOf(const std::string& text) {
-  const std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(t.c_str(), &end, 10);
-  if (t.empty() || !end || *end || errno == ERANGE || v < 0 || v >= 0x7FFFFFFFL)
-    throw Exception("'%s' is not a valid integer value", {text});
-  return static_cast<int>(v);
 }
 
 }  // namespace
@@ -289,24 +271,24 @@ void TCustomInstallShellLink::CreateShellLink() {
   const std::string linkPath = LinkPath();
   HRESULT hr = S_OK;
   try {
-    TComRef<IShellLinkA> link;
+    TComPtr<IShellLinkA> link;
     hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                          reinterpret_cast<void**>(&link.p));
-    if (SUCCEEDED(hr)) hr = link.p->SetPath(target.c_str());
-    if (SUCCEEDED(hr)) hr = link.p->SetHotkey(HotKey);
-    if (SUCCEEDED(hr)) hr = link.p->SetArguments(arguments.c_str());
+                          link.PutVoid());
+    if (SUCCEEDED(hr)) hr = link->SetPath(target.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetHotkey(HotKey);
+    if (SUCCEEDED(hr)) hr = link->SetArguments(arguments.c_str());
     if (SUCCEEDED(hr)) {
       const std::string dir = !Trim(WorkingDirectory).empty() ? WorkingDirectory : StripBackslash(ExtractFilePath(target));
-      hr = link.p->SetWorkingDirectory(dir.c_str());
+      hr = link->SetWorkingDirectory(dir.c_str());
     }
-    if (SUCCEEDED(hr) && !Trim(IconLocation).empty()) hr = link.p->SetIconLocation(IconLocation.c_str(), IconIndex);
-    TComRef<IPersistFile> file;
-    if (SUCCEEDED(hr)) hr = link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p));
+    if (SUCCEEDED(hr) && !Trim(IconLocation).empty()) hr = link->SetIconLocation(IconLocation.c_str(), IconIndex);
+    TComPtr<IPersistFile> file;
+    if (SUCCEEDED(hr)) hr = link.QueryInterface(IID_IPersistFile, file);
     if (SUCCEEDED(hr)) {
       wchar_t wide[MAX_PATH + 1] = {};
       int n = MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
       if (n == 0) hr = E_INVALIDARG;
-      else hr = file.p->Save(wide, TRUE);
+      else hr = file->Save(wide, TRUE);
     }
   } catch (const Exception& e) {
     throw IEInstallShellLink(
@@ -336,22 +318,7 @@ void TCustomInstallShellLink::CreateInternetShortcut() {
 
 void TCustomInstallShellLink::RecordForUninstall(const std::string& key) {
   // Only a shortcut that exists is the uninstaller's to remove.
-  if (!made_) return;
-  const std::string path = LinkPath();
-  // A "Files" subkey that cannot be read or written gives way to the next.
-  constexpr int kMaxFileKeys = 100;
-  for (int k = 0; k < kMaxFileKeys; ++k) {
-    const std::string sub = AddBackslash(key) + (k == 0 ? std::string("Files") : "Files" + std::to_string(k));
-    try {
-      const int n = CountOf(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-      WriteRegistryString(4, sub, "File" + std::to_string(n), path);
-      WriteRegistryString(4, sub, "Entries", std::to_string(n));
-      return;
-    } catch (const Exception&) {
-    }
-  }
-  throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
-                                   {AddBackslash(key) + "Files", "Entries", path}));
+  if (made_) uninstallrecord::AppendFile(key, LinkPath());
 }
 
 void TCustomInstallShellLink::ObjectDestroyed(TInstallContainer* object) {

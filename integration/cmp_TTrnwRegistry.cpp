@@ -3,6 +3,7 @@
 #include <vector>
 
 namespace {
+// In the order of the indexes kHKCR .. kHKU.
 const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
                        HKEY_DYN_DATA, HKEY_LOCAL_MACHINE, HKEY_USERS};
 

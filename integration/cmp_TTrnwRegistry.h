@@ -6,6 +6,15 @@
 
 #include "Registry.h"
 
+// Indexes of the root-key table, for SetRootKeyIndex, RootKeyToIndex and the
+// one-shot routines of routines_Registry.h.
+inline constexpr int kHKCR = 0;  // HKEY_CLASSES_ROOT
+inline constexpr int kHKCC = 1;  // HKEY_CURRENT_CONFIG
+inline constexpr int kHKCU = 2;  // HKEY_CURRENT_USER
+inline constexpr int kHKDD = 3;  // HKEY_DYN_DATA
+inline constexpr int kHKLM = 4;  // HKEY_LOCAL_MACHINE
+inline constexpr int kHKU = 5;   // HKEY_USERS
+
 class TtrnwRegistry : public TRegistry {
 public:
   // KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY
@@ -21,8 +30,7 @@ public:
   // Deletes the key with all its subkeys.
   bool DeleteKey(const std::string& key);
 
-  // Root by index: 0 HKCR, 1 HKCC, 2 HKCU, 3 HKDD, 4 HKLM, 5 HKU; any other
-  // index leaves the root unchanged.
+  // Root by index (kHKCR .. kHKU); any other index leaves the root unchanged.
   void SetRootKeyIndex(int index);
 };
 

@@ -27,12 +27,12 @@ void TUninstallEXE::RecordForUninstall(const std::string& key) {
   const TRegistrationInformation* registration = CurrentInstall->RegistrationInformation();
   const std::string product = Trim(info ? info->ProductName : std::string());
 
-  WriteRegistryString(4, key, "DisplayName", product);
+  WriteRegistryString(kHKLM, key, "DisplayName", product);
   // The path goes in unquoted; the uninstaller takes the product name after it.
-  WriteRegistryString(4, key, "UninstallString", InstalledPath() + " " + product);
+  WriteRegistryString(kHKLM, key, "UninstallString", InstalledPath() + " " + product);
 
   auto optional = [&key](const char* name, const std::string& value) {
-    if (!value.empty()) WriteRegistryString(4, key, name, value);
+    if (!value.empty()) WriteRegistryString(kHKLM, key, name, value);
   };
   optional("Comments", extended ? extended->Comments() : std::string());
   optional("Contact", extended ? extended->Contact() : std::string());

@@ -1,8 +1,10 @@
-// One-shot registry access by root-key index (0 HKCR, 1 HKCC, 2 HKCU,
-// 3 HKDD, 4 HKLM, 5 HKU). Readers return the default on any failure;
-// writers raise EIRCannotWriteValue.
+// One-shot registry access by root-key index (kHKCR .. kHKU of
+// cmp_TTrnwRegistry.h). Readers return the default on any failure; writers
+// raise EIRCannotWriteValue.
 #pragma once
 #include <string>
+
+#include "cmp_TTrnwRegistry.h"
 
 void WriteRegistryString(int root, const std::string& key, const std::string& name,
                          const std::string& value);

@@ -201,7 +201,7 @@ void TFileRelated::RecordLocalFile(const std::string& path) {
   const std::string key = LocalFileKey(Name());
   if (key.empty() || Trim(path).empty()) return;
   try {
-    WriteRegistryString(4, key, "LocalFile", path);
+    WriteRegistryString(kHKLM, key, "LocalFile", path);
   } catch (const Exception&) {
   }
 }
@@ -209,7 +209,7 @@ void TFileRelated::RecordLocalFile(const std::string& path) {
 bool TFileRelated::GetLocalFile(std::string& path) {
   const std::string key = LocalFileKey(Name());
   if (key.empty()) return false;
-  const std::string value = ReadRegistryString(4, key, "LocalFile", std::string());
+  const std::string value = ReadRegistryString(kHKLM, key, "LocalFile", std::string());
   if (Trim(value).empty() || !FileExistsA(value)) return false;
   path = value;
   return true;

@@ -5,15 +5,16 @@
 #include <objbase.h>
 #include <oleauto.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "WinHandles.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TProgramLauncher.h"
 #include "cmp_TTrnwRegistry.h"
+#include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -40,18 +41,6 @@ private:
   std::string previous_;
 };
 
-// A text that must be a whole decimal number; others raise the platform's
-// conversion error.
-int StrToInt(const std::string& text) {
-  const std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(t.c_str(), &end, 10);
-  if (t.empty() || !end || *end || errno == ERANGE || v > 0x7FFFFFFFL || v < -0x7FFFFFFFL - 1)
-    throw Exception("'%s' is not a valid integer value", {text});
-  return static_cast<int>(v);
-}
-
 // Kind of an ActiveX record by the file's extension: 0 DllRegisterServer,
 // 1 an executable server, 2 a type library.
 int RegistrationKind(const std::string& fileName) {
@@ -64,7 +53,7 @@ int RegistrationKind(const std::string& fileName) {
 
 void TCustomInstallFile::PostInstall() {
   if (RegisterAsHelp)
-    WriteRegistryString(4, kHelpFilesKey, UpperCase(FinalName()), StripBackslash(GetDestPath()));
+    WriteRegistryString(kHKLM, kHelpFilesKey, UpperCase(FinalName()), StripBackslash(GetDestPath()));
   if (UpdateDLLCounter) IncrementSharedDLLCount();
   if (ReplaceAtReboot && CurrentInstall) {
     CurrentInstall->AddUnfinished(Name(), 0);
@@ -112,10 +101,7 @@ void TCustomInstallFile::RegisterServerDll() {
         "value of 0. The file component is %s. The following value is the value of the GetLastError "
         "function: %d",
         {path, path, Name(), static_cast<unsigned long>(GetLastError())});
-  struct TLibrary {
-    HMODULE m;
-    ~TLibrary() { FreeLibrary(m); }
-  } library{module};
+  TModuleHandle library(module);
   using TRegister = HRESULT(WINAPI*)();
   auto reg = reinterpret_cast<TRegister>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
   if (!reg)
@@ -176,23 +162,23 @@ void TCustomInstallFile::RegisterTypeLibrary() {
     throw IECustomInstallFile(kBlankDestination, {Name()});
   TDirectoryChange dir(GetDestPath());
   const std::wstring widePath = Wide(path);
-  ITypeLib* lib = nullptr;
-  CheckCom(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, &lib), "LoadTypeLibEx", path);
-  struct TRelease {
+  TComPtr<ITypeLib> lib;
+  CheckCom(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, lib.Put()), "LoadTypeLibEx", path);
+  // The attributes go back to the library before the library is released.
+  struct TAttributes {
     ITypeLib* l;
     TLIBATTR* a = nullptr;
-    ~TRelease() {
+    ~TAttributes() {
       if (a) l->ReleaseTLibAttr(a);
-      l->Release();
     }
-  } release{lib};
-  CheckCom(lib->GetLibAttr(&release.a), "GetLibAttr", path);
+  } attributes{lib.Get()};
+  CheckCom(lib->GetLibAttr(&attributes.a), "GetLibAttr", path);
   BSTR helpFile = nullptr;
   CheckCom(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, &helpFile), "GetDocumentation", path);
   const std::string help = Narrow(helpFile);
   SysFreeString(helpFile);
   std::wstring helpDir = Wide(ExtractFileDir(help));
-  CheckCom(RegisterTypeLib(lib, const_cast<wchar_t*>(widePath.c_str()),
+  CheckCom(RegisterTypeLib(lib.Get(), const_cast<wchar_t*>(widePath.c_str()),
                            helpDir.empty() ? nullptr : const_cast<wchar_t*>(helpDir.c_str())),
            "RegisterTypeLib", path);
 }
@@ -220,7 +206,7 @@ bool TCustomInstallFile::HasOLESelfRegisterAt(const std::string& path) {
 
 bool TCustomInstallFile::IncrementSharedDLLCount() {
   TtrnwRegistry reg;
-  reg.SetRootKeyIndex(4);
+  reg.SetRootKeyIndex(kHKLM);
   if (!reg.OpenKey(kSharedDLLsKey, true))
     throw IECustomInstallFile(
         "Could not open the key SharedDLLs key in the registry. File component %s. GetLastError return: %d",
@@ -257,25 +243,24 @@ bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
   if (!g_filesKey || !SameText(g_filesKeyPath, sub)) {
     CloseFilesKey();
     auto reg = std::make_unique<TtrnwRegistry>();
-    reg->SetRootKeyIndex(4);
+    reg->SetRootKeyIndex(kHKLM);
     if (!reg->OpenKey(sub, true)) return false;
     g_filesKey = std::move(reg);
     g_filesKeyPath = sub;
   }
   std::string entries = "0";
   std::string stored;
-  if (g_filesKey->ReadString("Entries", stored)) entries = stored;
+  if (g_filesKey->ReadString(uninstallrecord::kEntriesValue, stored)) entries = stored;
   int n = 0;
-  try {
-    n = StrToInt(entries) + 1;
-  } catch (const Exception&) {
+  if (!uninstallrecord::ParseEntryCount(entries, n)) {
     CloseFilesKey();
     return false;
   }
+  ++n;
   // A failed write is tried again by the general path, which writes the
   // same values.
-  if (!g_filesKey->WriteString("File" + std::to_string(n), path) ||
-      !g_filesKey->WriteString("Entries", std::to_string(n))) {
+  if (!g_filesKey->WriteString(uninstallrecord::EntryValue(n), path) ||
+      !g_filesKey->WriteString(uninstallrecord::kEntriesValue, std::to_string(n))) {
     CloseFilesKey();
     return false;
   }
@@ -292,26 +277,9 @@ TUninstallRecordSession::~TUninstallRecordSession() {
 void TCustomInstallFile::RecordForUninstall(const std::string& key) {
   const std::string path = InstalledPath();
   if (activeX_) {
-    const std::string sub = AddBackslash(key) + "ActiveX";
-    const int n = StrToInt(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-    WriteRegistryString(4, sub, "File" + std::to_string(n),
-                        path + ";" + std::to_string(RegistrationKind(fileName_)));
-    WriteRegistryString(4, sub, "Entries", std::to_string(n));
+    uninstallrecord::AppendActiveX(key, path, RegistrationKind(fileName_));
     return;
   }
-  if (RecordInOpenFilesKey(AddBackslash(key) + "Files", path)) return;
-  // A "Files" subkey that cannot be read or written gives way to the next.
-  constexpr int kMaxFileKeys = 100;
-  for (int k = 0; k < kMaxFileKeys; ++k) {
-    const std::string sub = AddBackslash(key) + (k == 0 ? std::string("Files") : "Files" + std::to_string(k));
-    try {
-      const int n = StrToInt(ReadRegistryString(4, sub, "Entries", "0")) + 1;
-      WriteRegistryString(4, sub, "File" + std::to_string(n), path);
-      WriteRegistryString(4, sub, "Entries", std::to_string(n));
-      return;
-    } catch (const Exception&) {
-    }
-  }
-  throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
-                                   {AddBackslash(key) + "Files", "Entries", path}));
+  if (RecordInOpenFilesKey(AddBackslash(key) + uninstallrecord::FilesKey(0), path)) return;
+  uninstallrecord::AppendFile(key, path);
 }

@@ -182,6 +182,10 @@ TCustomNetInstallLocation::~TCustomNetInstallLocation() {
   if (ConnectedNetLocation == this) ConnectedNetLocation = nullptr;
   CloseRemote();
   Disconnect();
+  // A handle whose close failed is left as it is: its closer goes with the
+  // library.
+  session_.Release();
+  connection_.Release();
   if (library_) FreeLibrary(static_cast<HMODULE>(library_));
   library_ = nullptr;
   proceduresLoaded_ = false;
@@ -232,7 +236,7 @@ void TCustomNetInstallLocation::Connect() {
   if (!proceduresLoaded_) LoadProcedures();
   const TLoginInformation& login = *loginInformation_;
   if (!session_) {
-    session_ = api_->Open(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    session_ = Own(api_->Open(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session_) throw ENIL_OpenSession("Cannot open internet connection");
   }
   const bool ftp = login.Protocol() == ipFTP;
@@ -243,8 +247,7 @@ void TCustomNetInstallLocation::Connect() {
   // directory, which counts from the directory of the login.
   if (connection_ && (server != connectedTo_ || (directory[0] != '/' && !ftpDirectory_.empty() &&
                                                  directory != ftpDirectory_))) {
-    api_->CloseHandle(connection_);
-    connection_ = nullptr;
+    connection_.Reset();
   }
   if (!connection_) {
     ftpDirectory_.clear();
@@ -262,15 +265,15 @@ void TCustomNetInstallLocation::Connect() {
       user = "";
       password = "";
     }
-    connection_ = api_->ConnectTo(session_, host.c_str(), port, user, password,
-                                  ftp ? INTERNET_SERVICE_FTP : INTERNET_SERVICE_HTTP,
-                                  ftp ? INTERNET_FLAG_PASSIVE : 0, 0);
+    connection_ = Own(api_->ConnectTo(session_.Get(), host.c_str(), port, user, password,
+                                      ftp ? INTERNET_SERVICE_FTP : INTERNET_SERVICE_HTTP,
+                                      ftp ? INTERNET_FLAG_PASSIVE : 0, 0));
     if (!connection_) throw ENIL_OpenService("Cannot connect to host %s", {login.Hostname()});
     connectedTo_ = server;
     if (OnAfterConnect) OnAfterConnect(this);
   }
   if (ftp && (directory[0] == '/' || directory != ftpDirectory_)) {
-    if (!api_->FtpSetCurrentDirectory(connection_, directory.c_str()))
+    if (!api_->FtpSetCurrentDirectory(connection_.Get(), directory.c_str()))
       throw ENIL_FTPSetDir("Cannot set directory on server to %s", {directory});
     ftpDirectory_ = directory;
   }
@@ -278,8 +281,9 @@ void TCustomNetInstallLocation::Connect() {
 
 void TCustomNetInstallLocation::Disconnect() {
   if (!proceduresLoaded_) return;
-  if (connection_ && api_->CloseHandle(connection_)) connection_ = nullptr;
-  if (session_ && api_->CloseHandle(session_)) session_ = nullptr;
+  // Each handle is forgotten when its close succeeds.
+  connection_.Close();
+  session_.Close();
 }
 
 std::string TCustomNetInstallLocation::ToServerPath(const std::string& text) {
@@ -314,9 +318,12 @@ std::string TCustomNetInstallLocation::LastResponse() const {
   return text.empty() ? kNoResponse : text;
 }
 
+TInternetHandle TCustomNetInstallLocation::Own(void* handle) const {
+  return TInternetHandle(handle, api_->CloseHandle);
+}
+
 void TCustomNetInstallLocation::CloseRemote() {
-  if (remote_ && proceduresLoaded_) api_->CloseHandle(remote_);
-  remote_ = nullptr;
+  remote_.Reset();
 }
 
 void TCustomNetInstallLocation::Download(const std::string& remoteName, const std::string& localFile) {
@@ -325,15 +332,15 @@ void TCustomNetInstallLocation::Download(const std::string& remoteName, const st
   localFile_ = localFile;
   if (OnBeforeDownload) OnBeforeDownload(this);
   if (loginInformation_->Protocol() == ipFTP) {
-    remote_ = api_->FtpOpenFile(connection_, remoteName.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+    remote_ = Own(api_->FtpOpenFile(connection_.Get(), remoteName.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0));
     if (!remote_) throw ENIL_FTPOpenFile("Cannot open file %s on server", {remoteName});
   } else {
     const std::string object = RemoteObject();
-    remote_ = api_->HttpOpenRequest(connection_, "GET", object.c_str(), nullptr, nullptr, nullptr, kHttpRequestFlags,
-                                    0);
+    remote_ = Own(api_->HttpOpenRequest(connection_.Get(), "GET", object.c_str(), nullptr, nullptr, nullptr,
+                                        kHttpRequestFlags, 0));
     if (!remote_) throw ENIL_HTTPOpenFile("Cannot open file %s on server", {remoteName});
     static const char kHeaders[] = "Accept: */*\r\n\r\n";
-    if (!api_->HttpSendRequest(remote_, kHeaders, static_cast<DWORD>(std::strlen(kHeaders)), nullptr, 0)) {
+    if (!api_->HttpSendRequest(remote_.Get(), kHeaders, static_cast<DWORD>(std::strlen(kHeaders)), nullptr, 0)) {
       ENIL_HTTPSendRequest failure("Cannot send request for file %s to the server", {remoteName});
       CloseRemote();
       throw failure;
@@ -345,8 +352,8 @@ void TCustomNetInstallLocation::Download(const std::string& remoteName, const st
     CloseRemote();
     throw;
   }
-  const BOOL closed = api_->CloseHandle(remote_);
-  remote_ = nullptr;
+  const bool closed = remote_.Close();
+  remote_.Release();
   if (!closed) throw ENIL_FTPCloseFile("Cannot close the file %s on the server", {remoteName});
   if (OnAfterDownload) OnAfterDownload(this, NetDownloadAbort);
 }
@@ -355,13 +362,13 @@ void TCustomNetInstallLocation::CopyData() {
   const bool ftp = loginInformation_->Protocol() == ipFTP;
   DWORD fileSize = 0;
   if (ftp) {
-    if (!api_->QueryDataAvailable(remote_, &fileSize, 0, 0))
+    if (!api_->QueryDataAvailable(remote_.Get(), &fileSize, 0, 0))
       throw ENIL_FailDataQuery("Could not query file %s on server", {remoteName_});
   } else {
     // An error status carries an error page, not the file.
     DWORD status = 0;
     DWORD statusLength = sizeof(status);
-    if (api_->HttpQueryInfo(remote_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusLength,
+    if (api_->HttpQueryInfo(remote_.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusLength,
                             nullptr)) {
       if (status == HTTP_STATUS_NOT_FOUND || status == HTTP_STATUS_GONE)
         throw ENIL_FileNotFound("Could not find the file %s on the server", {remoteName_});
@@ -369,7 +376,7 @@ void TCustomNetInstallLocation::CopyData() {
     }
     char length[33] = {};
     DWORD size = sizeof(length);
-    if (api_->HttpQueryInfo(remote_, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
+    if (api_->HttpQueryInfo(remote_.Get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
       char* end = nullptr;
       const unsigned long value = std::strtoul(length, &end, 10);
       fileSize = (end != length && *end == '\0') ? static_cast<DWORD>(value) : 0;
@@ -380,7 +387,7 @@ void TCustomNetInstallLocation::CopyData() {
 
   std::vector<char> buffer(kBlockSize);
   DWORD got = 0;
-  if (!api_->ReadFile(remote_, buffer.data(), kBlockSize, &got))
+  if (!api_->ReadFile(remote_.Get(), buffer.data(), kBlockSize, &got))
     throw ENIL_ReadFile("Could not read from file %s on the server", {remoteName_});
   if (!ftp && got > 0) {
     const std::string head = UpperCase(std::string(buffer.data(), std::min<DWORD>(got, 30)));
@@ -403,7 +410,7 @@ void TCustomNetInstallLocation::CopyData() {
       if (!keep) DeleteFileA(path);
     }
   } cleanup{partial};
-  TFileHandle out(CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  TWinFile out(CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out) throw ENIL_WriteDestFile("%s could not write to the local dest file %s", {Name(), localFile_});
 
   std::uint32_t received = 0;
@@ -416,7 +423,7 @@ void TCustomNetInstallLocation::CopyData() {
     DWORD written = 0;
     if (!WriteFile(out.Get(), buffer.data(), got, &written, nullptr) || written != got)
       throw ENIL_WriteDestFile("%s could not write to the local dest file %s", {Name(), localFile_});
-    if (!api_->ReadFile(remote_, buffer.data(), kBlockSize, &got))
+    if (!api_->ReadFile(remote_.Get(), buffer.data(), kBlockSize, &got))
       throw ENIL_ReadFile("Could not read from file %s on the server", {remoteName_});
   }
   out.Reset();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Classes.h"
+#include "WinHandles.h"
 #include "cmp_TFileContainer.h"
 #include "exceptions_Tarnwick.h"
 
@@ -96,7 +97,7 @@ public:
   // The names of the current or last download.
   const std::string& RemoteName() const { return remoteName_; }
   const std::string& LocalFile() const { return localFile_; }
-  bool Connected() const { return connection_ != nullptr; }
+  bool Connected() const { return static_cast<bool>(connection_); }
   // The server's last response text, "No server response" when there is none.
   std::string LastResponse() const;
 
@@ -110,19 +111,20 @@ public:
   TFileRelated* DownloadingFile = nullptr;
 
 private:
-  using THandle = void*;
   struct TEntryPoints;
 
   void CopyData();
   void CloseRemote();
+  // A handle of the loaded library, closed by it.
+  TInternetHandle Own(void* handle) const;
   std::string RemoteObject() const;
 
   bool proceduresLoaded_ = false;
   std::string localFile_;
-  THandle remote_ = nullptr;
+  TInternetHandle remote_;
   void* library_ = nullptr;
-  THandle session_ = nullptr;
-  THandle connection_ = nullptr;
+  TInternetHandle session_;
+  TInternetHandle connection_;
   std::string remoteName_;
   std::string connectedTo_;   // protocol, host and user of the connection
   std::string ftpDirectory_;  // the server directory set on the connection

@@ -217,7 +217,7 @@ void RequireInstall(TInstallContainer* obj) {
 TpsBDEDLL::TpsBDEDLL(TComponent* owner) : TStandardPathSpecifier(owner) { defaultName_ = "psBDEDLL"; }
 TW_TEXTS(TpsBDEDLL, "Borland Database Engine DLL Path", "BDE DLL")
 std::string TpsBDEDLL::GetPath(TInstallContainer*) {
-  std::string list = ReadRegistryString(4, "\\Software\\Borland\\Database Engine", "DLLPath", "");
+  std::string list = ReadRegistryString(kHKLM, "\\Software\\Borland\\Database Engine", "DLLPath", "");
   if (list.empty()) list = AddBackslash(GetProgramFilesDir()) + "Borland\\Common Files\\BDE";
   return FirstListEntry(list);
 }

@@ -12,9 +12,6 @@
 #include "routines_Strings.h"
 
 namespace {
-constexpr int kHKCU = 2;
-constexpr int kHKLM = 4;
-
 std::string CurrentDrive() {
   char buf[MAX_PATH + 1] = {};
   DWORD n = GetCurrentDirectoryA(sizeof(buf), buf);

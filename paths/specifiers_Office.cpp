@@ -9,9 +9,6 @@
 #include "routines_Strings.h"
 
 namespace {
-constexpr int kHKCR = 0;
-constexpr int kHKCU = 2;
-
 bool FileExists(const std::string& path) {
   if (path.empty()) return false;
   DWORD a = GetFileAttributesA(path.c_str());

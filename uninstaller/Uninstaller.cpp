@@ -8,15 +8,24 @@
 
 #include "WinHandles.h"
 #include "cmp_TTrnwRegistry.h"
+#include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_DeferredDelete.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
 
 namespace {
-constexpr int kHKLM = 4;
 const char* const kSharedDlls = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char* const kHelp = "\\SOFTWARE\\Microsoft\\Windows\\Help";
+
+// The number of entries of a record subkey; none when its count is missing
+// or not one the setup program writes.
+int EntryCount(const std::string& sub) {
+  int n = 0;
+  return uninstallrecord::ParseEntryCount(ReadRegistryString(kHKLM, sub, uninstallrecord::kEntriesValue, "0"), n)
+             ? n
+             : 0;
+}
 
 bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -49,7 +58,7 @@ std::vector<std::string> ProtectedFolders() {
   const char* shellKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   for (const char* v : {"Start Menu", "Programs", "Desktop", "Startup", "Common Start Menu",
                         "Common Programs", "Common Desktop", "Common Startup"}) {
-    for (int root : {2, 4}) {
+    for (int root : {kHKCU, kHKLM}) {
       std::string p = ReadRegistryString(root, shellKey, v, "");
       if (!p.empty()) list.push_back(StripBackslash(p));
     }
@@ -240,9 +249,9 @@ void TUninstaller::KeepRecords(const std::vector<std::string>& activeX,
   TtrnwRegistry r;
   r.SetRootKeyIndex(kHKLM);
   const std::string base = AddBackslash(key_);
-  DeleteRegistryTree(kHKLM, base + "ActiveX");
-  for (int k = 0; k < 100; ++k) {
-    std::string sub = base + "Files" + (k ? std::to_string(k) : std::string());
+  DeleteRegistryTree(kHKLM, base + uninstallrecord::kActiveXKey);
+  for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
+    std::string sub = base + uninstallrecord::FilesKey(k);
     if (!r.KeyExists(sub)) {
       if (k > 0) break;
       continue;
@@ -252,11 +261,11 @@ void TUninstaller::KeepRecords(const std::vector<std::string>& activeX,
   auto write = [&](const std::string& sub, const std::vector<std::string>& entries) {
     if (entries.empty()) return;
     for (size_t i = 0; i < entries.size(); ++i)
-      WriteRegistryString(kHKLM, base + sub, "File" + std::to_string(i + 1), entries[i]);
-    WriteRegistryString(kHKLM, base + sub, "Entries", std::to_string(entries.size()));
+      WriteRegistryString(kHKLM, base + sub, uninstallrecord::EntryValue(static_cast<int>(i + 1)), entries[i]);
+    WriteRegistryString(kHKLM, base + sub, uninstallrecord::kEntriesValue, std::to_string(entries.size()));
   };
-  write("ActiveX", activeX);
-  write("Files", files);
+  write(uninstallrecord::kActiveXKey, activeX);
+  write(uninstallrecord::FilesKey(0), files);
 }
 
 void TUninstaller::Run(const std::string& selfPath) {
@@ -277,13 +286,13 @@ void TUninstaller::Run(const std::string& selfPath) {
     }
   }
   // ActiveX servers are unregistered before their files go.
-  std::string ax = AddBackslash(key_) + "ActiveX";
-  int count = std::atoi(ReadRegistryString(kHKLM, ax, "Entries", "0").c_str());
+  std::string ax = AddBackslash(key_) + uninstallrecord::kActiveXKey;
+  const int count = EntryCount(ax);
   for (int i = 1; i <= count && i < 100000; ++i) {
-    std::string entry = ReadRegistryString(kHKLM, ax, "File" + std::to_string(i), "");
+    std::string entry = ReadRegistryString(kHKLM, ax, uninstallrecord::EntryValue(i), "");
     if (entry.empty()) continue;
-    std::string path = GetField(entry, 1, ';');
-    int kind = std::atoi(GetField(entry, 2, ';').c_str());
+    std::string path = uninstallrecord::ActiveXEntryPath(entry);
+    int kind = uninstallrecord::ActiveXEntryKind(entry);
     if (isSelf(path)) {
       UnregisterActiveX(path, kind);
       continue;
@@ -291,15 +300,15 @@ void TUninstaller::Run(const std::string& selfPath) {
     if (!RemoveFile(path, std::max(kind, 0))) leftActiveX.push_back(entry);
   }
   // Files and shortcuts: "Files", "Files1", "Files2", ...
-  for (int k = 0; k < 100; ++k) {
-    std::string sub = AddBackslash(key_) + "Files" + (k ? std::to_string(k) : std::string());
+  for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
+    std::string sub = AddBackslash(key_) + uninstallrecord::FilesKey(k);
     if (!r.KeyExists(sub)) {
       if (k > 0) break;
       continue;
     }
-    int n = std::atoi(ReadRegistryString(kHKLM, sub, "Entries", "0").c_str());
+    const int n = EntryCount(sub);
     for (int i = 1; i <= n && i < 100000; ++i) {
-      std::string path = ReadRegistryString(kHKLM, sub, "File" + std::to_string(i), "");
+      std::string path = ReadRegistryString(kHKLM, sub, uninstallrecord::EntryValue(i), "");
       if (path.empty()) continue;
       if (isSelf(path)) {
         NoteDirectory(ExtractFileDir(path));

@@ -40,7 +40,8 @@ struct TKernelHandleTraits {  // CreateProcess, OpenProcess, events: NULL is non
   static bool IsNone(HANDLE h) { return h == nullptr || h == INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { ::CloseHandle(h); }
 };
-struct TFileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE is none
+// CreateFile: INVALID_HANDLE_VALUE is none; closed with CloseHandle, not FindClose.
+struct TFileHandleTraits {
   static HANDLE None() { return INVALID_HANDLE_VALUE; }
   static bool IsNone(HANDLE h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
   static void Close(HANDLE h) { ::CloseHandle(h); }
@@ -76,7 +77,7 @@ struct TDCTraits {  // memory device contexts from CreateCompatibleDC
   static void Close(HDC h) { ::DeleteDC(h); }
 };
 
-using TFileHandle = TUniqueHandle<HANDLE, TFileHandleTraits>;
+using TWinFile = TUniqueHandle<HANDLE, TFileHandleTraits>;
 using TKernelHandle = TUniqueHandle<HANDLE, TKernelHandleTraits>;
 using TFindHandle = TUniqueHandle<HANDLE, TFindHandleTraits>;
 using THKey = TUniqueHandle<HKEY, THKeyTraits>;
@@ -84,14 +85,6 @@ using TModuleHandle = TUniqueHandle<HMODULE, TModuleTraits>;
 using TGdiObject = TUniqueHandle<HGDIOBJ, TGdiObjectTraits>;
 using TIconHandle = TUniqueHandle<HICON, TIconTraits>;
 using TMemoryDC = TUniqueHandle<HDC, TDCTraits>;
-
-// CreateFile handles are closed with CloseHandle, not FindClose.
-struct TCreateFileTraits {
-  static HANDLE None() { return INVALID_HANDLE_VALUE; }
-  static bool IsNone(HANDLE h) { return h == INVALID_HANDLE_VALUE || h == nullptr; }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
-};
-using TWinFile = TUniqueHandle<HANDLE, TCreateFileTraits>;
 
 // A handle closed by a function chosen at run time (WinINet handles, whose
 // closer is loaded together with the library).
@@ -115,11 +108,27 @@ public:
     if (h_ && closer_) closer_(h_);
     h_ = nullptr;
   }
+  // Closes the handle and forgets it only when the close succeeds.
+  bool Close() {
+    if (!h_) return true;
+    if (!closer_ || !closer_(h_)) return false;
+    h_ = nullptr;
+    return true;
+  }
+  // Forgets the handle without closing it.
+  H Release() {
+    H h = h_;
+    h_ = nullptr;
+    return h;
+  }
 
 private:
   H h_ = nullptr;
   Closer closer_ = nullptr;
 };
+
+// A WinINet handle (HINTERNET), closed by the library's InternetCloseHandle.
+using TInternetHandle = TDynamicHandle<void*>;
 
 // A COM interface pointer holding one reference.
 template <typename T>

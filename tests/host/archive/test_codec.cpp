@@ -4,20 +4,15 @@
 
 #include <cstring>
 
+#include "MessageOf.h"
 #include "format_Archive.h"
 #include "hash_SHA0.h"
 #include "routines_Compression.h"
 #include "routines_VersionCompare.h"
 
+using testsupport::MessageOf;
+
 namespace {
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
-}
 
 std::vector<std::uint8_t> Inflate(const std::vector<std::uint8_t>& z) {
   std::vector<std::uint8_t> out(1 << 22);

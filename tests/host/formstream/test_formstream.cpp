@@ -6,6 +6,9 @@
 #include <sstream>
 
 #include "FormStream.h"
+#include "MessageOf.h"
+
+using testsupport::MessageOf;
 
 namespace {
 
@@ -29,12 +32,7 @@ std::vector<std::string> RepositoryForms() {
 }
 
 std::string Msg(const std::string& bytes) {
-  try {
-    ParseFormStream(bytes.data(), bytes.size());
-  } catch (const EReadError& e) {
-    return e.Message();
-  }
-  return "(no error)";
+  return MessageOf<EReadError>([&] { ParseFormStream(bytes.data(), bytes.size()); });
 }
 
 // A minimal stream: root "TF"/"F" with one property P of the given encoded value.
@@ -128,14 +126,7 @@ TEST(FormStream, DeepNestingIsRefusedWithoutExhaustingTheStack) {
 }
 
 TEST(FormStream, TextErrorsNameTheLine) {
-  auto err = [](const std::string& t) {
-    try {
-      ParseFormText(t);
-    } catch (const EReadError& e) {
-      return e.Message();
-    }
-    return std::string("(no error)");
-  };
+  auto err = [](const std::string& t) { return MessageOf<EReadError>([&] { ParseFormText(t); }); };
   EXPECT_EQ(err("object A: TA\n  X = 'abc\nend\n"), "Form text, line 2: unterminated string");
   EXPECT_EQ(err("object A: TA\n  X = {0A1}\nend\n"),
             "Form text, line 2: odd number of hexadecimal digits in binary data");

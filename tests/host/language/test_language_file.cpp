@@ -2,18 +2,16 @@
 // format errors with their zero-based line numbers.
 #include <gtest/gtest.h>
 
+#include "MessageOf.h"
 #include "SysUtils.h"
 #include "routines_LanguageFile.h"
+
+using testsupport::MessageOf;
 
 namespace {
 
 std::string ErrorOf(const std::vector<std::string>& lines) {
-  try {
-    ParseLanguageLines(lines);
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
+  return MessageOf([&] { ParseLanguageLines(lines); });
 }
 
 }  // namespace

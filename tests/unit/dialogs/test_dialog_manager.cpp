@@ -11,12 +11,15 @@
 #include "FormReader.h"
 #include "FormStream.h"
 #include "ComCtrls.h"
+#include "TestSupport.h"
 #include "cmp_TTranslator.h"
 #include "dlgcmp_TBaseContainer.h"
 #include "dlgcmp_TBaseDlg.h"
 #include "exceptions_Tarnwick.h"
 #include "ordlg_CopyFile.h"
 #include "ordlg_GoodInstallForm.h"
+
+using testsupport::MessageOf;
 
 namespace {
 
@@ -48,15 +51,6 @@ protected:
   std::unique_ptr<TComponent> form;
   TStageInstall* install = nullptr;
 };
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 }  // namespace
 

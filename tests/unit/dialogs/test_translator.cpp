@@ -12,6 +12,8 @@
 #include "cmp_TTranslator.h"
 #include "exceptions_Tarnwick.h"
 
+using testsupport::MessageOf;
+
 namespace {
 
 const char* const kLanguageProps[] = {
@@ -32,15 +34,6 @@ protected:
   std::unique_ptr<TComponent> form;
   unsigned short (*savedHook)() = UserLangIdHook;
 };
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 }  // namespace
 

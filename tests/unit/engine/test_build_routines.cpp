@@ -117,8 +117,8 @@ TEST(EngineDirectory, FirstSearchPathEntryWithTheMarkerWins) {
   CreateDirectoryA(dir.File("other").c_str(), nullptr);
   WriteFileText(dir.File("root\\lib\\T32V52.TXT"), "marker");
 
-  const std::string oldSearch = ReadRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, "\x01");
-  const std::string oldRoot = ReadRegistryString(4, kEngineRootKey, kEngineRootValue, "\x01");
+  const std::string oldSearch = ReadRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, "\x01");
+  const std::string oldRoot = ReadRegistryString(kHKLM, kEngineRootKey, kEngineRootValue, "\x01");
   struct TRestore {
     std::string s, r;
     ~TRestore() {
@@ -129,24 +129,24 @@ TEST(EngineDirectory, FirstSearchPathEntryWithTheMarkerWins) {
           RegCloseKey(k);
         }
       } else {
-        WriteRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, s);
+        WriteRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, s);
       }
-      if (r != "\x01") WriteRegistryString(4, kEngineRootKey, kEngineRootValue, r);
+      if (r != "\x01") WriteRegistryString(kHKLM, kEngineRootKey, kEngineRootValue, r);
     }
   } restore{oldSearch, oldRoot};
 
-  WriteRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, "");
+  WriteRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, "");
   EXPECT_EQ(MessageOf([] { FindEngineDirectory(); }),
             "Cannot find the the Tarnwick directory on the VCL library search path");
 
-  WriteRegistryString(4, kEngineRootKey, kEngineRootValue, dir.File("root"));
-  WriteRegistryString(2, kEngineLibraryKey, kEngineLibraryValue,
+  WriteRegistryString(kHKLM, kEngineRootKey, kEngineRootValue, dir.File("root"));
+  WriteRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue,
                       dir.File("other") + ";;$(DELPHI)\\lib\\;" + dir.Path());
   EXPECT_EQ(FindEngineDirectory(), dir.File("root\\lib"));
-  WriteRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, "$(bcb)\\lib");
+  WriteRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, "$(bcb)\\lib");
   EXPECT_EQ(FindEngineDirectory(), dir.File("root\\lib"));
 
-  WriteRegistryString(2, kEngineLibraryKey, kEngineLibraryValue, dir.File("other") + ";" + dir.Path());
+  WriteRegistryString(kHKCU, kEngineLibraryKey, kEngineLibraryValue, dir.File("other") + ";" + dir.Path());
   try {
     FindEngineDirectory();
     ADD_FAILURE() << "no failure";

@@ -15,8 +15,6 @@
 using namespace testsupport;
 
 namespace {
-constexpr int kHKLM = 4;
-
 // Every test here works on the one records key of the machine: they take
 // turns, and each starts from a clean key.
 class InstallRecordTest : public ::testing::Test {

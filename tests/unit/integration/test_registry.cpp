@@ -10,9 +10,6 @@
 using namespace testsupport;
 
 namespace {
-constexpr int kHKCU = 2;
-constexpr int kHKLM = 4;
-
 // A key of its own below HKCU\Software, removed afterwards.
 class RegistryTest : public ::testing::Test {
 protected:
@@ -146,7 +143,7 @@ TEST(RootKeyIndex, MapsTheSixRootsAndFallsBackForOthers) {
   EXPECT_EQ(RootKeyToIndex(HKEY_USERS, -1), 5);
   EXPECT_EQ(RootKeyToIndex(HKEY_PERFORMANCE_DATA, 99), 99);
   TtrnwRegistry r;
-  r.SetRootKeyIndex(4);
+  r.SetRootKeyIndex(kHKLM);
   EXPECT_EQ(r.RootKey(), HKEY_LOCAL_MACHINE);
   r.SetRootKeyIndex(6);
   EXPECT_EQ(r.RootKey(), HKEY_LOCAL_MACHINE);

@@ -24,6 +24,7 @@
 #undef CreateHardLink
 
 using ::testing::HasSubstr;
+using testsupport::MessageOf;
 
 namespace {
 
@@ -66,15 +67,6 @@ protected:
   std::unique_ptr<TComponent> form;
   TOSVerType (*savedOS)() = RunningOSHook;
 };
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
-}
 
 const char* const kProject =
     "object mainForm: TComponent\n"
@@ -269,9 +261,9 @@ TEST_F(InstallShellLinks, InstallWritesShortcutsAndRecordsThem) {
   const std::string key = "\\Software\\TwTest\\" + folderName;
   link->RecordForUninstall(key);
   web->RecordForUninstall(key);
-  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "Entries", ""), "2");
-  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "File1", ""), lnk);
-  DeleteRegistryTree(4, key);
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "Entries", ""), "2");
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File1", ""), lnk);
+  DeleteRegistryTree(kHKLM, key);
 
   // Windows 2000 and XP make a hard link when asked for one.
   RunningOSHook = [] { return oswinXP; };
@@ -305,7 +297,7 @@ TEST_F(InstallShellLinks, LinksToFilesThatWereNotInstalledMakeNothing) {
   EXPECT_FALSE(link->Processed);
   EXPECT_EQ(afterEvents, 0);
   const std::string key = std::string(kUninstallKeyPrefix) + CurrentInstall->UninstallProductName();
-  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "Entries", "none"), "none");
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "Entries", "none"), "none");
 
   // Once the target is installed, the step makes the link and records it.
   link->ObjectLink()->Processed = true;
@@ -314,7 +306,7 @@ TEST_F(InstallShellLinks, LinksToFilesThatWereNotInstalledMakeNothing) {
   link->Install();
   EXPECT_TRUE(testsupport::FileExists(GetProgramsMenuDir() + "\\" + folderName + "\\Server _Console_.LNK"));
   EXPECT_EQ(afterEvents, 1);
-  EXPECT_EQ(ReadRegistryString(4, key + "\\Files", "Entries", "none"), "1");
-  DeleteRegistryTree(4, key);
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "Entries", "none"), "1");
+  DeleteRegistryTree(kHKLM, key);
   testsupport::RemoveTree(GetProgramsMenuDir() + "\\" + folderName);
 }

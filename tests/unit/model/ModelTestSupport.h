@@ -25,10 +25,6 @@
 
 namespace modeltest {
 
-constexpr int kHKCR = 0;
-constexpr int kHKCU = 2;
-constexpr int kHKLM = 4;
-
 inline std::string Slurp(const std::string& path) { return testsupport::ReadFileText(path); }
 
 inline DWORD AttributesOf(const std::string& path) { return GetFileAttributesA(path.c_str()); }

@@ -40,7 +40,7 @@ TEST(FolderLookups, ProgramAndCommonFilesComeFromTheRegistryOrTheCurrentDrive) {
   ASSERT_TRUE(programFiles.Existed());
   ASSERT_TRUE(commonFiles.Existed());
   // The prefix's own values, as the system stores them.
-  const std::string pf = ReadRegistryString(4, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "");
+  const std::string pf = ReadRegistryString(kHKLM, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "");
   EXPECT_EQ(GetProgramFilesDir(), StripBackslash(pf));
 
   programFiles.Set("C:\\Apps Here\\");
@@ -112,7 +112,7 @@ TEST(FolderLookups, BdeDllPathIsTheFirstListedDirectoryOrTheCommonDefault) {
     dllPath.Remove();
     EXPECT_EQ(ps->GetPath(nullptr), GetProgramFilesDir() + "\\Borland\\Common Files\\BDE");
   }
-  if (!keyExisted) DeleteRegistryTree(4, "\\Software\\Borland");
+  if (!keyExisted) DeleteRegistryTree(kHKLM, "\\Software\\Borland");
 }
 
 TEST(FolderLookups, SystemAndWindowsSpecifiersNameTheSystemDirectories) {

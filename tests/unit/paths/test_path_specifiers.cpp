@@ -7,6 +7,7 @@
 #include "ClassReg.h"
 #include "FormReader.h"
 #include "PathsTestSupport.h"
+#include "TestSupport.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
 #include "routines_ExpandPaths.h"
@@ -15,6 +16,7 @@
 #include "specifiers_windows.h"
 
 using namespace pathstest;
+using testsupport::MessageOf;
 
 namespace {
 const char* const kProjectOrder[] = {
@@ -27,15 +29,6 @@ const char* const kProjectOrder[] = {
     "psOfficeStartupDirectory", "psOfficeToolsDirectory", "psOfficeFavoritesDirectory"};
 constexpr int kStandardCount = sizeof(kProjectOrder) / sizeof(kProjectOrder[0]);
 
-template <class E, class F>
-std::string MessageOf(F f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "<no exception>";
-}
 }  // namespace
 
 TEST(PathSpecifierRegistry, ProjectCarriesEveryStandardClassOnceInRegistrationOrder) {

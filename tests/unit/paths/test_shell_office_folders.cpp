@@ -122,9 +122,6 @@ TEST(ShellFolders, UnderWindows98RecentIsUndefinedAndSendToEmpty) {
 }
 
 namespace {
-constexpr int kHKCR = 0;
-constexpr int kHKCU = 2;
-
 // A registered Word document class for the duration of a test; nothing is
 // left behind.
 class OfficeTest : public ::testing::Test {

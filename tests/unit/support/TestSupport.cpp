@@ -101,19 +101,10 @@ int RunWithWindowsVersion(const std::string& helper, const std::string& version,
   std::string exe = dir.File(exeName);
   if (!CopyFileA((BinDir() + "\\" + helper + ".exe").c_str(), exe.c_str(), FALSE)) return -1;
   std::string key = "\\Software\\Wine\\AppDefaults\\" + exeName;
-  if (!version.empty()) WriteRegistryString(2, key, "Version", version);
+  if (!version.empty()) WriteRegistryString(kHKCU, key, "Version", version);
   int rc = RunAndWait("\"" + exe + "\" " + arguments);
-  DeleteRegistryTree(2, key);
+  DeleteRegistryTree(kHKCU, key);
   return rc;
-}
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(no exception)";
 }
 
 std::string Noise(std::size_t n, std::uint32_t seed) {

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "MessageOf.h"
+
 namespace testsupport {
 
 // Directory of the running test program (the build's bin directory).
@@ -36,8 +38,6 @@ int RunWithWindowsVersion(const std::string& helper, const std::string& version,
                           const std::string& arguments);
 // A name unique to this process and call, for registry keys and files.
 std::string UniqueName(const std::string& stem);
-// The message of the Exception f raises, or "(no exception)".
-std::string MessageOf(const std::function<void()>& f);
 // n pseudo-random bytes from seed (incompressible payloads).
 std::string Noise(std::size_t n, std::uint32_t seed);
 

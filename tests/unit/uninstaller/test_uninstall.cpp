@@ -32,9 +32,6 @@ TEST(UninstallCommandLine, ProductNameFollowsTheUnquotedProgramPath) {
 }
 
 namespace {
-constexpr int kHKLM = 4;
-constexpr int kHKCU = 2;
-
 void Write(const std::string& path, const std::string& text = "data") {
   CreateDirectoryA(ExtractFileDir(ExtractFileDir(path)).c_str(), nullptr);
   CreateDirectoryA(ExtractFileDir(path).c_str(), nullptr);

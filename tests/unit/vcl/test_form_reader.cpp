@@ -2,6 +2,7 @@
 
 #include "Graphics.h"
 #include "FormResource.h"
+#include "MessageOf.h"
 
 namespace {
 
@@ -133,12 +134,7 @@ struct ColorSetup {
 std::string ReadError(const std::string& text) {
   g_loaded.clear();
   TTestForm form(nullptr);
-  try {
-    ReadForm(&form, ParseFormText(text));
-  } catch (const EReadError& e) {
-    return e.Message();
-  }
-  return "(no error)";
+  return testsupport::MessageOf<EReadError>([&] { ReadForm(&form, ParseFormText(text)); });
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// Registry layout of the uninstall record below a product's uninstall key K
+// (under HKEY_LOCAL_MACHINE), shared by the setup program that writes it and
+// the uninstaller that reads it:
+//
+//   K\ActiveX            ActiveX servers: "Entries" = n, "File1".."File<n>" =
+//                        installed path ";" registration kind
+//   K\Files, K\Files1..  other files and shortcuts: "Entries" = n,
+//                        "File1".."File<n>" = installed path
+//
+// Counts are decimal text. A "Files" subkey that cannot be read or written
+// gives way to the next one.
+#pragma once
+#include <string>
+
+namespace uninstallrecord {
+
+inline constexpr const char* kActiveXKey = "ActiveX";
+inline constexpr const char* kEntriesValue = "Entries";
+// Files0 is written "Files"; no record goes past this many subkeys.
+inline constexpr int kMaxFilesKeys = 100;
+
+// The k-th files subkey: "Files" for 0, then "Files1", "Files2", ...
+std::string FilesKey(int k);
+// The value holding entry n (counting from 1): "File<n>".
+std::string EntryValue(int n);
+
+// A record's count: whole decimal text (blanks around it allowed), not
+// negative and with room for one more entry. False for any other text.
+bool ParseEntryCount(const std::string& text, int& count);
+// The number a new entry gets after the count text; other text raises the
+// platform's conversion error.
+int NextEntry(const std::string& countText);
+
+// An ActiveX entry and its parts: kind 0 a DllRegisterServer library, 1 an
+// executable server, 2 a type library.
+std::string ActiveXEntry(const std::string& path, int kind);
+std::string ActiveXEntryPath(const std::string& entry);
+int ActiveXEntryKind(const std::string& entry);
+
+// Appends one entry to the record below K (which may end in a backslash):
+// to the first usable files subkey, or to the ActiveX subkey (a bad count
+// there is an error). Failures raise EIRCannotWriteValue or the conversion
+// error.
+void AppendFile(const std::string& key, const std::string& path);
+void AppendActiveX(const std::string& key, const std::string& path, int kind);
+
+}  // namespace uninstallrecord
