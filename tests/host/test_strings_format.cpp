@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "SysUtils.h"
 #include "routines_Strings.h"
@@ -84,4 +88,23 @@ TEST(OSVersion, ClassificationOfVersionReports) {
   EXPECT_EQ(OSVersionFromInfo(2, 5, 2), oswinXP);
   EXPECT_EQ(OSVersionFromInfo(2, 6, 0), osUnidentified);
   EXPECT_EQ(OSVersionFromInfo(3, 5, 1), osUnidentified);
+}
+
+TEST(FileBytes, WholeFilesReadBackByteForByte) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("twfilebytes_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string big;
+  for (std::size_t i = 0; i < 200000; ++i) big += static_cast<char>((i * 7919) % 256);  // NULs, CR and LF too
+  for (const std::string& content : {std::string(), std::string("one line\r\n"), big}) {
+    const std::string path = (dir / "f.bin").string();
+    std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
+    std::string read = "stale";
+    EXPECT_TRUE(ReadFileBytes(path, read));
+    EXPECT_EQ(read, content) << content.size();
+  }
+  std::string kept = "kept";
+  EXPECT_FALSE(ReadFileBytes((dir / "missing.bin").string(), kept));
+  EXPECT_EQ(kept, "kept");
+  fs::remove_all(dir);
 }
