@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include "ScopeExit.h"
 #include "routines_Compression.h"
 #include "routines_Strings.h"
 
@@ -264,10 +265,7 @@ std::int64_t InflateMember(TInflateRequest& r) {
   if (!inflater || inflater->state_->busy) inflater = (own = std::make_unique<TInflater>()).get();
   TInflater::TState& st = *inflater->state_;
   st.busy = true;
-  struct TRelease {
-    bool& busy;
-    ~TRelease() { busy = false; }
-  } release{st.busy};
+  TScopeExit release([&st] { st.busy = false; });
   if (st.live) {
     DCheck(inflateReset(&st.z));
   } else {

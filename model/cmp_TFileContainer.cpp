@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ClassReg.h"
+#include "ScopeExit.h"
 #include "cmp_TInstallFile.h"
 #include "routines_API.h"
 #include "routines_Registry.h"
@@ -466,19 +467,14 @@ int TFileContainer::DirectSizeOf(bool all) { return SizeOfFiles(all, false); }
 int TFileContainer::TotalSizeOf(bool all) { return SizeOfFiles(all, true); }
 
 void TFileContainer::SetState(std::uint8_t state) {
-  try {
-    switch (state) {
-      case fcmCompressing: Compress(TCompressOptions{}); break;
-      case fcmInstalling: Install(); break;
-      case fcmCopying: Copy(); break;
-      case fcmReflecting: Reflect(); break;
-      default: break;
-    }
-  } catch (...) {
-    Mode = fcmIdle;
-    throw;
+  TScopeExit idle([this] { Mode = fcmIdle; });
+  switch (state) {
+    case fcmCompressing: Compress(TCompressOptions{}); break;
+    case fcmInstalling: Install(); break;
+    case fcmCopying: Copy(); break;
+    case fcmReflecting: Reflect(); break;
+    default: break;
   }
-  Mode = fcmIdle;
 }
 
 void TFileContainer::Copy() {
@@ -564,58 +560,52 @@ void TFileContainer::Compress(TCompressOptions options) {
 
 void TFileContainer::CompressObject(TFileRelated* o, TCompressOptions options, const std::string& base) {
   const TlzhCommand keptAdd = o->AddToArchive;
-  const std::string keptFile = o->archiveFile_;
+  std::string keptFile = o->archiveFile_;
   TCustomPathSpecifier* const keptType = o->archiveFileType_;
   const bool keptInclude = o->Include;
   auto* file = dynamic_cast<TCustomInstallFile*>(o);
-  try {
-    if (options.Contains(coIncludeExcluded) && !o->Include) o->Include = true;
-    const bool isNet = file && !options.Contains(coForceNetFilesLocal) &&
-                       (o->Net() || options.Contains(coForceFilesNet));
-    if (isNet) {
-      const std::string ownArchive = base + "\\" + o->NetSubPath() + "\\" + o->Name() + ".1";
-      o->archiveFileType_ = nullptr;
-      if (o->NetLocation()) {
-        o->AddToArchive = lzcOverwrite;
-        o->archiveFile_ = ownArchive;
-      } else {
-        o->AddToArchive = lzcOnlyAdd;
-        o->archiveFile_ = file->NeedsOwnArchive() ? ownArchive : LocalArchivePath;
-      }
-    } else if (options.Contains(coIntoContainerArchive)) {
-      // Into this container's own archive.
-      const std::string archive = GetArchivePath();
-      o->AddToArchive = lzcOnlyAdd;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = archive;
-    } else if (IsSpecifierOf(o->archiveFileType_, kContainerArchiveFile)) {
-      o->AddToArchive = lzcOnlyAdd;
-    } else if (IsSpecifierOf(o->archiveFileType_, kInstallSource)) {
-      auto* install = AsFileRelated(CurrentInstall);
-      const std::string dir = install ? ExtractFileDir(install->GetArchivePath()) : base;
-      o->AddToArchive = lzcOverwrite;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = dir + o->archiveFile_;
-    } else if (options.Contains(coArchivesBesideContainer)) {
-      const std::string own = o->GetArchivePath();
-      const std::size_t colon = own.find(':');
-      o->AddToArchive = lzcOverwrite;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = base + (colon == std::string::npos ? own : own.substr(colon + 1));
-    }
-    if (auto* fc = dynamic_cast<TFileContainer*>(o)) fc->Compress(options);
-    else if (file) file->SetState(ifsCompress);
-  } catch (...) {
+  TScopeExit restore([&] {
     o->AddToArchive = keptAdd;
     o->archiveFileType_ = keptType;
-    o->archiveFile_ = keptFile;
+    o->archiveFile_ = std::move(keptFile);
     o->Include = keptInclude;
-    throw;
+  });
+  if (options.Contains(coIncludeExcluded) && !o->Include) o->Include = true;
+  const bool isNet = file && !options.Contains(coForceNetFilesLocal) &&
+                     (o->Net() || options.Contains(coForceFilesNet));
+  if (isNet) {
+    const std::string ownArchive = base + "\\" + o->NetSubPath() + "\\" + o->Name() + ".1";
+    o->archiveFileType_ = nullptr;
+    if (o->NetLocation()) {
+      o->AddToArchive = lzcOverwrite;
+      o->archiveFile_ = ownArchive;
+    } else {
+      o->AddToArchive = lzcOnlyAdd;
+      o->archiveFile_ = file->NeedsOwnArchive() ? ownArchive : LocalArchivePath;
+    }
+  } else if (options.Contains(coIntoContainerArchive)) {
+    // Into this container's own archive.
+    const std::string archive = GetArchivePath();
+    o->AddToArchive = lzcOnlyAdd;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = archive;
+  } else if (IsSpecifierOf(o->archiveFileType_, kContainerArchiveFile)) {
+    o->AddToArchive = lzcOnlyAdd;
+  } else if (IsSpecifierOf(o->archiveFileType_, kInstallSource)) {
+    auto* install = AsFileRelated(CurrentInstall);
+    const std::string dir = install ? ExtractFileDir(install->GetArchivePath()) : base;
+    o->AddToArchive = lzcOverwrite;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = dir + o->archiveFile_;
+  } else if (options.Contains(coArchivesBesideContainer)) {
+    const std::string own = o->GetArchivePath();
+    const std::size_t colon = own.find(':');
+    o->AddToArchive = lzcOverwrite;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = base + (colon == std::string::npos ? own : own.substr(colon + 1));
   }
-  o->AddToArchive = keptAdd;
-  o->archiveFileType_ = keptType;
-  o->archiveFile_ = keptFile;
-  o->Include = keptInclude;
+  if (auto* fc = dynamic_cast<TFileContainer*>(o)) fc->Compress(options);
+  else if (file) file->SetState(ifsCompress);
 }
 
 std::string TFileContainer::GetNetArchivePath() {
@@ -653,38 +643,30 @@ bool TFileContainer::HasNetFilesToDownload() {
 
 void TFileContainer::InstallObjects() {
   Mode = fcmInstalling;
-  try {
-    bool aborted = false;
-    {
-      THourglass wait;
-      std::string recorded;
-      if (GetLocalFile(recorded)) LocalArchivePath = recorded;
-      ReadArchiveInfo();
-      Broadcast(bcContainerInstallStart, nullptr);
-      PassEvent(ieContainerStart, this);
-      TotalSize = TotalSizeOf(false);
-      BytesDone = 0;
-      if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
-      TUninstallRecordSession records;
-      // The files of the pass read one archive: it is opened once.
-      TTrnwCompress* shared = SharedCompressor();
-      struct TKeepOpen {
-        TTrnwCompress* c;
-        bool before;
-        ~TKeepOpen() { c->SetKeepArchiveOpen(before); }
-      } keepOpen{shared, shared->KeepsArchiveOpen()};
-      shared->SetKeepArchiveOpen(true);
-      TInstallContainer::InstallObjects();
-      PassEvent(ieContainerEnd, this);
-    }
-    aborted = SharedCompressor()->Abort;
-    Broadcast(bcPassEnded, nullptr);
-    if (FireAfterInstallObjects && OnAfterInstallObjects) OnAfterInstallObjects(this, aborted);
-  } catch (...) {
-    Mode = fcmIdle;
-    throw;
+  TScopeExit idle([this] { Mode = fcmIdle; });
+  bool aborted = false;
+  {
+    THourglass wait;
+    std::string recorded;
+    if (GetLocalFile(recorded)) LocalArchivePath = recorded;
+    ReadArchiveInfo();
+    Broadcast(bcContainerInstallStart, nullptr);
+    PassEvent(ieContainerStart, this);
+    TotalSize = TotalSizeOf(false);
+    BytesDone = 0;
+    if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
+    TUninstallRecordSession records;
+    // The files of the pass read one archive: it is opened once.
+    TTrnwCompress* shared = SharedCompressor();
+    const bool keptOpen = shared->KeepsArchiveOpen();
+    TScopeExit keepOpen([shared, keptOpen] { shared->SetKeepArchiveOpen(keptOpen); });
+    shared->SetKeepArchiveOpen(true);
+    TInstallContainer::InstallObjects();
+    PassEvent(ieContainerEnd, this);
   }
-  Mode = fcmIdle;
+  aborted = SharedCompressor()->Abort;
+  Broadcast(bcPassEnded, nullptr);
+  if (FireAfterInstallObjects && OnAfterInstallObjects) OnAfterInstallObjects(this, aborted);
 }
 
 int TFileContainer::FileCount() const { return CountOfClass(&IsInstallClass<TCustomInstallFile>); }
