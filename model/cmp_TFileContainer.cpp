@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ClassReg.h"
+#include "Controls.h"
 #include "ScopeExit.h"
 #include "cmp_TInstallFile.h"
 #include "routines_API.h"
@@ -60,18 +61,6 @@ bool FileExistsA(const std::string& path) {
   const DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-// Shows the hourglass while it lives.
-class THourglass {
-public:
-  THourglass() : previous_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)))) {}
-  ~THourglass() { SetCursor(previous_); }
-  THourglass(const THourglass&) = delete;
-  THourglass& operator=(const THourglass&) = delete;
-
-private:
-  HCURSOR previous_;
-};
 
 // A name usable as a directory: '/' becomes '-', characters that Windows
 // refuses in names are dropped.
@@ -619,7 +608,7 @@ std::string TFileContainer::GetNetArchivePath() {
 }
 
 void TFileContainer::ReadArchiveInfo() {
-  THourglass wait;
+  TWaitCursor wait;
   for (TCustomInstallFile* f : FileList()) f->ReadInfoFromArchive();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadArchiveInfo();
@@ -627,7 +616,7 @@ void TFileContainer::ReadArchiveInfo() {
 }
 
 void TFileContainer::ReadSourceInfo() {
-  THourglass wait;
+  TWaitCursor wait;
   for (TCustomInstallFile* f : FileList()) f->ReadSourceInfo();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadSourceInfo();
@@ -646,7 +635,7 @@ void TFileContainer::InstallObjects() {
   TScopeExit idle([this] { Mode = fcmIdle; });
   bool aborted = false;
   {
-    THourglass wait;
+    TWaitCursor wait;
     std::string recorded;
     if (GetLocalFile(recorded)) LocalArchivePath = recorded;
     ReadArchiveInfo();
