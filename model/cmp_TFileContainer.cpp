@@ -11,6 +11,7 @@
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 TCustomPathSpecifier* (*StandardSpecifierHook)(const char* className) = nullptr;
 std::function<void(TInstallObject*)> Reflector;
@@ -55,12 +56,6 @@ namespace {
 constexpr const char* kContainerArchiveFile = "TpsContainerArchiveFile";
 constexpr const char* kMainArchiveFile = "TpsMainArchiveFile";
 constexpr const char* kInstallSource = "TpsInstallSource";
-
-bool FileExistsA(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 // A name usable as a directory: '/' becomes '-', characters that Windows
 // refuses in names are dropped.
@@ -200,7 +195,7 @@ bool TFileRelated::GetLocalFile(std::string& path) {
   const std::string key = LocalFileKey(Name());
   if (key.empty()) return false;
   const std::string value = ReadRegistryString(kHKLM, key, "LocalFile", std::string());
-  if (Trim(value).empty() || !FileExistsA(value)) return false;
+  if (Trim(value).empty() || !twfile::FileExists(value)) return false;
   path = value;
   return true;
 }
@@ -521,7 +516,7 @@ void TFileContainer::Compress(TCompressOptions options) {
     }
 
     auto deleteArchive = [this](const std::string& path) {
-      if (FileExistsA(path) && !DeleteFileA(path.c_str()))
+      if (twfile::FileExists(path) && !DeleteFileA(path.c_str()))
         throw IEFileContainer("%s cannot delete the archive file %s", {Name(), path});
     };
     if (AddToArchive == lzcOverwrite) {
@@ -740,7 +735,7 @@ void TInstallDirectory::RemoveMissingFiles() {
   for (int i = FileCount() - 1; i >= 0; --i) {
     if (i >= FileCount()) continue;
     TCustomInstallFile* f = Files(i);
-    if (!FileExistsA(AddBackslash(f->IncludeFromDir()) + f->FileName())) delete f;
+    if (!twfile::FileExists(AddBackslash(f->IncludeFromDir()) + f->FileName())) delete f;
   }
 }
 
