@@ -6,6 +6,7 @@
 #include <cmath>
 #include <climits>
 
+#include "ByteOrder.h"
 #include "ScopeExit.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
@@ -237,9 +238,8 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
       if (existing) {
         dest->SetPosition(oldEnd);
         SetEndOfFile(dest->Handle());
-        std::uint8_t prefix[5] = {static_cast<std::uint8_t>(oldCount), static_cast<std::uint8_t>(oldCount >> 8),
-                                  static_cast<std::uint8_t>(oldCount >> 16),
-                                  static_cast<std::uint8_t>(oldCount >> 24), 0};
+        std::uint8_t prefix[5] = {};
+        PutLEInt32(prefix, oldCount);
         dest->SetPosition(0);
         dest->Write(prefix, 5);
         dest.reset();
