@@ -12,6 +12,7 @@
 #include "ControlReg.h"
 #include "ScopeExit.h"
 #include "cmp_TInstallFile.h"
+#include "cmp_TNetInstallLocation.h"
 #include "cmp_TPathSpecifier.h"
 #include "cmp_TProgramLauncher.h"
 #include "cmp_TTranslator.h"
@@ -29,7 +30,6 @@ std::function<std::vector<std::string>()> CommandLineArguments = [] {
 
 TComponent* AutoTranslator = nullptr;
 int InstallExitCode = 0;
-TCustomNetInstallLocation* CurrentNetLocation = nullptr;
 
 bool LibraryLoads(const std::string& name) {
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

@@ -11,9 +11,9 @@
 #include "Application.h"
 #include "ClassReg.h"
 #include "WinHandles.h"
-#include "cmp_TInstall.h"
 #include "routines_Strings.h"
 
+TCustomNetInstallLocation* CurrentNetLocation = nullptr;
 TCustomNetInstallLocation* ConnectedNetLocation = nullptr;
 
 namespace {
