@@ -703,7 +703,7 @@ void TTrnwCompress::CopyFile(const std::string& source, const std::string& targe
   ExtractDirectory = ExtractFileDir(target);
   ExtractName = ExtractFileName(target);
   std::string t = AddBackslash(ExtractDirectory) + ExtractName;
-  struct TEnd { std::string& n; ~TEnd() { n.clear(); } } end{ExtractName};
+  TScopeExit end([this] { ExtractName.clear(); });
   if (twfile::FileExists(t)) {
     int r = TVersionResource::IsFileNewerByName(source, t, Overwrite);
     if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
