@@ -6,6 +6,8 @@
 #include <cmath>
 #include <climits>
 
+#include "ByteOrder.h"
+#include "ScopeExit.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
@@ -195,14 +197,11 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   operation_ = opAdding;
   headers_.TableFlag = false;
   Offset = 0;
-  struct TEnd {
-    TTrnwCompress* c;
-    ~TEnd() {
-      c->operation_ = opNone;
-      c->headersLoaded_ = false;
-      c->filesToProcess_.clear();
-    }
-  } end{this};
+  TScopeExit end([this] {
+    operation_ = opNone;
+    headersLoaded_ = false;
+    filesToProcess_.clear();
+  });
 
   twfile::ForceDirectories(ExtractFileDir(compressedFile_));
   bool existing = append && twfile::FileExists(compressedFile_);
@@ -232,31 +231,26 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   }
   index_.Build(headers_);
 
-  bool done = false;
-  struct TUndo {  // a failed add leaves the archive as it was
-    TTrnwCompress* c; std::unique_ptr<TWinFileStream>& dest; bool& done; bool existing;
-    std::int64_t oldEnd; int oldCount;
-    ~TUndo() {
-      if (done || !dest) return;
-      try {
-        if (existing) {
-          dest->SetPosition(oldEnd);
-          SetEndOfFile(dest->Handle());
-          std::uint8_t prefix[5] = {static_cast<std::uint8_t>(oldCount), static_cast<std::uint8_t>(oldCount >> 8),
-                                    static_cast<std::uint8_t>(oldCount >> 16),
-                                    static_cast<std::uint8_t>(oldCount >> 24), 0};
-          dest->SetPosition(0);
-          dest->Write(prefix, 5);
-          dest.reset();
-        } else {
-          std::string name = dest->FileName();
-          dest.reset();
-          RemoveFile(name);
-        }
-      } catch (...) {
+  // A failed add leaves the archive as it was.
+  TScopeExit undo([&dest, existing, oldEnd, oldCount] {
+    if (!dest) return;
+    try {
+      if (existing) {
+        dest->SetPosition(oldEnd);
+        SetEndOfFile(dest->Handle());
+        std::uint8_t prefix[5] = {};
+        PutLEInt32(prefix, oldCount);
+        dest->SetPosition(0);
+        dest->Write(prefix, 5);
+        dest.reset();
+      } else {
+        std::string name = dest->FileName();
+        dest.reset();
+        RemoveFile(name);
       }
+    } catch (...) {
     }
-  } undo{this, dest, done, existing, oldEnd, oldCount};
+  });
 
   // The source of each new header (its stored name may be cut short), kept
   // open from its header to its data.
@@ -345,7 +339,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     dest->Seek(0, soEnd);
     if (OnAfterAdding) OnAfterAdding(this, stats_);
   }
-  done = true;
+  undo.Dismiss();
   dest.reset();  // closed, so that the write time is final
   RememberAppendHeaders();
 }
@@ -498,10 +492,12 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   } else {
     fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
   }
-  struct TFresh {  // removed again unless it is handed on to be written
-    std::unique_ptr<TWinFileStream>& f; std::string name;
-    ~TFresh() { if (f) { f.reset(); RemoveFile(name); } }
-  } freshGuard{fresh, target};
+  TScopeExit freshGuard([&fresh, target] {  // removed again unless it is handed on to be written
+    if (fresh) {
+      fresh.reset();
+      RemoveFile(target);
+    }
+  });
   bool replacing = !fresh && twfile::FileExists(target);
   if (replacing) {
     int r = TVersionResource::IsFileNewer(h.FileVersion, target, Overwrite, h.FileDate);
@@ -533,10 +529,10 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   std::string temp = replacing ? target + ".tw~" : target;
   auto out = fresh ? std::move(fresh) : TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
-  struct TTemp {
-    std::unique_ptr<TWinFileStream>& f; std::string name; bool keep = false;
-    ~TTemp() { if (!keep) { f.reset(); RemoveFile(name); } }
-  } tempGuard{out, temp};
+  TScopeExit tempGuard([&out, temp] {
+    out.reset();
+    RemoveFile(temp);
+  });
 
   src->SetPosition(static_cast<std::int64_t>(Offset) + h.DataStart);
   std::vector<std::unique_ptr<TWinFileStream>> laterDisks;
@@ -594,7 +590,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
       throw ETrnwCompress("Cannot create the file %s", {target});
   }
-  tempGuard.keep = true;
+  tempGuard.Dismiss();
 }
 
 // ---- copying onto disks --------------------------------------------------------
@@ -707,7 +703,7 @@ void TTrnwCompress::CopyFile(const std::string& source, const std::string& targe
   ExtractDirectory = ExtractFileDir(target);
   ExtractName = ExtractFileName(target);
   std::string t = AddBackslash(ExtractDirectory) + ExtractName;
-  struct TEnd { std::string& n; ~TEnd() { n.clear(); } } end{ExtractName};
+  TScopeExit end([this] { ExtractName.clear(); });
   if (twfile::FileExists(t)) {
     int r = TVersionResource::IsFileNewerByName(source, t, Overwrite);
     if (r == vrCannotCompare) throw ETrnwCompress(kCompareError);
@@ -736,10 +732,10 @@ void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& t
   const std::string temp = target + ".tw~";
   auto out = TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
-  struct TTemp {
-    std::unique_ptr<TWinFileStream>& f; std::string name; bool keep = false;
-    ~TTemp() { if (!keep) { f.reset(); RemoveFile(name); } }
-  } tempGuard{out, temp};
+  TScopeExit tempGuard([&out, temp] {
+    out.reset();
+    RemoveFile(temp);
+  });
   std::vector<char> buf(8192);
   std::int64_t copied = 0;
   for (;;) {
@@ -769,7 +765,7 @@ void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& t
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(target.c_str(), attributes);
     throw ETrnwCompress("Cannot create the file %s", {target});
   }
-  tempGuard.keep = true;
+  tempGuard.Dismiss();
   stats_.Finished = true;
   Status();
 }

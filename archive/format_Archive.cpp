@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include "ByteOrder.h"
+#include "ScopeExit.h"
 #include "routines_Compression.h"
 #include "routines_Strings.h"
 
@@ -13,15 +15,6 @@ const char* const kHeadersCorrupt =
     "Could not read the file headers for the compressed file. The Archive file could possible be "
     "corrupt";
 
-void PutI32(std::uint8_t* p, std::int32_t v) {
-  std::uint32_t u = static_cast<std::uint32_t>(v);
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
-std::int32_t GetI32(const std::uint8_t* p) {
-  std::uint32_t u = 0;
-  for (int i = 0; i < 4; ++i) u |= std::uint32_t(p[i]) << (8 * i);
-  return static_cast<std::int32_t>(u);
-}
 void PutShortString(std::uint8_t* p, const std::string& s, size_t capacity) {
   size_t n = std::min(s.size(), capacity);
   p[0] = static_cast<std::uint8_t>(n);
@@ -48,19 +41,17 @@ std::string GetShortString(const std::uint8_t* p, size_t capacity) {
 
 std::array<std::uint8_t, FileHeaderSize> TFileHeaderRec::Encode() const {
   std::array<std::uint8_t, FileHeaderSize> b = Raw;
-  PutI32(&b[0], Sequence);
-  std::uint64_t d;
-  std::memcpy(&d, &FileDate, 8);
-  for (int i = 0; i < 8; ++i) b[8 + i] = static_cast<std::uint8_t>(d >> (8 * i));
+  PutLEInt32(&b[0], Sequence);
+  PutLEDouble(&b[8], FileDate);
   b[16] = LastDisk;
-  PutI32(&b[20], DataEnd);
+  PutLEInt32(&b[20], DataEnd);
   PutShortString(&b[24], StoredName, MaxStoredName);
-  PutI32(&b[128], NextHeader);
-  PutI32(&b[132], Size);
-  PutI32(&b[136], DataStart);
-  PutI32(&b[140], CompressedSize);
+  PutLEInt32(&b[128], NextHeader);
+  PutLEInt32(&b[132], Size);
+  PutLEInt32(&b[136], DataStart);
+  PutLEInt32(&b[140], CompressedSize);
   b[144] = FirstDisk;
-  PutI32(&b[148], Identifier);
+  PutLEInt32(&b[148], Identifier);
   PutShortString(&b[152], FileVersion, MaxFileVersion);
   return b;
 }
@@ -68,19 +59,17 @@ std::array<std::uint8_t, FileHeaderSize> TFileHeaderRec::Encode() const {
 TFileHeaderRec TFileHeaderRec::Decode(const std::uint8_t* p) {
   TFileHeaderRec r;
   std::memcpy(r.Raw.data(), p, FileHeaderSize);
-  r.Sequence = GetI32(p);
-  std::uint64_t d = 0;
-  for (int i = 0; i < 8; ++i) d |= std::uint64_t(p[8 + i]) << (8 * i);
-  std::memcpy(&r.FileDate, &d, 8);
+  r.Sequence = GetLEInt32(p);
+  r.FileDate = GetLEDouble(p + 8);
   r.LastDisk = p[16];
-  r.DataEnd = GetI32(p + 20);
+  r.DataEnd = GetLEInt32(p + 20);
   r.StoredName = GetShortString(p + 24, MaxStoredName);
-  r.NextHeader = GetI32(p + 128);
-  r.Size = GetI32(p + 132);
-  r.DataStart = GetI32(p + 136);
-  r.CompressedSize = GetI32(p + 140);
+  r.NextHeader = GetLEInt32(p + 128);
+  r.Size = GetLEInt32(p + 132);
+  r.DataStart = GetLEInt32(p + 136);
+  r.CompressedSize = GetLEInt32(p + 140);
   r.FirstDisk = p[144];
-  r.Identifier = GetI32(p + 148);
+  r.Identifier = GetLEInt32(p + 148);
   r.FileVersion = GetShortString(p + 152, MaxFileVersion);
   return r;
 }
@@ -159,7 +148,7 @@ void TFileHeaders::Read(TStream& s, std::int64_t archiveStart) {
   s.SetPosition(archiveStart);
   if (s.Read(prefix, ArchivePrefixSize) != ArchivePrefixSize)
     throw ETrnwCompress("Could not read the file header count for the compressed file");
-  std::int32_t count = GetI32(prefix);
+  std::int32_t count = GetLEInt32(prefix);
   TableFlag = prefix[4] != 0;
   std::int64_t size = s.Size();
   // Every header occupies its own 176 bytes of the file, so the count can
@@ -183,7 +172,7 @@ void TFileHeaders::Read(TStream& s, std::int64_t archiveStart) {
 void TFileHeaders::Write(TStream& s) {
   const char* const msg = "Could not write the file headers for the compressed file";
   std::uint8_t prefix[ArchivePrefixSize];
-  PutI32(prefix, Count());
+  PutLEInt32(prefix, Count());
   prefix[4] = TableFlag ? 1 : 0;
   s.SetPosition(0);
   if (s.Write(prefix, ArchivePrefixSize) != ArchivePrefixSize) throw ETrnwCompress(msg);
@@ -219,10 +208,10 @@ std::array<std::uint8_t, ExtractionInfoSize> TExtractionInfo::Encode() const {
   std::array<std::uint8_t, ExtractionInfoSize> b{};
   PutShortString(&b[0], Marker, 15);
   if (Kind() != TExtractionKind::NotSelfExtracting) {
-    PutI32(&b[16], SetupFirst);
-    PutI32(&b[20], SetupLast);
-    PutI32(&b[24], FilesFirst);
-    PutI32(&b[28], FilesLast);
+    PutLEInt32(&b[16], SetupFirst);
+    PutLEInt32(&b[20], SetupLast);
+    PutLEInt32(&b[24], FilesFirst);
+    PutLEInt32(&b[28], FilesLast);
   }
   return b;
 }
@@ -230,10 +219,10 @@ std::array<std::uint8_t, ExtractionInfoSize> TExtractionInfo::Encode() const {
 TExtractionInfo TExtractionInfo::Decode(const std::uint8_t* p) {
   TExtractionInfo r;
   r.Marker = GetShortString(p, 15);
-  r.SetupFirst = GetI32(p + 16);
-  r.SetupLast = GetI32(p + 20);
-  r.FilesFirst = GetI32(p + 24);
-  r.FilesLast = GetI32(p + 28);
+  r.SetupFirst = GetLEInt32(p + 16);
+  r.SetupLast = GetLEInt32(p + 20);
+  r.FilesFirst = GetLEInt32(p + 24);
+  r.FilesLast = GetLEInt32(p + 28);
   return r;
 }
 
@@ -264,10 +253,7 @@ std::int64_t InflateMember(TInflateRequest& r) {
   if (!inflater || inflater->state_->busy) inflater = (own = std::make_unique<TInflater>()).get();
   TInflater::TState& st = *inflater->state_;
   st.busy = true;
-  struct TRelease {
-    bool& busy;
-    ~TRelease() { busy = false; }
-  } release{st.busy};
+  TScopeExit release([&st] { st.busy = false; });
   if (st.live) {
     DCheck(inflateReset(&st.z));
   } else {

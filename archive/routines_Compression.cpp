@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "ScopeExit.h"
+
 const char* const TwZlibVersion = "1.0.4";
 
 int ZlibLevel(TCompressionLevel level) {
@@ -80,21 +82,17 @@ long TCompressionStream::Write(const void* buffer, long count) {
 void TCompressionStream::Finish() {
   if (finished_) return;
   finished_ = true;
-  try {
-    zrec_.next_in = nullptr;
-    zrec_.avail_in = 0;
-    Reposition();
-    while (CCheck(deflate(&zrec_, Z_FINISH)) != Z_STREAM_END && zrec_.avail_out == 0)
-      FlushBuffer(BufferSize);
-    if (zrec_.avail_out < static_cast<uInt>(BufferSize))
-      FlushBuffer(BufferSize - static_cast<long>(zrec_.avail_out));
-  } catch (...) {
+  TScopeExit end([this] {
     deflateEnd(&zrec_);
     ended_ = true;
-    throw;
-  }
-  deflateEnd(&zrec_);
-  ended_ = true;
+  });
+  zrec_.next_in = nullptr;
+  zrec_.avail_in = 0;
+  Reposition();
+  while (CCheck(deflate(&zrec_, Z_FINISH)) != Z_STREAM_END && zrec_.avail_out == 0)
+    FlushBuffer(BufferSize);
+  if (zrec_.avail_out < static_cast<uInt>(BufferSize))
+    FlushBuffer(BufferSize - static_cast<long>(zrec_.avail_out));
 }
 
 TCompressionStream::~TCompressionStream() {

@@ -1,7 +1,9 @@
 #include "routines_VersionCompare.h"
 
-#include <cstdlib>
+#include <climits>
 #include <vector>
+
+#include "routines_Strings.h"
 
 namespace {
 std::vector<std::string> Items(const std::string& s) {
@@ -16,13 +18,12 @@ std::vector<std::string> Items(const std::string& s) {
   return v;
 }
 
+// Items of at most 18 characters (sign included) compare as numbers.
 bool ToInt(const std::string& s, long long& v) {
-  size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
-  if (i >= s.size() || s.size() > 18) return false;
-  for (size_t k = i; k < s.size(); ++k)
-    if (s[k] < '0' || s[k] > '9') return false;
-  v = std::strtoll(s.c_str(), nullptr, 10);
-  return true;
+  TIntegerRules rules;
+  rules.Min = LLONG_MIN;
+  rules.Max = LLONG_MAX;
+  return s.size() <= 18 && ParseInteger(s, v, rules);
 }
 }  // namespace
 

@@ -45,11 +45,13 @@ std::int64_t TWinFileStream::Size() {
 namespace twfile {
 
 bool FileExists(const std::string& name) {
+  if (name.empty()) return false;
   DWORD a = GetFileAttributesA(name.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::string& name) {
+  if (name.empty()) return false;
   DWORD a = GetFileAttributesA(name.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }

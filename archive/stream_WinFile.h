@@ -30,6 +30,8 @@ private:
 };
 
 namespace twfile {
+// Whether name is an existing file (not a directory), or an existing
+// directory; an empty name is neither.
 bool FileExists(const std::string& name);
 bool DirectoryExists(const std::string& name);
 // Creates a directory with all its missing parents; false on failure.

@@ -8,16 +8,10 @@
 #include "WinHandles.h"
 #include "hash_SHA0.h"
 #include "routines_API.h"
-
-namespace {
-bool FileExistsA(const std::string& name) {
-  DWORD a = GetFileAttributesA(name.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-}  // namespace
+#include "stream_WinFile.h"
 
 std::string ComputeFileChecksum(const std::string& fileName, bool excludeTrailer) {
-  if (!FileExistsA(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
+  if (!twfile::FileExists(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
   TWinFile f(CreateFileA(fileName.c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -39,7 +33,7 @@ std::string ComputeFileChecksum(const std::string& fileName, bool excludeTrailer
 }
 
 void AppendFileChecksum(const std::string& fileName, std::string checksum) {
-  if (!FileExistsA(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
+  if (!twfile::FileExists(fileName)) throw Exception("Can't find file \"%s\"!", {fileName});
   if (checksum.empty()) checksum = ComputeFileChecksum(fileName, false);
   if (checksum.size() != 40) throw Exception("Can't calculate Checksum");
   TWinFile f(CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -10,6 +10,7 @@
 #include "ClassReg.h"
 #include "ComCtrls.h"
 #include "Controls.h"
+#include "ScopeExit.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_LanguageFile.h"
 
@@ -306,14 +307,8 @@ TTrnwLanguage TTranslator::TranslateComponent(TTrnwLanguage source, TComponent* 
                                               TTrnwLanguage target) {
   TTrnwLanguage saved = into_;
   into_ = target;
-  try {
-    TTrnwLanguage result = TranslateComponent(source, component);
-    into_ = saved;
-    return result;
-  } catch (...) {
-    into_ = saved;
-    throw;
-  }
+  TScopeExit restore([this, saved] { into_ = saved; });
+  return TranslateComponent(source, component);
 }
 
 TTrnwLanguage TTranslator::TranslateComponent(TTrnwLanguage source, TComponent* component) {
@@ -430,13 +425,8 @@ void ApplyLanguageFont(TLanguage* language, TControl* control) {
 void TTranslator::ApplyFonts(TControl* control, bool keepTarget, TTrnwLanguage target) {
   TTrnwLanguage saved = into_;
   into_ = target;
-  try {
-    ApplyFonts(control, keepTarget);
-  } catch (...) {
-    into_ = saved;
-    throw;
-  }
-  into_ = saved;
+  TScopeExit restore([this, saved] { into_ = saved; });
+  ApplyFonts(control, keepTarget);
 }
 
 void TTranslator::ApplyFonts(TControl* control, bool keepTarget) {

@@ -8,6 +8,7 @@
 #include "ClassReg.h"
 #include "ControlReg.h"
 #include "FormResource.h"
+#include "ScopeExit.h"
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
@@ -274,53 +275,43 @@ void TDialogManager::ObjectDestroyed(TInstallContainer* object) {
 void TDialogManager::Execute() {
   CurrentDialogManager = this;
   std::unique_ptr<TBaseFormContainer> container;
-  try {
-    container = std::make_unique<TBaseFormContainer>(Application);
-    container->SetPosition(poDesigned);
-    container->SetHeight(Height);
-    container->SetWidth(Width);
-    container->PlaceOnScreen(Position, RelativeLeftOffset, RelativeTopOffset);
-    if (container->LoadPages() > 0) {
-      if (container->ShowModal() == kModalAbort) throw EAIUserAbort();
-      if (auto* main = Application ? dynamic_cast<TControl*>(Application->MainForm()) : nullptr) main->Invalidate();
-      if (Application) Application->ProcessMessages();
-    }
-  } catch (...) {
-    CurrentDialogManager = nullptr;
-    throw;
+  TScopeExit clear([] { CurrentDialogManager = nullptr; });
+  container = std::make_unique<TBaseFormContainer>(Application);
+  container->SetPosition(poDesigned);
+  container->SetHeight(Height);
+  container->SetWidth(Width);
+  container->PlaceOnScreen(Position, RelativeLeftOffset, RelativeTopOffset);
+  if (container->LoadPages() > 0) {
+    if (container->ShowModal() == kModalAbort) throw EAIUserAbort();
+    if (auto* main = Application ? dynamic_cast<TControl*>(Application->MainForm()) : nullptr) main->Invalidate();
+    if (Application) Application->ProcessMessages();
   }
-  CurrentDialogManager = nullptr;
 }
 
 void TDialogManager::ShowChangeDisk(TPersistent* parameter) {
   if (ChangeDiskFormCount() == 0) return;
   std::unique_ptr<TBaseTarnwickForm> form(g_changeDisk->Items(0)->FormClass.Create(Application));
   CurrentDialogManager = this;
-  try {
-    auto* disk = dynamic_cast<TBaseChangeDiskForm*>(form.get());
-    if (disk && disk->DM == this) {
-      if (!parameter)
-        throw Exception(TranslateExceptionMessage(
-            "The ParameterObject is Nil in the TDialogManager. Cannot show the change disk form"));
-      auto* list = dynamic_cast<TParameterList*>(parameter);
-      if (!list) throw Exception(TranslateExceptionMessage("TChangeDiskDlg--PO is not a TList object"));
-      if (list->Items.size() < 2)
-        throw Exception(TranslateExceptionMessage("TChangeDiskDlg--Not engouh parameters for status event"));
-      auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
-      if (!file) throw Exception(TranslateExceptionMessage("TChangeDiskDlg says bad first parameter"));
-      auto* diskParam = dynamic_cast<TDiskParameter*>(list->Items[1]);
-      if (!diskParam) throw Exception(TranslateExceptionMessage("TChangeDiskDlg says bad second parameter"));
-      file->SetTag(1);
-      disk->DiskParameter = diskParam;
-      disk->InitializeDialog();
-      disk->ApplyLanguage();
-      if (disk->ShowModal() == kModalAbort) throw EAIUserAbort();
-    }
-  } catch (...) {
-    CurrentDialogManager = nullptr;
-    throw;
+  TScopeExit clear([] { CurrentDialogManager = nullptr; });
+  auto* disk = dynamic_cast<TBaseChangeDiskForm*>(form.get());
+  if (disk && disk->DM == this) {
+    if (!parameter)
+      throw Exception(TranslateExceptionMessage(
+          "The ParameterObject is Nil in the TDialogManager. Cannot show the change disk form"));
+    auto* list = dynamic_cast<TParameterList*>(parameter);
+    if (!list) throw Exception(TranslateExceptionMessage("TChangeDiskDlg--PO is not a TList object"));
+    if (list->Items.size() < 2)
+      throw Exception(TranslateExceptionMessage("TChangeDiskDlg--Not engouh parameters for status event"));
+    auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
+    if (!file) throw Exception(TranslateExceptionMessage("TChangeDiskDlg says bad first parameter"));
+    auto* diskParam = dynamic_cast<TDiskParameter*>(list->Items[1]);
+    if (!diskParam) throw Exception(TranslateExceptionMessage("TChangeDiskDlg says bad second parameter"));
+    file->SetTag(1);
+    disk->DiskParameter = diskParam;
+    disk->InitializeDialog();
+    disk->ApplyLanguage();
+    if (disk->ShowModal() == kModalAbort) throw EAIUserAbort();
   }
-  CurrentDialogManager = nullptr;
 }
 
 void TDialogManager::AddDialog(TCustomBaseInstallDlg* dialog) {
@@ -428,15 +419,9 @@ bool TCustomBaseInstallDlg::Execute() {
   if (!IsEnabled()) return true;
   std::unique_ptr<TBaseTarnwickForm> form(GetDialogClass().Create(Application));
   DialogForm = form.get();
-  try {
-    AssignDialogProperties();
-    const TModalResult result = form->ShowModal();
-    DialogForm = nullptr;
-    if (result != 1) throw EAIUserAbort();
-  } catch (...) {
-    DialogForm = nullptr;
-    throw;
-  }
+  TScopeExit clear([this] { DialogForm = nullptr; });
+  AssignDialogProperties();
+  if (form->ShowModal() != 1) throw EAIUserAbort();
   return true;
 }
 

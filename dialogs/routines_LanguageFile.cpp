@@ -1,8 +1,7 @@
 #include "routines_LanguageFile.h"
 
-#include <climits>
-
 #include "SysUtils.h"
+#include "routines_Strings.h"
 
 namespace {
 
@@ -10,18 +9,8 @@ const char* const kNoFormat = "The %d'th string (%s) does not have the proper fo
 const char* const kNoNumber = "The %d'th string (%s) does not have the proper format of GLID;Text or .GLID;";
 
 bool ParseNumber(const std::string& s, int& out) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  if (i >= s.size()) return false;
   long long v = 0;
-  for (; i < s.size(); ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
-    if (v > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  if (negative) v = -v;
-  if (v > INT_MAX || v < INT_MIN) return false;
+  if (!ParseInteger(s, v)) return false;
   out = static_cast<int>(v);
   return true;
 }

@@ -10,7 +10,9 @@
 
 #include "Application.h"
 #include "ControlReg.h"
+#include "ScopeExit.h"
 #include "cmp_TInstallFile.h"
+#include "cmp_TNetInstallLocation.h"
 #include "cmp_TPathSpecifier.h"
 #include "cmp_TProgramLauncher.h"
 #include "cmp_TTranslator.h"
@@ -28,7 +30,6 @@ std::function<std::vector<std::string>()> CommandLineArguments = [] {
 
 TComponent* AutoTranslator = nullptr;
 int InstallExitCode = 0;
-TCustomNetInstallLocation* CurrentNetLocation = nullptr;
 
 bool LibraryLoads(const std::string& name) {
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -258,13 +259,10 @@ void TCustomInstall::ActivateHook(TComponent*) {
   // form when it closes: that nested activation is not a first one.
   if (Activated || activating_) return;
   activating_ = true;
-  try {
+  {
+    TScopeExit reset([this] { activating_ = false; });
     if (SavedOnActivate) SavedOnActivate(Owner());
-  } catch (...) {
-    activating_ = false;
-    throw;
   }
-  activating_ = false;
   Activated = true;
   // The form's own handler may have closed it (a missing prerequisite): no
   // installation then.
@@ -378,10 +376,7 @@ void TCustomInstall::ApplyRemoteFileList() {
     throw IEInstallNetLocNil(
         "Must assign a net location via the NetLocation property before you can set the distribute type");
   const std::string local = CreateTempFileName(false);
-  struct TRemover {
-    std::string path;
-    ~TRemover() { DeleteFileA(path.c_str()); }
-  } remover{local};
+  TScopeExit remover([local] { DeleteFileA(local.c_str()); });
   net.Download(location, this, "filelist.lst", local);
   std::string text;
   ReadFileBytes(local, text);

@@ -214,9 +214,6 @@ public:
 // A translator the install created for itself at design time, or none.
 extern TComponent* AutoTranslator;
 
-// The current network location of the process (the install's NetLocation).
-extern TCustomNetInstallLocation* CurrentNetLocation;
-
 // When the current installation run started.
 extern TDateTime RunStartTime;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "ScopeExit.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TTrnwCompress.h"
@@ -58,15 +59,15 @@ void TCustomInstall::BuildDistribution(const std::string& program, const std::st
 
   CopyLoaderProgram(buildDirectory, program);
 
-  TCustomPathSpecifier* savedType = ArchiveFileType();
-  const std::string savedFile = ArchiveFile();
-  auto restore = [&] {
-    archiveFileType_ = savedType;
-    archiveFile_ = savedFile;
-  };
-  archiveFileType_ = nullptr;
-  archiveFile_ = mainArchive;
-  try {
+  {
+    TCustomPathSpecifier* savedType = ArchiveFileType();
+    std::string savedFile = ArchiveFile();
+    TScopeExit restore([&] {
+      archiveFileType_ = savedType;
+      archiveFile_ = std::move(savedFile);
+    });
+    archiveFileType_ = nullptr;
+    archiveFile_ = mainArchive;
     TCompressOptions options;
     switch (DistributeType()) {
       case dtWeb:
@@ -81,11 +82,7 @@ void TCustomInstall::BuildDistribution(const std::string& program, const std::st
     }
     Compress(options);
     if (DistributeType() != dtTraditional) WriteFileList();
-  } catch (...) {
-    restore();
-    throw;
   }
-  restore();
 
   if (standAlone)
     AppendArchivesToLoader(setupExe, setupArchive, mainArchive);

@@ -104,14 +104,9 @@ void TCustomInstall::ContinueAfterReboot() {
     for (const std::string& line : lines) {
       const std::string name = GetField(line, 1, ';');
       const std::string kindText = Trim(GetField(line, 2, ';'));
-      int kind = 0;
-      try {
-        std::size_t used = 0;
-        kind = std::stoi(kindText, &used);
-        if (used != kindText.size()) throw std::invalid_argument(kindText);
-      } catch (const std::logic_error&) {
+      long long kind = 0;
+      if (!ParseInteger(kindText, kind))
         throw IEInstall("There is an invalid entry for the unfinished install list %s", {line});
-      }
       if (kind == 1) {
         LogLine("After restart: deleting " + name);
         DeleteFileA(name.c_str());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "Controls.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TProgramLauncher.h"
@@ -19,17 +20,6 @@
 #include "routines_Strings.h"
 
 namespace {
-
-// The hourglass while a step runs; the previous cursor comes back afterwards.
-class TWaitCursor {
-public:
-  TWaitCursor() : old_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~TWaitCursor() { SetCursor(old_); }
-
-private:
-  HCURSOR old_;
-};
-
 
 // Notifications of the run to the install's helper components.
 constexpr int kBeforeReadArchiveInfo = -984;

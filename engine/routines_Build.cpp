@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ScopeExit.h"
 #include "WinHandles.h"
 #include "cmp_TTrnwCompress.h"
 #include "exceptions_Tarnwick.h"
@@ -239,24 +240,18 @@ void TransferDistribution(const std::string& exePath, const std::string& destina
   const std::int32_t savedOffset = compressor.Offset;
   auto savedNewDisk = compressor.OnNewDisk;
   auto savedStatus = compressor.OnStatus;
-  auto restore = [&] {
+  TScopeExit restore([&] {
     compressor.Offset = savedOffset;
-    compressor.OnNewDisk = savedNewDisk;
-    compressor.OnStatus = savedStatus;
+    compressor.OnNewDisk = std::move(savedNewDisk);
+    compressor.OnStatus = std::move(savedStatus);
+  });
+  compressor.SetCompressedFile(exePath);
+  compressor.Offset = h.FilesFirst;
+  compressor.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
+    if (askDisk) askDisk(disk, path);
   };
-  try {
-    compressor.SetCompressedFile(exePath);
-    compressor.Offset = h.FilesFirst;
-    compressor.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
-      if (askDisk) askDisk(disk, path);
-    };
-    compressor.OnStatus = [&](TTrnwCompress*, const TlzhFileStats&) {
-      if (pump) pump();
-    };
-    if (h.FilesFirst > 0) compressor.CopyToDisks(destination, "files.1");
-  } catch (...) {
-    restore();
-    throw;
-  }
-  restore();
+  compressor.OnStatus = [&](TTrnwCompress*, const TlzhFileStats&) {
+    if (pump) pump();
+  };
+  if (h.FilesFirst > 0) compressor.CopyToDisks(destination, "files.1");
 }

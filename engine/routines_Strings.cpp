@@ -67,6 +67,32 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+bool ParseInteger(const std::string& text, long long& value, const TIntegerRules& rules) {
+  size_t i = 0, e = text.size();
+  if (rules.TrimBlanks) {
+    while (i < e && static_cast<unsigned char>(text[i]) <= ' ') ++i;
+    while (e > i && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  }
+  bool negative = false;
+  if (rules.Signed && i < e && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= e || (rules.MaxDigits > 0 && e - i > static_cast<size_t>(rules.MaxDigits))) return false;
+  // The magnitude is gathered as a negative number, which reaches LLONG_MIN.
+  long long v = 0;
+  for (; i < e; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    const int d = text[i] - '0';
+    if (v < (LLONG_MIN + d) / 10) return false;
+    v = v * 10 - d;
+  }
+  if (!negative) {
+    if (v == LLONG_MIN) return false;
+    v = -v;
+  }
+  if (v < rules.Min || v > rules.Max) return false;
+  value = v;
+  return true;
+}
+
 namespace {
 size_t LastDelimiter(const std::string& path) {
   size_t p = path.find_last_of("\\:/");

@@ -1,5 +1,6 @@
 // Path and delimited-field helpers.
 #pragma once
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,19 @@ bool SameText(const std::string& a, const std::string& b);
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 std::string Trim(const std::string& s);
+
+// What ParseInteger accepts. By default: decimal digits with an optional
+// leading '+' or '-' and nothing else (no blanks, no hex), within int.
+struct TIntegerRules {
+  bool TrimBlanks = false;  // characters up to ' ' before and after the number are ignored, as Trim does
+  bool Signed = true;       // a leading '+' or '-' is allowed
+  int MaxDigits = 0;        // more digits than this fail; 0: any count within the range
+  long long Min = INT_MIN;  // values outside [Min, Max] fail
+  long long Max = INT_MAX;
+};
+// Reads the whole of text as a decimal integer: true with value set when it
+// is one under the rules, false with value unchanged otherwise.
+bool ParseInteger(const std::string& text, long long& value, const TIntegerRules& rules = TIntegerRules());
 
 // Parts of a path: "C:\a\b.txt" -> "C:\a\" (with the backslash), "b.txt", ".txt".
 std::string ExtractFilePath(const std::string& path);

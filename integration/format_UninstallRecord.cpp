@@ -1,6 +1,5 @@
 #include "format_UninstallRecord.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "exceptions_Tarnwick.h"
@@ -13,11 +12,12 @@ std::string FilesKey(int k) { return k == 0 ? std::string("Files") : "Files" + s
 std::string EntryValue(int n) { return "File" + std::to_string(n); }
 
 bool ParseEntryCount(const std::string& text, int& count) {
-  const std::string t = Trim(text);
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(t.c_str(), &end, 10);
-  if (t.empty() || !end || *end || errno == ERANGE || v < 0 || v >= 0x7FFFFFFFL) return false;
+  TIntegerRules rules;
+  rules.TrimBlanks = true;
+  rules.Min = 0;
+  rules.Max = 0x7FFFFFFE;
+  long long v = 0;
+  if (!ParseInteger(text, v, rules)) return false;
   count = static_cast<int>(v);
   return true;
 }

@@ -5,10 +5,13 @@
 #include <cmath>
 
 #include "ClassReg.h"
+#include "Controls.h"
+#include "ScopeExit.h"
 #include "cmp_TInstallFile.h"
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 TCustomPathSpecifier* (*StandardSpecifierHook)(const char* className) = nullptr;
 std::function<void(TInstallObject*)> Reflector;
@@ -53,24 +56,6 @@ namespace {
 constexpr const char* kContainerArchiveFile = "TpsContainerArchiveFile";
 constexpr const char* kMainArchiveFile = "TpsMainArchiveFile";
 constexpr const char* kInstallSource = "TpsInstallSource";
-
-bool FileExistsA(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Shows the hourglass while it lives.
-class THourglass {
-public:
-  THourglass() : previous_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)))) {}
-  ~THourglass() { SetCursor(previous_); }
-  THourglass(const THourglass&) = delete;
-  THourglass& operator=(const THourglass&) = delete;
-
-private:
-  HCURSOR previous_;
-};
 
 // A name usable as a directory: '/' becomes '-', characters that Windows
 // refuses in names are dropped.
@@ -210,7 +195,7 @@ bool TFileRelated::GetLocalFile(std::string& path) {
   const std::string key = LocalFileKey(Name());
   if (key.empty()) return false;
   const std::string value = ReadRegistryString(kHKLM, key, "LocalFile", std::string());
-  if (Trim(value).empty() || !FileExistsA(value)) return false;
+  if (Trim(value).empty() || !twfile::FileExists(value)) return false;
   path = value;
   return true;
 }
@@ -466,19 +451,14 @@ int TFileContainer::DirectSizeOf(bool all) { return SizeOfFiles(all, false); }
 int TFileContainer::TotalSizeOf(bool all) { return SizeOfFiles(all, true); }
 
 void TFileContainer::SetState(std::uint8_t state) {
-  try {
-    switch (state) {
-      case fcmCompressing: Compress(TCompressOptions{}); break;
-      case fcmInstalling: Install(); break;
-      case fcmCopying: Copy(); break;
-      case fcmReflecting: Reflect(); break;
-      default: break;
-    }
-  } catch (...) {
-    Mode = fcmIdle;
-    throw;
+  TScopeExit idle([this] { Mode = fcmIdle; });
+  switch (state) {
+    case fcmCompressing: Compress(TCompressOptions{}); break;
+    case fcmInstalling: Install(); break;
+    case fcmCopying: Copy(); break;
+    case fcmReflecting: Reflect(); break;
+    default: break;
   }
-  Mode = fcmIdle;
 }
 
 void TFileContainer::Copy() {
@@ -536,7 +516,7 @@ void TFileContainer::Compress(TCompressOptions options) {
     }
 
     auto deleteArchive = [this](const std::string& path) {
-      if (FileExistsA(path) && !DeleteFileA(path.c_str()))
+      if (twfile::FileExists(path) && !DeleteFileA(path.c_str()))
         throw IEFileContainer("%s cannot delete the archive file %s", {Name(), path});
     };
     if (AddToArchive == lzcOverwrite) {
@@ -564,58 +544,52 @@ void TFileContainer::Compress(TCompressOptions options) {
 
 void TFileContainer::CompressObject(TFileRelated* o, TCompressOptions options, const std::string& base) {
   const TlzhCommand keptAdd = o->AddToArchive;
-  const std::string keptFile = o->archiveFile_;
+  std::string keptFile = o->archiveFile_;
   TCustomPathSpecifier* const keptType = o->archiveFileType_;
   const bool keptInclude = o->Include;
   auto* file = dynamic_cast<TCustomInstallFile*>(o);
-  try {
-    if (options.Contains(coIncludeExcluded) && !o->Include) o->Include = true;
-    const bool isNet = file && !options.Contains(coForceNetFilesLocal) &&
-                       (o->Net() || options.Contains(coForceFilesNet));
-    if (isNet) {
-      const std::string ownArchive = base + "\\" + o->NetSubPath() + "\\" + o->Name() + ".1";
-      o->archiveFileType_ = nullptr;
-      if (o->NetLocation()) {
-        o->AddToArchive = lzcOverwrite;
-        o->archiveFile_ = ownArchive;
-      } else {
-        o->AddToArchive = lzcOnlyAdd;
-        o->archiveFile_ = file->NeedsOwnArchive() ? ownArchive : LocalArchivePath;
-      }
-    } else if (options.Contains(coIntoContainerArchive)) {
-      // Into this container's own archive.
-      const std::string archive = GetArchivePath();
-      o->AddToArchive = lzcOnlyAdd;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = archive;
-    } else if (IsSpecifierOf(o->archiveFileType_, kContainerArchiveFile)) {
-      o->AddToArchive = lzcOnlyAdd;
-    } else if (IsSpecifierOf(o->archiveFileType_, kInstallSource)) {
-      auto* install = AsFileRelated(CurrentInstall);
-      const std::string dir = install ? ExtractFileDir(install->GetArchivePath()) : base;
-      o->AddToArchive = lzcOverwrite;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = dir + o->archiveFile_;
-    } else if (options.Contains(coArchivesBesideContainer)) {
-      const std::string own = o->GetArchivePath();
-      const std::size_t colon = own.find(':');
-      o->AddToArchive = lzcOverwrite;
-      o->archiveFileType_ = nullptr;
-      o->archiveFile_ = base + (colon == std::string::npos ? own : own.substr(colon + 1));
-    }
-    if (auto* fc = dynamic_cast<TFileContainer*>(o)) fc->Compress(options);
-    else if (file) file->SetState(ifsCompress);
-  } catch (...) {
+  TScopeExit restore([&] {
     o->AddToArchive = keptAdd;
     o->archiveFileType_ = keptType;
-    o->archiveFile_ = keptFile;
+    o->archiveFile_ = std::move(keptFile);
     o->Include = keptInclude;
-    throw;
+  });
+  if (options.Contains(coIncludeExcluded) && !o->Include) o->Include = true;
+  const bool isNet = file && !options.Contains(coForceNetFilesLocal) &&
+                     (o->Net() || options.Contains(coForceFilesNet));
+  if (isNet) {
+    const std::string ownArchive = base + "\\" + o->NetSubPath() + "\\" + o->Name() + ".1";
+    o->archiveFileType_ = nullptr;
+    if (o->NetLocation()) {
+      o->AddToArchive = lzcOverwrite;
+      o->archiveFile_ = ownArchive;
+    } else {
+      o->AddToArchive = lzcOnlyAdd;
+      o->archiveFile_ = file->NeedsOwnArchive() ? ownArchive : LocalArchivePath;
+    }
+  } else if (options.Contains(coIntoContainerArchive)) {
+    // Into this container's own archive.
+    const std::string archive = GetArchivePath();
+    o->AddToArchive = lzcOnlyAdd;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = archive;
+  } else if (IsSpecifierOf(o->archiveFileType_, kContainerArchiveFile)) {
+    o->AddToArchive = lzcOnlyAdd;
+  } else if (IsSpecifierOf(o->archiveFileType_, kInstallSource)) {
+    auto* install = AsFileRelated(CurrentInstall);
+    const std::string dir = install ? ExtractFileDir(install->GetArchivePath()) : base;
+    o->AddToArchive = lzcOverwrite;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = dir + o->archiveFile_;
+  } else if (options.Contains(coArchivesBesideContainer)) {
+    const std::string own = o->GetArchivePath();
+    const std::size_t colon = own.find(':');
+    o->AddToArchive = lzcOverwrite;
+    o->archiveFileType_ = nullptr;
+    o->archiveFile_ = base + (colon == std::string::npos ? own : own.substr(colon + 1));
   }
-  o->AddToArchive = keptAdd;
-  o->archiveFileType_ = keptType;
-  o->archiveFile_ = keptFile;
-  o->Include = keptInclude;
+  if (auto* fc = dynamic_cast<TFileContainer*>(o)) fc->Compress(options);
+  else if (file) file->SetState(ifsCompress);
 }
 
 std::string TFileContainer::GetNetArchivePath() {
@@ -629,7 +603,7 @@ std::string TFileContainer::GetNetArchivePath() {
 }
 
 void TFileContainer::ReadArchiveInfo() {
-  THourglass wait;
+  TWaitCursor wait;
   for (TCustomInstallFile* f : FileList()) f->ReadInfoFromArchive();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadArchiveInfo();
@@ -637,7 +611,7 @@ void TFileContainer::ReadArchiveInfo() {
 }
 
 void TFileContainer::ReadSourceInfo() {
-  THourglass wait;
+  TWaitCursor wait;
   for (TCustomInstallFile* f : FileList()) f->ReadSourceInfo();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadSourceInfo();
@@ -653,38 +627,30 @@ bool TFileContainer::HasNetFilesToDownload() {
 
 void TFileContainer::InstallObjects() {
   Mode = fcmInstalling;
-  try {
-    bool aborted = false;
-    {
-      THourglass wait;
-      std::string recorded;
-      if (GetLocalFile(recorded)) LocalArchivePath = recorded;
-      ReadArchiveInfo();
-      Broadcast(bcContainerInstallStart, nullptr);
-      PassEvent(ieContainerStart, this);
-      TotalSize = TotalSizeOf(false);
-      BytesDone = 0;
-      if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
-      TUninstallRecordSession records;
-      // The files of the pass read one archive: it is opened once.
-      TTrnwCompress* shared = SharedCompressor();
-      struct TKeepOpen {
-        TTrnwCompress* c;
-        bool before;
-        ~TKeepOpen() { c->SetKeepArchiveOpen(before); }
-      } keepOpen{shared, shared->KeepsArchiveOpen()};
-      shared->SetKeepArchiveOpen(true);
-      TInstallContainer::InstallObjects();
-      PassEvent(ieContainerEnd, this);
-    }
-    aborted = SharedCompressor()->Abort;
-    Broadcast(bcPassEnded, nullptr);
-    if (FireAfterInstallObjects && OnAfterInstallObjects) OnAfterInstallObjects(this, aborted);
-  } catch (...) {
-    Mode = fcmIdle;
-    throw;
+  TScopeExit idle([this] { Mode = fcmIdle; });
+  bool aborted = false;
+  {
+    TWaitCursor wait;
+    std::string recorded;
+    if (GetLocalFile(recorded)) LocalArchivePath = recorded;
+    ReadArchiveInfo();
+    Broadcast(bcContainerInstallStart, nullptr);
+    PassEvent(ieContainerStart, this);
+    TotalSize = TotalSizeOf(false);
+    BytesDone = 0;
+    if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
+    TUninstallRecordSession records;
+    // The files of the pass read one archive: it is opened once.
+    TTrnwCompress* shared = SharedCompressor();
+    const bool keptOpen = shared->KeepsArchiveOpen();
+    TScopeExit keepOpen([shared, keptOpen] { shared->SetKeepArchiveOpen(keptOpen); });
+    shared->SetKeepArchiveOpen(true);
+    TInstallContainer::InstallObjects();
+    PassEvent(ieContainerEnd, this);
   }
-  Mode = fcmIdle;
+  aborted = SharedCompressor()->Abort;
+  Broadcast(bcPassEnded, nullptr);
+  if (FireAfterInstallObjects && OnAfterInstallObjects) OnAfterInstallObjects(this, aborted);
 }
 
 int TFileContainer::FileCount() const { return CountOfClass(&IsInstallClass<TCustomInstallFile>); }
@@ -769,7 +735,7 @@ void TInstallDirectory::RemoveMissingFiles() {
   for (int i = FileCount() - 1; i >= 0; --i) {
     if (i >= FileCount()) continue;
     TCustomInstallFile* f = Files(i);
-    if (!FileExistsA(AddBackslash(f->IncludeFromDir()) + f->FileName())) delete f;
+    if (!twfile::FileExists(AddBackslash(f->IncludeFromDir()) + f->FileName())) delete f;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ClassReg.h"
+#include "ScopeExit.h"
 #include "cmp_TTrnwCompress.h"
 #include "cmp_TVersion.h"
 #include "format_Archive.h"
@@ -78,25 +79,19 @@ TCustomInstallFile::~TCustomInstallFile() {
 
 TCustomInstallFile* TCustomInstallFile::CreateFromFile(TComponent* owner, const std::string& path) {
   auto* f = new TInstallFile(owner);
-  try {
-    f->SetIncludeFromDir(ExtractFileDir(path));
-    f->SetFileName(ExtractFileName(path));
-  } catch (...) {
-    delete f;
-    throw;
-  }
+  TScopeExit discard([f] { delete f; });
+  f->SetIncludeFromDir(ExtractFileDir(path));
+  f->SetFileName(ExtractFileName(path));
+  discard.Dismiss();
   return f;
 }
 
 TCustomInstallFile* TCustomInstallFile::CreateInContainer(TComponent* owner, TInstallContainer* container,
                                                           const std::string& path) {
   TCustomInstallFile* f = CreateFromFile(owner, path);
-  try {
-    f->SetContainer(container);
-  } catch (...) {
-    delete f;
-    throw;
-  }
+  TScopeExit discard([f] { delete f; });
+  f->SetContainer(container);
+  discard.Dismiss();
   return f;
 }
 
@@ -276,9 +271,10 @@ void TCustomInstallFile::ApplyFileProperties(const TFileProperties& requested) {
     }
   }
 
-  TCustomInstallFile* const outer = g_applying;
-  g_applying = this;
-  try {
+  {
+    TCustomInstallFile* const outer = g_applying;
+    g_applying = this;
+    TScopeExit restore([outer] { g_applying = outer; });
     if (p.DestDirType != destDirType_) TFileRelated::SetDestDirType(p.DestDirType);
     if (p.Container != container_) {
       TFileRelated::SetContainer(p.Container);
@@ -305,11 +301,7 @@ void TCustomInstallFile::ApplyFileProperties(const TFileProperties& requested) {
         break;
     }
     if (p.DestDirType != destDirType_) TFileRelated::SetDestDirType(p.DestDirType);
-  } catch (...) {
-    g_applying = outer;
-    throw;
   }
-  g_applying = outer;
 
   includeFromDir_ = p.IncludeFromDir;
   fileName_ = p.FileName;
@@ -345,10 +337,7 @@ std::string TCustomInstallFile::GetArchivePath() {
 }
 
 void TCustomInstallFile::SetState(TInstallFileState value) {
-  struct TReset {
-    TInstallFileState& s;
-    ~TReset() { s = ifsNone; }
-  } reset{state_};
+  TScopeExit reset([this] { state_ = ifsNone; });
   switch (value) {
     case ifsCompress: CompressFile(); break;
     case ifsInstall: Install(); break;

@@ -11,6 +11,7 @@
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 namespace {
 
@@ -59,11 +60,7 @@ constexpr TAttributeMapping kAttributeMap[] = {
 
 }  // namespace
 
-bool IsDirectory(const std::string& path) {
-  if (path.empty()) return false;
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+bool IsDirectory(const std::string& path) { return twfile::DirectoryExists(path); }
 
 bool CreateDirectoryTree(const std::string& path) {
   if (Trim(path).empty()) {

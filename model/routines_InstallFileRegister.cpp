@@ -6,7 +6,6 @@
 #include <oleauto.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 

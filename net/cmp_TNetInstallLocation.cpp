@@ -11,9 +11,9 @@
 #include "Application.h"
 #include "ClassReg.h"
 #include "WinHandles.h"
-#include "cmp_TInstall.h"
 #include "routines_Strings.h"
 
+TCustomNetInstallLocation* CurrentNetLocation = nullptr;
 TCustomNetInstallLocation* ConnectedNetLocation = nullptr;
 
 namespace {
@@ -86,10 +86,12 @@ void SplitHost(const std::string& text, std::string& host, INTERNET_PORT& port) 
   port = 0;
   const std::size_t colon = host.rfind(':');
   if (colon == std::string::npos || colon + 1 >= host.size()) return;
-  const std::string digits = host.substr(colon + 1);
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return;
-  const long value = std::strtol(digits.c_str(), nullptr, 10);
-  if (value <= 0 || value > 65535) return;
+  TIntegerRules rules;
+  rules.Signed = false;
+  rules.Min = 1;
+  rules.Max = 65535;
+  long long value = 0;
+  if (!ParseInteger(host.substr(colon + 1), value, rules)) return;
   port = static_cast<INTERNET_PORT>(value);
   host.erase(colon);
 }

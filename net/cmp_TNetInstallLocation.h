@@ -152,6 +152,8 @@ private:
 };
 TCustomNetInstallLocationList& NetInstallLocations();
 
+// The current network location of the process (the install's NetLocation).
+extern TCustomNetInstallLocation* CurrentNetLocation;
 // The location that last connected; named in error messages.
 extern TCustomNetInstallLocation* ConnectedNetLocation;
 // Set to stop every download at its next block.

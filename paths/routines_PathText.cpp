@@ -1,8 +1,8 @@
 #include "routines_PathText.h"
 
 #include <cctype>
-#include <climits>
-#include <cstdlib>
+
+#include "routines_Strings.h"
 
 std::string ScanMetaVariables(const std::string& text,
                               const std::function<bool(char, std::string&)>& lookup) {
@@ -64,14 +64,10 @@ int OfficeVersionNumber(const std::string& versionText) {
   while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.pop_back();
   std::size_t i = 0;
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-  t = t.substr(i);
-  if (t.empty()) return -1;
-  std::size_t start = (t[0] == '+' || t[0] == '-') ? 1 : 0;
-  if (start == t.size()) return -1;
-  for (std::size_t k = start; k < t.size(); ++k)
-    if (!std::isdigit(static_cast<unsigned char>(t[k]))) return -1;
-  if (t.size() - start > 9) return -1;  // out of range for a version
-  return std::atoi(t.c_str());
+  TIntegerRules rules;
+  rules.MaxDigits = 9;  // more is out of range for a version
+  long long v = 0;
+  return ParseInteger(t.substr(i), v, rules) ? static_cast<int>(v) : -1;
 }
 
 namespace {

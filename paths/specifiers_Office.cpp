@@ -7,14 +7,9 @@
 #include "routines_PathText.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 namespace {
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool UsableVersion(int v) { return v >= 7 && v <= 19; }
 
 std::string ProgramFilesWith(const std::string& subPath) {
@@ -49,7 +44,7 @@ int GetOfficeVersion() {
     if (versionText.empty()) return -1;
     std::string server =
         ReadRegistryString(kHKCR, "\\" + curVer + "\\protocol\\StdFileEditing\\server", "", "");
-    if (!FileExists(Trim(server))) return -1;
+    if (!twfile::FileExists(Trim(server))) return -1;
     return OfficeVersionNumber(versionText);
   } catch (...) {
     return -1;

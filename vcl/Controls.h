@@ -426,3 +426,15 @@ protected:
 
 // Pumps pending messages of the thread (used by long operations).
 void ProcessMessages();
+
+// Shows the hourglass while it lives; the previous cursor comes back afterwards.
+class TWaitCursor {
+public:
+  TWaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)))) {}
+  ~TWaitCursor() { SetCursor(previous_); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+  HCURSOR previous_;
+};

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "ByteOrder.h"
+
 TFormValue TFormValue::Int(std::int32_t v) {
   TFormValue r;
   r.Type = (v >= -128 && v <= 127)       ? TValueType::vaInt8
@@ -84,8 +86,7 @@ private:
   }
   std::uint32_t U(int bytes, const char* what) {
     Need(static_cast<std::size_t>(bytes), what);
-    std::uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint32_t>(p_[pos_ + i]) << (8 * i);
+    const std::uint32_t v = static_cast<std::uint32_t>(GetLE(p_ + pos_, bytes));
     pos_ += static_cast<std::size_t>(bytes);
     return v;
   }
@@ -195,7 +196,9 @@ void PutShort(std::string& out, const std::string& s, const char* what) {
   out += s;
 }
 void PutU(std::string& out, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  std::uint8_t b[4];
+  PutLE(b, v, bytes);
+  out.append(reinterpret_cast<const char*>(b), static_cast<std::size_t>(bytes));
 }
 
 void PutValue(std::string& out, const TFormValue& v) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "ByteOrder.h"
 #include "ClassReg.h"
 
 // The colour identifiers a stream may name.
@@ -133,7 +134,7 @@ namespace {
 void SkipLengthPrefix(const std::uint8_t*& data, std::size_t& size, std::uint8_t sig0, std::uint8_t sig1) {
   if (size >= 2 && data[0] == sig0 && data[1] == sig1) return;
   if (size < 4) throw EInvalidGraphic("Picture data truncated");
-  std::uint32_t n = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<std::uint32_t>(data[3]) << 24);
+  std::uint32_t n = GetLE32(data);
   if (n > size - 4) throw EInvalidGraphic("Picture data truncated");
   data += 4;
   size = n;

@@ -7,6 +7,8 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "ByteOrder.h"
+
 namespace {
 
 void CheckDimensions(long long w, long long h, const char* kind) {
@@ -21,11 +23,6 @@ void Allocate(TDecodedImage& img, int w, int h) {
   img.Height = h;
   img.Pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 0);
 }
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 int MaskShift(std::uint32_t mask) {
   int s = 0;
@@ -54,29 +51,29 @@ TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size) {
   std::size_t bitsOffset = 0;     // 0: right after the colour table
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
     if (size < 14 + 12) throw EInvalidGraphic("Bitmap file truncated");
-    bitsOffset = Le32(data + 10);
+    bitsOffset = GetLE32(data + 10);
     base = 14;
   }
   if (size - base < 12) throw EInvalidGraphic("Bitmap header truncated");
-  std::uint32_t hsize = Le32(data + base);
+  std::uint32_t hsize = GetLE32(data + base);
   long long w, h;
   int bpp, planes;
   std::uint32_t compression = 0, used = 0;
   std::size_t entry = 4;
   if (hsize == 12) {
-    w = Le16(data + base + 4);
-    h = static_cast<std::int16_t>(Le16(data + base + 6));
-    planes = Le16(data + base + 8);
-    bpp = Le16(data + base + 10);
+    w = GetLE16(data + base + 4);
+    h = static_cast<std::int16_t>(GetLE16(data + base + 6));
+    planes = GetLE16(data + base + 8);
+    bpp = GetLE16(data + base + 10);
     entry = 3;
   } else if (hsize >= 40 && hsize <= 1024) {
     if (size - base < hsize) throw EInvalidGraphic("Bitmap header truncated");
-    w = static_cast<std::int32_t>(Le32(data + base + 4));
-    h = static_cast<std::int32_t>(Le32(data + base + 8));
-    planes = Le16(data + base + 12);
-    bpp = Le16(data + base + 14);
-    compression = Le32(data + base + 16);
-    used = Le32(data + base + 32);
+    w = static_cast<std::int32_t>(GetLE32(data + base + 4));
+    h = static_cast<std::int32_t>(GetLE32(data + base + 8));
+    planes = GetLE16(data + base + 12);
+    bpp = GetLE16(data + base + 14);
+    compression = GetLE32(data + base + 16);
+    used = GetLE32(data + base + 32);
   } else {
     throw EInvalidGraphic("Not a bitmap");
   }
@@ -90,12 +87,12 @@ TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size) {
     if (bpp != 16 && bpp != 32) throw EInvalidGraphic("Bitmap bit fields need 16 or 32 bits");
     if (hsize == 40) {
       if (size - tableStart < 12) throw EInvalidGraphic("Bitmap header truncated");
-      rmask = Le32(data + tableStart); gmask = Le32(data + tableStart + 4);
-      bmask = Le32(data + tableStart + 8);
+      rmask = GetLE32(data + tableStart); gmask = GetLE32(data + tableStart + 4);
+      bmask = GetLE32(data + tableStart + 8);
       tableStart += 12;
     } else {
-      rmask = Le32(data + base + 40); gmask = Le32(data + base + 44); bmask = Le32(data + base + 48);
-      if (hsize >= 56) amask = Le32(data + base + 52);
+      rmask = GetLE32(data + base + 40); gmask = GetLE32(data + base + 44); bmask = GetLE32(data + base + 48);
+      if (hsize >= 56) amask = GetLE32(data + base + 52);
     }
   } else if (compression != 0) {
     throw EInvalidGraphic("Compressed bitmaps are not supported");
@@ -137,7 +134,7 @@ TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size) {
       } else if (bpp == 24) {
         b = row[x * 3]; g = row[x * 3 + 1]; r = row[x * 3 + 2];
       } else {
-        std::uint32_t v = bpp == 16 ? Le16(row + x * 2) : Le32(row + x * 4);
+        std::uint32_t v = bpp == 16 ? GetLE16(row + x * 2) : GetLE32(row + x * 4);
         r = MaskValue(v, rmask); g = MaskValue(v, gmask); b = MaskValue(v, bmask);
         if (amask) { a = MaskValue(v, amask); anyAlpha = anyAlpha || a != 255; }
       }

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <climits>
+
 #include "SysUtils.h"
 #include "routines_Strings.h"
 #include "types_Tarnwick.h"
@@ -54,6 +56,46 @@ TEST(DelimitedFields, SplitFieldsCountsDelimitersPlusAnUnterminatedTail) {
   EXPECT_EQ(list, (std::vector<std::string>{"", ""}));
   SplitFields(";x", ';', list);
   EXPECT_EQ(list, (std::vector<std::string>{"", "x"}));
+}
+
+TEST(ParseInteger, WholeDecimalNumbersUnderEachRule) {
+  TIntegerRules trimmed;
+  trimmed.TrimBlanks = true;
+  TIntegerRules unsignedPort;
+  unsignedPort.Signed = false;
+  unsignedPort.Min = 1;
+  unsignedPort.Max = 65535;
+  TIntegerRules nineDigits;
+  nineDigits.MaxDigits = 9;
+  TIntegerRules wide;
+  wide.Min = LLONG_MIN;
+  wide.Max = LLONG_MAX;
+  const TIntegerRules plain;
+  struct Case {
+    const char* text;
+    const TIntegerRules& rules;
+    bool ok;
+    long long value;
+  } cases[] = {
+      {"42", plain, true, 42},          {"+42", plain, true, 42},         {"-42", plain, true, -42},
+      {"-0", plain, true, 0},           {"007", plain, true, 7},          {"", plain, false, 0},
+      {"+", plain, false, 0},           {"-", plain, false, 0},           {" 42", plain, false, 0},
+      {"42 ", plain, false, 0},         {"0x1A", plain, false, 0},        {"4 2", plain, false, 0},
+      {"--1", plain, false, 0},         {"2147483647", plain, true, 2147483647},
+      {"-2147483648", plain, true, INT_MIN},                              {"2147483648", plain, false, 0},
+      {"-2147483649", plain, false, 0}, {"99999999999999999999999", plain, false, 0},
+      {" \t12\r\n", trimmed, true, 12}, {"  ", trimmed, false, 0},      {"- 1", trimmed, false, 0},
+      {"8080", unsignedPort, true, 8080}, {"+80", unsignedPort, false, 0}, {"0", unsignedPort, false, 0},
+      {"65536", unsignedPort, false, 0}, {"123456789", nineDigits, true, 123456789},
+      {"-123456789", nineDigits, true, -123456789},                       {"1000000000", nineDigits, false, 0},
+      {"9223372036854775807", wide, true, LLONG_MAX},                     {"-9223372036854775808", wide, true, LLONG_MIN},
+      {"9223372036854775808", wide, false, 0},
+  };
+  for (const Case& c : cases) {
+    long long v = -7;
+    EXPECT_EQ(ParseInteger(c.text, v, c.rules), c.ok) << c.text;
+    EXPECT_EQ(v, c.ok ? c.value : -7) << c.text;
+  }
 }
 
 TEST(Format, SubstitutesStringsAndIntegers) {

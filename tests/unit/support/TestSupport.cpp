@@ -9,6 +9,7 @@
 #include "WinHandles.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 namespace testsupport {
 
@@ -54,10 +55,7 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
-bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool FileExists(const std::string& path) { return twfile::FileExists(path); }
 
 std::string ReadFileText(const std::string& path) {
   TWinFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
