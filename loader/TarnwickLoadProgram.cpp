@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The C++ library reports a size beyond what memory can hold, and faults of
+// the program itself, through these; its own definitions bring in
+// std::length_error and its kin with the second string implementation they
+// carry, a tenth of this program. A size beyond memory is reported as the
+// allocation failure it is; a fault ends the program.
+namespace std {
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_length_error(const char*) { throw bad_alloc(); }
+void __throw_logic_error(const char*) { abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { abort(); }
+}  // namespace std
 
 namespace {
 
