@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cxxabi.h>
 #include <new>
 #include <string>
 #include <vector>
@@ -35,6 +36,23 @@ void __throw_length_error(const char*) { throw bad_alloc(); }
 void __throw_logic_error(const char*) { abort(); }
 void __throw_out_of_range_fmt(const char*, ...) { abort(); }
 }  // namespace std
+
+// The exception-handling state (the exceptions being handled, and how many
+// are thrown and not yet caught), kept by the library per thread in emulated
+// thread-local storage that needs the POSIX thread library, a tenth of this
+// program. This program runs one thread: one record serves. Its layout is the
+// one the C++ ABI gives it.
+namespace __cxxabiv1 {
+struct __cxa_eh_globals {
+  void* caughtExceptions;
+  unsigned int uncaughtExceptions;
+};
+namespace {
+__cxa_eh_globals ehGlobals;
+}  // namespace
+extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept { return &ehGlobals; }
+extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept { return &ehGlobals; }
+}  // namespace __cxxabiv1
 
 namespace {
 
