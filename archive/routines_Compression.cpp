@@ -1,11 +1,6 @@
 #include "routines_Compression.h"
 
-#include <cstdlib>
-#include <new>
-
 #include "ScopeExit.h"
-
-const char* const TwZlibVersion = "1.0.4";
 
 int ZlibLevel(TCompressionLevel level) {
   switch (level) {
@@ -15,23 +10,6 @@ int ZlibLevel(TCompressionLevel level) {
     case colMax: return 9;
   }
   return 9;
-}
-
-void* zlibAllocMem(void*, unsigned items, unsigned size) {
-  std::size_t n = static_cast<std::size_t>(items) * size;
-  return ::operator new(n, std::nothrow);
-}
-
-void zlibFreeMem(void*, void* block) { ::operator delete(block); }
-
-int CCheck(int code) {
-  if (code < 0) throw Exception("error");
-  return code;
-}
-
-int DCheck(int code) {
-  if (code < 0) throw Exception("error");
-  return code;
 }
 
 TCustomZlibStream::TCustomZlibStream(TStream& target) : target_(target) {

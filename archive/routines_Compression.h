@@ -1,7 +1,9 @@
 // The zlib binding and the write-only compressing stream.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <new>
 
 #include <zlib.h>
 
@@ -10,17 +12,28 @@
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
 int ZlibLevel(TCompressionLevel level);
 
+// The binding proper is inline, so that a program that only inflates links
+// none of the compressing stream below, nor the deflate side of zlib.
+
 // The version every stream initialiser announces.
-extern const char* const TwZlibVersion;
+inline constexpr const char* TwZlibVersion = "1.0.4";
 
 // zlib's memory hooks, bound to the program's allocator.
-void* zlibAllocMem(void* opaque, unsigned items, unsigned size);
-void zlibFreeMem(void* opaque, void* block);
+inline void* zlibAllocMem(void*, unsigned items, unsigned size) {
+  return ::operator new(static_cast<std::size_t>(items) * size, std::nothrow);
+}
+inline void zlibFreeMem(void*, void* block) { ::operator delete(block); }
 
 // Result checks: a negative zlib result raises Exception "error"; other
 // results (end of stream included) are returned.
-int CCheck(int code);  // deflate side
-int DCheck(int code);  // inflate side
+inline int CCheck(int code) {  // deflate side
+  if (code < 0) throw Exception("error");
+  return code;
+}
+inline int DCheck(int code) {  // inflate side
+  if (code < 0) throw Exception("error");
+  return code;
+}
 
 using TCompressNotifyEvent = std::function<void(void* sender)>;
 

@@ -5,8 +5,12 @@
 // program (the archive's first member) from there and passes its exit code
 // on. "setup.exe *TODISK" starts the floppy transfer instead.
 #include <windows.h>
+#include <zlib.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cxxabi.h>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,50 @@
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The C++ library reports a size beyond what memory can hold, and faults of
+// the program itself, through these; its own definitions bring in
+// std::length_error and its kin with the second string implementation they
+// carry, a tenth of this program. A size beyond memory is reported as the
+// allocation failure it is; a fault ends the program.
+namespace std {
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_length_error(const char*) { throw bad_alloc(); }
+void __throw_logic_error(const char*) { abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { abort(); }
+}  // namespace std
+
+// The exception-handling state (the exceptions being handled, and how many
+// are thrown and not yet caught), kept by the library per thread in emulated
+// thread-local storage that needs the POSIX thread library, a tenth of this
+// program. This program runs one thread: one record serves. Its layout is the
+// one the C++ ABI gives it.
+namespace __cxxabiv1 {
+struct __cxa_eh_globals {
+  void* caughtExceptions;
+  unsigned int uncaughtExceptions;
+};
+namespace {
+__cxa_eh_globals ehGlobals;
+}  // namespace
+extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept { return &ehGlobals; }
+extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept { return &ehGlobals; }
+}  // namespace __cxxabiv1
+
+// zlib checks a gzip stream's contents with CRC-32; the archives are zlib
+// streams, checked with Adler-32, so inflate never calls this. Computed bit
+// by bit, it stands in for zlib's table-driven version, whose tables would be
+// a tenth of this program.
+extern "C" uLong ZEXPORT crc32(uLong crc, const Bytef* buf, uInt len) {
+  if (!buf) return 0;
+  std::uint32_t c = ~static_cast<std::uint32_t>(crc);
+  while (len--) {
+    c ^= *buf++;
+    for (int k = 0; k < 8; ++k) c = c & 1 ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+  }
+  return ~c;
+}
 
 namespace {
 

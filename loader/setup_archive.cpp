@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <set>
+#include <utility>
 
 #include "format_Archive.h"
 #include "routines_Strings.h"
@@ -64,10 +64,20 @@ bool TSetupArchive::Open(TByteSource& source, std::uint64_t first, std::uint64_t
     error = e.what();
     return false;
   }
+  // The first member whose file name (ignoring case) an earlier one has:
+  // the names sorted, each run of equal ones gives its second member.
+  const int count = impl->headers.Count();
+  std::vector<std::pair<std::string, int>> sorted;
+  sorted.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i)
+    sorted.emplace_back(UpperCase(SafeMemberFileName(impl->headers.GetFileHeaders(i).Rec.StoredName)), i);
+  std::sort(sorted.begin(), sorted.end());
+  int firstRepeat = count;
+  for (std::size_t k = 1; k < sorted.size(); ++k)
+    if (sorted[k].first == sorted[k - 1].first) firstRepeat = std::min(firstRepeat, sorted[k].second);
   std::vector<TSetupMember> members;
-  std::set<std::string> names;
   const std::int64_t windowSize = static_cast<std::int64_t>(size);
-  for (int i = 0; i < impl->headers.Count(); ++i) {
+  for (int i = 0; i < count; ++i) {
     const TFileHeaderRec& h = impl->headers.GetFileHeaders(i).Rec;
     TSetupMember m;
     m.StoredName = h.StoredName;
@@ -83,7 +93,7 @@ bool TSetupArchive::Open(TByteSource& source, std::uint64_t first, std::uint64_t
       error = "The setup archive's entry for " + m.FileName + " is damaged.";
       return false;
     }
-    if (!names.insert(UpperCase(m.FileName)).second) {
+    if (i == firstRepeat) {
       error = "The setup archive holds two files named " + m.FileName + ".";
       return false;
     }

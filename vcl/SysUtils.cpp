@@ -1,7 +1,6 @@
 #include "SysUtils.h"
 
 #include <cctype>
-#include <cstdio>
 
 std::string Format(const std::string& format, std::initializer_list<TFormatArg> args) {
   return Format(format, std::vector<TFormatArg>(args));
@@ -41,10 +40,14 @@ std::string Format(const std::string& format, const std::vector<TFormatArg>& arg
       if (!a.IsText() && conv == 'u' && a.Number() < 0)
         piece = std::to_string(static_cast<unsigned long long>(a.Number()) & 0xFFFFFFFFull);
     } else {
-      char buf[32];
-      std::snprintf(buf, sizeof buf, format[j] == 'X' ? "%llX" : "%llx",
-                    static_cast<unsigned long long>(a.Number()) & 0xFFFFFFFFull);
-      piece = buf;
+      // Digit by digit: the C library's printf family is not linked into
+      // the small programs that share this file.
+      const char* digits = format[j] == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+      unsigned long long v = static_cast<unsigned long long>(a.Number()) & 0xFFFFFFFFull;
+      do {
+        piece.insert(piece.begin(), digits[v & 15]);
+        v >>= 4;
+      } while (v);
     }
     if (piece.size() < width) {
       std::string pad(width - piece.size(), ' ');
