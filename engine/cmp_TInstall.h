@@ -189,6 +189,9 @@ protected:
 private:
   // Whether the host form still carries the activation hook.
   bool HostFormHooked() const;
+  // The end of a good run, straight through or after the restart: notify,
+  // clean up, drop the install key, shut down if automatic, run the files.
+  void FinishGoodInstall();
 
   bool autoMaximizeWindow_ = true;
   TBuildInfo buildInfo_;

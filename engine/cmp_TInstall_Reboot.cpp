@@ -123,12 +123,7 @@ void TCustomInstall::ContinueAfterReboot() {
           }
       }
     }
-    NotifyGoodInstall();
-    Cleanup();
-    RemoveInstallKey();
-    if (RunAutomatic) Shutdown();
-    RunFiles();
-    Installing = false;
+    FinishGoodInstall();
   } catch (const std::exception& e) {
     // Reached from loading the project, before any message loop: handled
     // here as a failed run instead of ending the program unreported.

@@ -129,13 +129,17 @@ void TCustomInstall::Install() {
     return;
   }
 
+  FinishGoodInstall();
+  LogLine("Installation finished");
+}
+
+void TCustomInstall::FinishGoodInstall() {
   NotifyGoodInstall();
   Cleanup();
   RemoveInstallKey();
   if (RunAutomatic) Shutdown();
   RunFiles();
   Installing = false;
-  LogLine("Installation finished");
 }
 
 void TCustomInstall::ReadArchiveInfo() {
