@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -34,17 +35,21 @@ std::string ActiveXEntryPath(const std::string& entry) { return GetField(entry, 
 
 int ActiveXEntryKind(const std::string& entry) { return std::atoi(GetField(entry, 2, ';').c_str()); }
 
+bool AppendEntry(TtrnwRegistry& reg, const std::string& path) {
+  std::string countText;
+  if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
+  int n = 0;
+  if (!ParseEntryCount(countText, n)) return false;
+  ++n;
+  return reg.WriteString(EntryValue(n), path) && reg.WriteString(kEntriesValue, std::to_string(n));
+}
+
 void AppendFile(const std::string& key, const std::string& path) {
   const std::string base = AddBackslash(key);
   for (int k = 0; k < kMaxFilesKeys; ++k) {
-    const std::string sub = base + FilesKey(k);
-    try {
-      const int n = NextEntry(ReadRegistryString(kHKLM, sub, kEntriesValue, "0"));
-      WriteRegistryString(kHKLM, sub, EntryValue(n), path);
-      WriteRegistryString(kHKLM, sub, kEntriesValue, std::to_string(n));
-      return;
-    } catch (const Exception&) {
-    }
+    TtrnwRegistry reg;
+    reg.SetRootKeyIndex(kHKLM);
+    if (reg.OpenKey(base + FilesKey(k), true) && AppendEntry(reg, path)) return;
   }
   throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
                                    {base + FilesKey(0), kEntriesValue, path}));

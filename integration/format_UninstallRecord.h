@@ -12,6 +12,8 @@
 #pragma once
 #include <string>
 
+class TtrnwRegistry;
+
 namespace uninstallrecord {
 
 inline constexpr const char* kActiveXKey = "ActiveX";
@@ -36,6 +38,11 @@ int NextEntry(const std::string& countText);
 std::string ActiveXEntry(const std::string& path, int kind);
 std::string ActiveXEntryPath(const std::string& entry);
 int ActiveXEntryKind(const std::string& entry);
+
+// Appends one entry to the files subkey open in `reg`, after the count it
+// holds (none counts as 0): false when that count is not a number or a
+// value cannot be written.
+bool AppendEntry(TtrnwRegistry& reg, const std::string& path);
 
 // Appends one entry to the record below K (which may end in a backslash):
 // to the first usable files subkey, or to the ActiveX subkey (a bad count

@@ -225,8 +225,8 @@ namespace {
 // While a container installs its files, the "Files" subkey of the uninstall
 // record stays open between them, so that each record costs two reads and two
 // writes instead of opening and closing the key for every value. Anything
-// unusual (a refused or vanished key, a count that is not a number) is left
-// to the general path.
+// unusual (a refused or vanished key, a count that is not a number, a failed
+// write) is left to the general path.
 int g_recordSessions = 0;
 std::string g_filesKeyPath;
 std::unique_ptr<TtrnwRegistry> g_filesKey;
@@ -247,19 +247,9 @@ bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
     g_filesKey = std::move(reg);
     g_filesKeyPath = sub;
   }
-  std::string entries = "0";
-  std::string stored;
-  if (g_filesKey->ReadString(uninstallrecord::kEntriesValue, stored)) entries = stored;
-  int n = 0;
-  if (!uninstallrecord::ParseEntryCount(entries, n)) {
-    CloseFilesKey();
-    return false;
-  }
-  ++n;
   // A failed write is tried again by the general path, which writes the
   // same values.
-  if (!g_filesKey->WriteString(uninstallrecord::EntryValue(n), path) ||
-      !g_filesKey->WriteString(uninstallrecord::kEntriesValue, std::to_string(n))) {
+  if (!uninstallrecord::AppendEntry(*g_filesKey, path)) {
     CloseFilesKey();
     return false;
   }
