@@ -467,7 +467,7 @@ void TFileContainer::Copy() {
     if (OnBeforeProcess) OnBeforeProcess(this);
     if (Include) {
       PassEvent(ieContainerStart, this);
-      ReadSourceInfo();
+      ReadSourceInfoForPass();
       TotalSize = TotalSizeOf(false);
       BytesDone = 0;
       for (TCustomInstallFile* f : FileList()) f->Copy();
@@ -504,7 +504,7 @@ void TFileContainer::Compress(TCompressOptions options) {
       return;
     }
     PassEvent(ieContainerStart, this);
-    ReadSourceInfo();
+    ReadSourceInfoForPass();
     TotalSize = TotalSizeOf(options.Contains(coIncludeExcluded));
     BytesDone = 0;
 
@@ -615,6 +615,14 @@ void TFileContainer::ReadSourceInfo() {
   for (TCustomInstallFile* f : FileList()) f->ReadSourceInfo();
   for (int i = 0; i < FileContainerCount(); ++i)
     static_cast<TFileContainer*>(FileContainers(i))->ReadSourceInfo();
+  sourceInfoFresh_ = true;
+}
+
+void TFileContainer::ReadSourceInfoForPass() {
+  auto* outer = dynamic_cast<TFileContainer*>(Container());
+  const bool readByOuter = sourceInfoFresh_ && outer && outer->Mode == Mode;
+  if (!readByOuter) ReadSourceInfo();
+  sourceInfoFresh_ = false;
 }
 
 bool TFileContainer::HasNetFilesToDownload() {

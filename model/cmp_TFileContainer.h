@@ -271,7 +271,12 @@ private:
   void CreateOwnSpecifier();
   void PassEvent(int code, TPersistent* parameter);
   void CompressObject(TFileRelated* object, TCompressOptions options, const std::string& base);
+  // Reads the source information at the start of a pass, unless the
+  // container holding this one, in the same pass, read it for its whole
+  // tree just before.
+  void ReadSourceInfoForPass();
   TpsFileContainer* ownSpecifier_ = nullptr;
+  bool sourceInfoFresh_ = false;  // read by the last ReadSourceInfo, not yet used by a pass
 };
 
 // Lines of text kept by a group's options (streamed as "<name>.Strings").

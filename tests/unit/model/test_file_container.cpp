@@ -167,6 +167,57 @@ TEST_F(FileContainer, NestedContainersPassFileProgressUpToTheOuterOne) {
   for (const Status& s : outer) EXPECT_EQ(s.filePercent, 100);
 }
 
+namespace {
+struct TCountingFile : TInstallFile {
+  using TInstallFile::TInstallFile;
+  void ReadSourceInfo() override {
+    ++reads;
+    TInstallFile::ReadSourceInfo();
+  }
+  int reads = 0;
+};
+}  // namespace
+
+TEST_F(FileContainer, EachPassReadsASourceOnceHoweverDeepItsContainer) {
+  auto* group = new TInstallGroup(form.get());
+  group->SetName("igOuter");
+  group->SetDestDir(destDir);
+  group->SetArchiveFile(archive);
+  auto* inner = new TInstallDirectory(form.get());
+  inner->SetName("idInner");
+  inner->SetContainer(group);
+  inner->SetDestDir("\\inner");
+  auto counting = [&](TFileContainer* c, const char* name, const char* fileName, size_t size) {
+    WriteFileText(Source(fileName), std::string(size, 'x'));
+    auto* f = new TCountingFile(form.get());
+    f->SetName(name);
+    f->SetIncludeFromDir(sourceDir);
+    f->SetFileName(fileName);
+    f->SetContainer(c);
+    return f;
+  };
+  TCountingFile* a = counting(inner, "ifA", "a.txt", 1000);
+  TCountingFile* c = counting(group, "ifC", "c.txt", 300);
+
+  Build(group);
+  EXPECT_EQ(a->reads, 1);
+  EXPECT_EQ(c->reads, 1);
+  EXPECT_EQ(inner->TotalSize, 1000);
+  EXPECT_EQ(group->TotalSize, 1300);
+  // The next build reads again and sees what changed meanwhile.
+  WriteFileText(Source("a.txt"), std::string(2500, 'y'));
+  Build(group);
+  EXPECT_EQ(a->reads, 2);
+  EXPECT_EQ(a->Size, 2500);
+  EXPECT_EQ(group->TotalSize, 2800);
+  // A pass of the inner container alone reads its own files.
+  inner->Copy();
+  EXPECT_EQ(a->reads, 3);
+  EXPECT_EQ(c->reads, 2);
+  group->Install();
+  EXPECT_EQ(Slurp(destDir + "\\inner\\a.txt"), std::string(2500, 'y'));
+}
+
 TEST_F(FileContainer, IdleContainerIgnoresInformationEvents) {
   TwoFiles();
   int replacing = 0;
