@@ -83,6 +83,7 @@ void TTrnwCompress::SetCompressedFile(const std::string& name) {
   if (SameText(name, compressedFile_)) return;
   if (headersLoaded_ && !SameText(ChangeFileExt(name, ".1"), ChangeFileExt(compressedFile_, ".1")))
     headersLoaded_ = false;
+  CloseAppendedArchive();
   compressedFile_ = name;
   source_.reset();
 }
@@ -98,7 +99,7 @@ void TTrnwCompress::AddFileToProcess(const std::string& entry) {
 
 void TTrnwCompress::ReadHeaders() {
   source_.reset();
-  appendFile_.clear();  // headers_ is replaced
+  ForgetAppendHeaders();  // headers_ is replaced
   auto f = twfile::FileExists(compressedFile_)
                ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
                : nullptr;
@@ -203,14 +204,23 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     filesToProcess_.clear();
   });
 
-  twfile::ForceDirectories(ExtractFileDir(compressedFile_));
-  bool existing = append && twfile::FileExists(compressedFile_);
-  auto dest = TWinFileStream::Open(compressedFile_, existing ? TWinFileStream::fmOpenReadWrite
-                                                             : TWinFileStream::fmCreate);
-  if (!dest) throw ETrnwCompress("Cannot create the file %s", {compressedFile_});
+  std::unique_ptr<TWinFileStream> dest;
+  bool existing = false, reuse = false;
+  if (append && appendDest_ && SameText(appendFile_, compressedFile_) && Offset == 0) {
+    // Kept open since the last append, which nobody else could change.
+    dest = std::move(appendDest_);
+    existing = reuse = true;
+  } else {
+    CloseAppendedArchive();
+    twfile::ForceDirectories(ExtractFileDir(compressedFile_));
+    existing = append && twfile::FileExists(compressedFile_);
+    dest = TWinFileStream::Open(compressedFile_, existing ? TWinFileStream::fmOpenReadWrite
+                                                          : TWinFileStream::fmCreate);
+    if (!dest) throw ETrnwCompress("Cannot create the file %s", {compressedFile_});
+    reuse = existing && AppendHeadersCurrent();
+  }
   std::int64_t oldEnd = 0;
   int oldCount = 0;
-  const bool reuse = existing && AppendHeadersCurrent();
   appendFile_.clear();
   if (reuse) {  // headers_ is the list the last append left
     headers_.TableFlag = false;
@@ -340,6 +350,12 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     if (OnAfterAdding) OnAfterAdding(this, stats_);
   }
   undo.Dismiss();
+  if (keepArchiveOpen_ && !headers_.TableFlag) {
+    for (int i = 0; i < headers_.Count(); ++i) headers_.GetFileHeaders(i).LoadedFromArchive = true;
+    appendFile_ = compressedFile_;
+    appendDest_ = std::move(dest);
+    return;
+  }
   dest.reset();  // closed, so that the write time is final
   RememberAppendHeaders();
 }
@@ -365,6 +381,17 @@ void TTrnwCompress::RememberAppendHeaders() {
   if (headers_.TableFlag || !SizeAndWriteTime(compressedFile_, appendSize_, appendTime_)) return;
   for (int i = 0; i < headers_.Count(); ++i) headers_.GetFileHeaders(i).LoadedFromArchive = true;
   appendFile_ = compressedFile_;
+}
+
+void TTrnwCompress::CloseAppendedArchive() {
+  if (!appendDest_) return;
+  appendDest_.reset();  // closed, so that the write time is final
+  if (!SizeAndWriteTime(appendFile_, appendSize_, appendTime_)) appendFile_.clear();
+}
+
+void TTrnwCompress::ForgetAppendHeaders() {
+  appendDest_.reset();
+  appendFile_.clear();
 }
 
 // ---- listing ----------------------------------------------------------------
@@ -420,7 +447,12 @@ void TTrnwCompress::DropOfferedTarget() {
 
 void TTrnwCompress::SetKeepArchiveOpen(bool keep) {
   keepArchiveOpen_ = keep;
-  if (!keep) source_.reset();
+  if (!keep) CloseKeptArchive();
+}
+
+void TTrnwCompress::CloseKeptArchive() {
+  source_.reset();
+  CloseAppendedArchive();
 }
 
 void TTrnwCompress::Extract() {
@@ -625,7 +657,7 @@ long WriteLimited(TStream& s, const void* p, long n, std::int64_t capacity) {
 void TTrnwCompress::CopyToDisksAll(const std::string& directory, const std::string& name) {
   Abort = false;
   EnsureHeaders();
-  appendFile_.clear();  // the copy changes the headers
+  ForgetAppendHeaders();  // the copy changes the headers
   for (int i = 0; i < headers_.Count(); ++i) {
     const TFileHeaderRec& h = headers_.GetFileHeaders(i).Rec;
     if (!MemberHeaderSound(h, Offset)) throw MemberDamaged(h.StoredName);

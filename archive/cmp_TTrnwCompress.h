@@ -93,9 +93,13 @@ public:
   void OfferNewTarget(const std::string& path, std::unique_ptr<TWinFileStream> file);
   void DropOfferedTarget();
   // While set, the archive file stays open from one Extract to the next
-  // (as it does between the members of one Extract); clearing it closes it.
+  // (as it does between the members of one Extract), and from one append
+  // to the next one into the same archive; clearing it closes it.
   bool KeepsArchiveOpen() const { return keepArchiveOpen_; }
   void SetKeepArchiveOpen(bool keep);
+  // Closes the archive kept open, whatever the setting, for example before
+  // the file is deleted.
+  void CloseKeptArchive();
   void CopyToDisks(const std::string& directory, const std::string& name);
   void CopyFile(const std::string& source, const std::string& target);
 
@@ -140,8 +144,13 @@ private:
   std::string appendFile_;
   std::int64_t appendSize_ = -1;
   std::uint64_t appendTime_ = 0;
+  // The archive the last append left open (KeepsArchiveOpen), shared for
+  // reading only: headers_ stays its list until it is closed.
+  std::unique_ptr<TWinFileStream> appendDest_;
   bool AppendHeadersCurrent() const;
   void RememberAppendHeaders();
+  void CloseAppendedArchive();
+  void ForgetAppendHeaders();
 };
 
 // Processes the window messages waiting for this thread.

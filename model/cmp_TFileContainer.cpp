@@ -515,7 +515,14 @@ void TFileContainer::Compress(TCompressOptions options) {
       if (!options.Contains(coForceNetFilesLocal)) throw;
     }
 
-    auto deleteArchive = [this](const std::string& path) {
+    // The files of the pass append to one archive: it stays open between
+    // them (closed before an archive is deleted).
+    TTrnwCompress* shared = SharedCompressor();
+    const bool keptOpen = shared->KeepsArchiveOpen();
+    TScopeExit keepOpen([shared, keptOpen] { shared->SetKeepArchiveOpen(keptOpen); });
+    shared->SetKeepArchiveOpen(true);
+    auto deleteArchive = [this, shared](const std::string& path) {
+      shared->CloseKeptArchive();
       if (twfile::FileExists(path) && !DeleteFileA(path.c_str()))
         throw IEFileContainer("%s cannot delete the archive file %s", {Name(), path});
     };

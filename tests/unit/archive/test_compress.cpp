@@ -439,12 +439,30 @@ TEST(Compress, AppendsOneAtATimeReadLikeAFreshArchiveAndSeeAChangeMadeByOthers) 
     files.push_back(dir.File("m" + std::to_string(i) + ".txt"));
     WriteFileText(files.back(), Text(500 + 97 * i));
   }
+  // Kept open from one append to the next, the archive comes out the same,
+  // byte for byte; a failed append meanwhile leaves it as it was.
+  TTrnwCompress kept(nullptr);
+  kept.SetCompressedFile(dir.File("kept.1"));
+  kept.SetKeepArchiveOpen(true);
+  for (int i = 0; i < 12; ++i) {
+    kept.SetFilesToProcess({files[i]});
+    kept.Add(i > 0, 100 + i);
+    if (i == 6) {
+      const std::string before = ReadFileText(dir.File("kept.1"));
+      kept.SetFilesToProcess({dir.File("missing.txt")});
+      EXPECT_NE(MessageOf([&] { kept.Add(true, 99); }), "no error");
+      EXPECT_EQ(ReadFileText(dir.File("kept.1")), before);
+    }
+  }
+  kept.SetKeepArchiveOpen(false);
+
   TTrnwCompress z(nullptr);
   z.SetCompressedFile(dir.File("files.1"));
   for (int i = 0; i < 12; ++i) {
     z.SetFilesToProcess({files[i]});
     z.Add(i > 0, 100 + i);
   }
+  EXPECT_EQ(ReadFileText(dir.File("kept.1")), ReadFileText(dir.File("files.1")));
   TTrnwCompress fresh(nullptr);
   fresh.SetCompressedFile(dir.File("files.1"));
   fresh.ReadHeaders();
