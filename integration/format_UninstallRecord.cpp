@@ -1,6 +1,7 @@
 #include "format_UninstallRecord.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
@@ -35,21 +36,74 @@ std::string ActiveXEntryPath(const std::string& entry) { return GetField(entry, 
 
 int ActiveXEntryKind(const std::string& entry) { return std::atoi(GetField(entry, 2, ';').c_str()); }
 
-bool AppendEntry(TtrnwRegistry& reg, const std::string& path) {
-  std::string countText;
-  if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
-  int n = 0;
-  if (!ParseEntryCount(countText, n)) return false;
-  ++n;
-  return reg.WriteString(EntryValue(n), path) && reg.WriteString(kEntriesValue, std::to_string(n));
+namespace {
+// Appends one entry to the files subkey open in `reg` after `count` (-1:
+// read it from the key, none counting as 0). The new count, or -1 when the
+// stored one is not a number or a value cannot be written.
+int AppendEntry(TtrnwRegistry& reg, const std::string& path, int count) {
+  if (count < 0) {
+    std::string countText;
+    if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
+    if (!ParseEntryCount(countText, count)) return -1;
+  }
+  if (count >= 0x7FFFFFFF) return -1;
+  const int n = count + 1;
+  if (!reg.WriteString(EntryValue(n), path) || !reg.WriteString(kEntriesValue, std::to_string(n))) return -1;
+  return n;
+}
+
+// The session's open files subkey and its count as last written.
+struct TOpenFilesKey {
+  int sessions = 0;
+  std::string path;
+  std::unique_ptr<TtrnwRegistry> reg;
+  int count = -1;
+  void Close() {
+    reg.reset();
+    path.clear();
+    count = -1;
+  }
+} g_open;
+
+bool AppendToOpenKey(const std::string& sub, const std::string& path) {
+  if (g_open.sessions == 0) return false;
+  if (RegistryWriteRefusedHook && RegistryWriteRefusedHook(sub)) return false;
+  if (!g_open.reg || !SameText(g_open.path, sub)) {
+    g_open.Close();
+    auto reg = std::make_unique<TtrnwRegistry>();
+    reg->SetRootKeyIndex(kHKLM);
+    if (!reg->OpenKey(sub, true)) return false;
+    g_open.reg = std::move(reg);
+    g_open.path = sub;
+  }
+  // A failed write is tried again by the general path, which writes the
+  // same values.
+  const int n = AppendEntry(*g_open.reg, path, g_open.count);
+  if (n < 0) {
+    g_open.Close();
+    return false;
+  }
+  g_open.count = n;
+  return true;
+}
+}  // namespace
+
+TRecordSession::TRecordSession() { ++g_open.sessions; }
+
+TRecordSession::~TRecordSession() {
+  if (--g_open.sessions == 0) g_open.Close();
 }
 
 void AppendFile(const std::string& key, const std::string& path) {
   const std::string base = AddBackslash(key);
+  if (AppendToOpenKey(base + FilesKey(0), path)) return;
   for (int k = 0; k < kMaxFilesKeys; ++k) {
+    const std::string sub = base + FilesKey(k);
+    // The open key's count would no longer be its own.
+    if (SameText(sub, g_open.path)) g_open.Close();
     TtrnwRegistry reg;
     reg.SetRootKeyIndex(kHKLM);
-    if (reg.OpenKey(base + FilesKey(k), true) && AppendEntry(reg, path)) return;
+    if (reg.OpenKey(sub, true) && AppendEntry(reg, path, -1) >= 0) return;
   }
   throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
                                    {base + FilesKey(0), kEntriesValue, path}));

@@ -12,8 +12,6 @@
 #pragma once
 #include <string>
 
-class TtrnwRegistry;
-
 namespace uninstallrecord {
 
 inline constexpr const char* kActiveXKey = "ActiveX";
@@ -39,16 +37,25 @@ std::string ActiveXEntry(const std::string& path, int kind);
 std::string ActiveXEntryPath(const std::string& entry);
 int ActiveXEntryKind(const std::string& entry);
 
-// Appends one entry to the files subkey open in `reg`, after the count it
-// holds (none counts as 0): false when that count is not a number or a
-// value cannot be written.
-bool AppendEntry(TtrnwRegistry& reg, const std::string& path);
-
 // Appends one entry to the record below K (which may end in a backslash):
 // to the first usable files subkey, or to the ActiveX subkey (a bad count
 // there is an error). Failures raise EIRCannotWriteValue or the conversion
 // error.
+//
+// While a TRecordSession lives (sessions nest), the "Files" subkey last
+// appended to stays open with its count, so that a file's entry costs two
+// writes. Every files entry goes through AppendFile, which keeps that count
+// true; anything unusual (a refused or vanished key, a count that is not a
+// number, a failed write) closes the key and takes the general path.
 void AppendFile(const std::string& key, const std::string& path);
 void AppendActiveX(const std::string& key, const std::string& path, int kind);
+
+class TRecordSession {
+public:
+  TRecordSession();
+  ~TRecordSession();
+  TRecordSession(const TRecordSession&) = delete;
+  TRecordSession& operator=(const TRecordSession&) = delete;
+};
 
 }  // namespace uninstallrecord

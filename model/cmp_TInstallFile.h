@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cmp_TFileContainer.h"
+#include "format_UninstallRecord.h"
 
 class TTrnwCompress;
 
@@ -19,13 +20,7 @@ constexpr int kUniqueIDSlots = 2000;
 
 // While one lives, the uninstall records of files keep their registry key
 // open between files (sessions nest).
-class TUninstallRecordSession {
-public:
-  TUninstallRecordSession();
-  ~TUninstallRecordSession();
-  TUninstallRecordSession(const TUninstallRecordSession&) = delete;
-  TUninstallRecordSession& operator=(const TUninstallRecordSession&) = delete;
-};
+using TUninstallRecordSession = uninstallrecord::TRecordSession;
 
 class TCustomInstallFile : public TFileRelated {
 public:

@@ -221,54 +221,11 @@ bool TCustomInstallFile::IncrementSharedDLLCount() {
   return true;
 }
 
-namespace {
-// While a container installs its files, the "Files" subkey of the uninstall
-// record stays open between them, so that each record costs two reads and two
-// writes instead of opening and closing the key for every value. Anything
-// unusual (a refused or vanished key, a count that is not a number, a failed
-// write) is left to the general path.
-int g_recordSessions = 0;
-std::string g_filesKeyPath;
-std::unique_ptr<TtrnwRegistry> g_filesKey;
-
-void CloseFilesKey() {
-  g_filesKey.reset();
-  g_filesKeyPath.clear();
-}
-
-bool RecordInOpenFilesKey(const std::string& sub, const std::string& path) {
-  if (g_recordSessions == 0) return false;
-  if (RegistryWriteRefusedHook && RegistryWriteRefusedHook(sub)) return false;
-  if (!g_filesKey || !SameText(g_filesKeyPath, sub)) {
-    CloseFilesKey();
-    auto reg = std::make_unique<TtrnwRegistry>();
-    reg->SetRootKeyIndex(kHKLM);
-    if (!reg->OpenKey(sub, true)) return false;
-    g_filesKey = std::move(reg);
-    g_filesKeyPath = sub;
-  }
-  // A failed write is tried again by the general path, which writes the
-  // same values.
-  if (!uninstallrecord::AppendEntry(*g_filesKey, path)) {
-    CloseFilesKey();
-    return false;
-  }
-  return true;
-}
-}  // namespace
-
-TUninstallRecordSession::TUninstallRecordSession() { ++g_recordSessions; }
-
-TUninstallRecordSession::~TUninstallRecordSession() {
-  if (--g_recordSessions == 0) CloseFilesKey();
-}
-
 void TCustomInstallFile::RecordForUninstall(const std::string& key) {
   const std::string path = InstalledPath();
   if (activeX_) {
     uninstallrecord::AppendActiveX(key, path, RegistrationKind(fileName_));
     return;
   }
-  if (RecordInOpenFilesKey(AddBackslash(key) + uninstallrecord::FilesKey(0), path)) return;
   uninstallrecord::AppendFile(key, path);
 }

@@ -1,9 +1,15 @@
-// The count of an uninstall record, read alike by the writers of the setup
-// program and by the uninstaller.
+// The uninstall record: its count, read alike by the writers of the setup
+// program and by the uninstaller, and the order of its file entries.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
+
 #include "SysUtils.h"
+#include "cmp_TTrnwRegistry.h"
 #include "format_UninstallRecord.h"
+#include "routines_Registry.h"
+#include "routines_Strings.h"
 
 TEST(UninstallRecord, CountIsWholeDecimalTextWithRoomForOneMoreEntry) {
   const struct {
@@ -24,5 +30,33 @@ TEST(UninstallRecord, CountIsWholeDecimalTextWithRoomForOneMoreEntry) {
     } else {
       EXPECT_THROW(uninstallrecord::NextEntry(c.text), Exception) << '"' << c.text << '"';
     }
+  }
+}
+
+TEST(UninstallRecord, FileEntriesAppendInOrderWithOrWithoutTheKeyKeptOpen) {
+  for (bool session : {false, true}) {
+    const std::string key = "Software\\Tarnwick Record Test " + std::to_string(session);
+    DeleteRegistryTree(kHKLM, key);
+    {
+      std::unique_ptr<uninstallrecord::TRecordSession> open;
+      if (session) open = std::make_unique<uninstallrecord::TRecordSession>();
+      uninstallrecord::AppendFile(key, "C:\\a");
+      uninstallrecord::AppendFile(key, "C:\\b");
+      // A refused subkey gives way to the next; the kept count stays true.
+      RegistryWriteRefusedHook = [&](const std::string& k) { return SameText(k, key + "\\Files"); };
+      uninstallrecord::AppendFile(key, "C:\\c");
+      RegistryWriteRefusedHook = nullptr;
+      uninstallrecord::AppendFile(key, "C:\\d");
+    }
+    const std::map<std::string, std::string> expected = {
+        {"Files\\Entries", "3"}, {"Files\\File1", "C:\\a"},  {"Files\\File2", "C:\\b"},
+        {"Files\\File3", "C:\\d"}, {"Files1\\Entries", "1"}, {"Files1\\File1", "C:\\c"}};
+    for (const auto& [value, data] : expected) {
+      const std::size_t slash = value.find('\\');
+      EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\" + value.substr(0, slash), value.substr(slash + 1), "(none)"), data)
+          << value << (session ? " kept open" : "");
+    }
+    EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File4", "(none)"), "(none)");
+    DeleteRegistryTree(kHKLM, key);
   }
 }
