@@ -21,12 +21,26 @@ protected:
     two = File(dir, "ifTwo", "two.txt", std::string(3000, '2'));
     Build(dir);
   }
+  // A group installing into destDir, archived in archive, with the
+  // directory "inner" in it.
+  void Nested() {
+    group = new TInstallGroup(form.get());
+    group->SetName("igOuter");
+    group->SetDestDir(destDir);
+    group->SetArchiveFile(archive);
+    inner = new TInstallDirectory(form.get());
+    inner->SetName("idInner");
+    inner->SetContainer(group);
+    inner->SetDestDir("\\inner");
+  }
   bool NothingInstalled() const {
     return !testsupport::FileExists(Dest("one.txt")) && !testsupport::FileExists(Dest("two.txt"));
   }
   TInstallDirectory* dir = nullptr;
   TInstallFile* one = nullptr;
   TInstallFile* two = nullptr;
+  TInstallGroup* group = nullptr;
+  TInstallDirectory* inner = nullptr;
 };
 
 struct Status {
@@ -94,14 +108,7 @@ TEST_F(FileContainer, InstallTypeOutsideTheContainersTypesExcludesIt) {
 }
 
 TEST_F(FileContainer, NestedContainersPassFileProgressUpToTheOuterOne) {
-  auto* group = new TInstallGroup(form.get());
-  group->SetName("igOuter");
-  group->SetDestDir(destDir);
-  group->SetArchiveFile(archive);
-  auto* inner = new TInstallDirectory(form.get());
-  inner->SetName("idInner");
-  inner->SetContainer(group);
-  inner->SetDestDir("\\inner");
+  Nested();
   TInstallFile* a = File(inner, "ifA", "a.bin", testsupport::Noise(200000, 1));
   TInstallFile* b = File(inner, "ifB", "b.bin", testsupport::Noise(100000, 2));
   TInstallFile* c = File(group, "ifC", "c.txt", std::string(100000, 'c'));
@@ -179,14 +186,7 @@ struct TCountingFile : TInstallFile {
 }  // namespace
 
 TEST_F(FileContainer, EachPassReadsASourceOnceHoweverDeepItsContainer) {
-  auto* group = new TInstallGroup(form.get());
-  group->SetName("igOuter");
-  group->SetDestDir(destDir);
-  group->SetArchiveFile(archive);
-  auto* inner = new TInstallDirectory(form.get());
-  inner->SetName("idInner");
-  inner->SetContainer(group);
-  inner->SetDestDir("\\inner");
+  Nested();
   auto counting = [&](TFileContainer* c, const char* name, const char* fileName, size_t size) {
     WriteFileText(Source(fileName), std::string(size, 'x'));
     auto* f = new TCountingFile(form.get());
