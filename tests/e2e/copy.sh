@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The copy as a person sees it, with a payload large enough that copying
-# takes seconds (the read-me of the build tree grown to about 60 MB): the
+# takes seconds (the read-me of the build tree grown to about 130 MB): the
 # progress window names the file and both bars move, never back, up to 100,
 # and the run ends on "Setup complete". Cancel while copying asks: No goes on
 # to a good end; Yes stops the copy at its next block and ends the run as a
@@ -18,7 +18,7 @@ import os, sys
 with open(sys.argv[1], 'ab') as f:
     for i in range(30):
         f.write(os.urandom(1 << 20))
-        f.write((b'Kelvo Vantlex Console %d\r\n' % i) * 40000)
+        f.write((b'Kelvo Vantlex Console %d\r\n' % i) * 130000)
 PY
 e2e_user_site winxp
 export TARNWICK_LOG='C:\copy-e2e.log'
