@@ -351,8 +351,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   }
   undo.Dismiss();
   if (keepArchiveOpen_ && !headers_.TableFlag) {
-    for (int i = 0; i < headers_.Count(); ++i) headers_.GetFileHeaders(i).LoadedFromArchive = true;
-    appendFile_ = compressedFile_;
+    TakeHeadersAsAppended();
     appendDest_ = std::move(dest);
     return;
   }
@@ -379,6 +378,10 @@ bool TTrnwCompress::AppendHeadersCurrent() const {
 
 void TTrnwCompress::RememberAppendHeaders() {
   if (headers_.TableFlag || !SizeAndWriteTime(compressedFile_, appendSize_, appendTime_)) return;
+  TakeHeadersAsAppended();
+}
+
+void TTrnwCompress::TakeHeadersAsAppended() {
   for (int i = 0; i < headers_.Count(); ++i) headers_.GetFileHeaders(i).LoadedFromArchive = true;
   appendFile_ = compressedFile_;
 }

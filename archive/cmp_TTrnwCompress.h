@@ -149,6 +149,8 @@ private:
   std::unique_ptr<TWinFileStream> appendDest_;
   bool AppendHeadersCurrent() const;
   void RememberAppendHeaders();
+  // headers_ is the list of compressedFile_ as written, every member in it.
+  void TakeHeadersAsAppended();
   void CloseAppendedArchive();
   void ForgetAppendHeaders();
 };

@@ -22,6 +22,15 @@ TNetLocationAccess& NetLocationAccess() {
 }
 
 namespace {
+// Keeps the shared compressor's archive open for the length of a pass; the
+// setting comes back when the returned guard goes.
+auto KeepSharedArchiveOpen() {
+  TTrnwCompress* shared = SharedCompressor();
+  const bool kept = shared->KeepsArchiveOpen();
+  shared->SetKeepArchiveOpen(true);
+  return TScopeExit([shared, kept] { shared->SetKeepArchiveOpen(kept); });
+}
+
 // The archive specifiers (psContainerArchiveFile) reach the archive path of a
 // file-related object through the path specifier unit's link.
 struct TLinkArchivePath {
@@ -517,12 +526,9 @@ void TFileContainer::Compress(TCompressOptions options) {
 
     // The files of the pass append to one archive: it stays open between
     // them (closed before an archive is deleted).
-    TTrnwCompress* shared = SharedCompressor();
-    const bool keptOpen = shared->KeepsArchiveOpen();
-    TScopeExit keepOpen([shared, keptOpen] { shared->SetKeepArchiveOpen(keptOpen); });
-    shared->SetKeepArchiveOpen(true);
-    auto deleteArchive = [this, shared](const std::string& path) {
-      shared->CloseKeptArchive();
+    auto keepOpen = KeepSharedArchiveOpen();
+    auto deleteArchive = [this](const std::string& path) {
+      SharedCompressor()->CloseKeptArchive();
       if (twfile::FileExists(path) && !DeleteFileA(path.c_str()))
         throw IEFileContainer("%s cannot delete the archive file %s", {Name(), path});
     };
@@ -656,10 +662,7 @@ void TFileContainer::InstallObjects() {
     if (OnBeforeInstallObjects) OnBeforeInstallObjects(this);
     TUninstallRecordSession records;
     // The files of the pass read one archive: it is opened once.
-    TTrnwCompress* shared = SharedCompressor();
-    const bool keptOpen = shared->KeepsArchiveOpen();
-    TScopeExit keepOpen([shared, keptOpen] { shared->SetKeepArchiveOpen(keptOpen); });
-    shared->SetKeepArchiveOpen(true);
+    auto keepOpen = KeepSharedArchiveOpen();
     TInstallContainer::InstallObjects();
     PassEvent(ieContainerEnd, this);
   }
