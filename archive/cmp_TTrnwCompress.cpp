@@ -484,8 +484,16 @@ void TTrnwCompress::Extract() {
   createdDir_.clear();
 }
 
+namespace {
+bool cancelRequested = false;
+}
+
+void TTrnwCompress::RequestCancel() { cancelRequested = true; }
+bool TTrnwCompress::CancelRequested() { return cancelRequested; }
+void TTrnwCompress::WithdrawCancel() { cancelRequested = false; }
+
 void TTrnwCompress::ExtractAll() {
-  Abort = false;
+  Abort = cancelRequested;
   operation_ = opExtracting;
   EnsureHeaders();
   currentDisk_ = 0;
@@ -501,6 +509,7 @@ void TTrnwCompress::ExtractAll() {
 }
 
 void TTrnwCompress::ExtractMember(int index, const std::string&) {
+  if (Abort || cancelRequested) throw EtcAborted(kAborted);
   const TFileHeaderRec h = headers_.GetFileHeaders(index).Rec;
   FillStats(h);
   // A header that cannot describe real data is refused before the overwrite
@@ -588,7 +597,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     return laterDisks.back().get();
   };
   r.OnBlock = [&](const std::uint8_t* p, long n) {
-    if (Abort) throw EtcAborted(kAborted);
+    if (Abort || cancelRequested) throw EtcAborted(kAborted);
     ProcessPendingMessages();
     long put = out->Write(p, n);
     if (put != n) {

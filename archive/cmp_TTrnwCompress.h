@@ -54,6 +54,13 @@ public:
   ~TTrnwCompress() override;
   const char* ClassName() const override { return "TTrnwCompress"; }
 
+  // A user's confirmed cancel of the install. Unlike Abort, which every
+  // operation clears when it starts, it stays until the next install run
+  // withdraws it, so a cancel taken between two files stops the next one.
+  static void RequestCancel();
+  static bool CancelRequested();
+  static void WithdrawCancel();
+
   // Published properties.
   bool Abort = false;
   const std::string& CompressedFile() const { return compressedFile_; }

@@ -198,6 +198,7 @@ void TInstallPageForm::ShowClosingButtons(bool focusFinish) {
 void TBaseDuringCopyForm::CancelCopy() {
   if (ConfirmInstallAbort()) {
     SharedCompressor()->Abort = true;
+    TTrnwCompress::RequestCancel();
     NetDownloadAbort = true;
   }
   SetModalResult(kModalAbort);

@@ -92,6 +92,7 @@ void TCustomInstall::RebootWindows() {
 
 void TCustomInstall::ContinueAfterReboot() {
   Installing = true;
+  TTrnwCompress::WithdrawCancel();
   try {
     CurrentInstallKey = FindInstallKey(false);
     if (TargetLanguage.Get && TargetLanguage.Set) {

@@ -59,8 +59,17 @@ constexpr TRankPass kRankPasses[] = {
 
 TDateTime RunStartTime = 0;
 
+namespace {
+// A cancel the user confirmed while no file was being extracted ends the run
+// at the next step as any cancel does.
+void StopOnCancelRequest() {
+  if (TTrnwCompress::CancelRequested()) throw EAIUserAbort();
+}
+}  // namespace
+
 void TCustomInstall::Install() {
   Aborted = false;
+  TTrnwCompress::WithdrawCancel();
   RunStartTime = Now();
   OutsideRun = false;
   DeferredRegistrations().Clear();
@@ -97,10 +106,15 @@ void TCustomInstall::Install() {
   if (!Aborted) {
     try {
       TFileContainer::Install();
+      StopOnCancelRequest();
       std::vector<TCustomInstallFile*> deferred;
       for (int i = 0; i < DeferredRegistrations().Count(); ++i) deferred.push_back(DeferredRegistrations().Items(i));
       for (TCustomInstallFile* f : deferred) f->RegisterActiveX();
-      for (const TRankPass& pass : kRankPasses) InstallObjectsOfRank(pass.Rank, pass.Status);
+      for (const TRankPass& pass : kRankPasses) {
+        StopOnCancelRequest();
+        InstallObjectsOfRank(pass.Rank, pass.Status);
+      }
+      StopOnCancelRequest();
     } catch (...) {
       if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
       throw;

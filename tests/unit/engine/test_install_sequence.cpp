@@ -9,6 +9,7 @@
 #include "FormReader.h"
 #include "TestSupport.h"
 #include "cmp_TInstall.h"
+#include "cmp_TTrnwCompress.h"
 #include "cmp_TTrnwRegistry.h"
 #include "routines_InstallBoxes.h"
 #include "routines_InstallKey.h"
@@ -209,6 +210,34 @@ TEST_F(InstallSequence, AUserAbortShowsTheBadInstallStageAndRemovesTheRecord) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key.substr(1)));
   EXPECT_EQ(InstallExitCode, 2);
   EXPECT_TRUE(install->Aborted);
+}
+
+TEST_F(InstallSequence, ACancelConfirmedOutsideAFileEndsTheRunAsAUserAbortAndIsNotInheritedByTheNext) {
+  install->OnBeforeInstallObjects = [this](TInstallContainer*) {
+    Steps.push_back("BeforeInstallObjects");
+    TTrnwCompress::RequestCancel();  // a Cancel the copy form took after the last file
+  };
+  std::string key;
+  try {
+    install->Install();
+    FAIL() << "the cancel did not leave the run";
+  } catch (const EAIUserAbort& e) {
+    key = CurrentInstallKey;
+    install->HandleException(install, e);
+  }
+  EXPECT_EQ(Steps, (std::vector<std::string>{"BeforeReadArchiveInfo", "AfterReadArchiveInfo", "AfterInitialized",
+                                             "BeforeInstallObjects", "AfterInstallObjects", "BeforeBadInstall",
+                                             "AfterBadInstall", "BeforeShutdown"}));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key.substr(1)));
+  EXPECT_EQ(InstallExitCode, 2);
+
+  install->OnBeforeInstallObjects = nullptr;
+  Steps.clear();
+  InstallExitCode = 0;
+  install->Install();
+  EXPECT_EQ(Steps.back(), "BeforeShutdown");
+  EXPECT_FALSE(install->Aborted);
+  EXPECT_EQ(InstallExitCode, 0);
 }
 
 TEST_F(InstallSequence, AFailureIsShownAndKeepsTheRecordForALaterRun) {

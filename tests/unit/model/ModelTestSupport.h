@@ -169,6 +169,7 @@ protected:
     CurrentInstall = nullptr;
     DeferredRegistrations().Clear();
     SharedCompressor()->Abort = false;
+    TTrnwCompress::WithdrawCancel();
     SharedCompressor()->SetCompressedFile(std::string());
     RunningOSHook = savedOS_;
     OutsideRun = savedOutsideRun_;

@@ -2,6 +2,9 @@
 // containers and the information events passed up through them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "FormReader.h"
 #include "FormStream.h"
 #include "ModelTestSupport.h"
@@ -216,6 +219,63 @@ TEST_F(FileContainer, EachPassReadsASourceOnceHoweverDeepItsContainer) {
   EXPECT_EQ(c->reads, 2);
   group->Install();
   EXPECT_EQ(Slurp(destDir + "\\inner\\a.txt"), std::string(2500, 'y'));
+}
+
+TEST_F(FileContainer, AConfirmedCancelStopsTheCopyWhereverTheMessagePumpTookIt) {
+  TwoFiles();
+  TInstallFile* big = File(dir, "ifBig", "big.bin", testsupport::Noise(300000, 3));
+  Build(dir);
+  const std::map<TCustomInstallFile*, std::pair<std::string, std::string>> content{
+      {one, {"one.txt", std::string(1000, '1')}},
+      {two, {"two.txt", std::string(3000, '2')}},
+      {big, {"big.bin", testsupport::Noise(300000, 3)}}};
+  // The order of the pass, from a run without a cancel.
+  std::vector<TCustomInstallFile*> order;
+  for (TInstallFile* f : {one, two, big}) f->OnAfterInstall = [&](TCustomInstallFile* s) { order.push_back(s); };
+  dir->Install();
+  ASSERT_EQ(order.size(), 3u);
+  const std::string before = "what the user had before";
+
+  struct Case {
+    const char* when;
+    bool sharedExtractor;
+    bool insideBig;
+  };
+  for (const Case& k : {Case{"between two files", false, false}, Case{"inside a file's blocks", false, true},
+                        Case{"between two files, shared extractor", true, false}}) {
+    SCOPED_TRACE(k.when);
+    if (k.sharedExtractor) {
+      // The install's own archive is the one its files share.
+      MakeInstall()->SetArchiveFile(archive);
+    }
+    for (const auto& entry : content) DeleteFileA(Dest(entry.second.first).c_str());
+    // The pass's last file was there before; it would be replaced if reached.
+    TCustomInstallFile* lastOne = order.back();
+    WriteFileText(Dest(content.at(lastOne).first), before);
+    lastOne->OverwriteMode = owAlways;
+    // The request is what the copy form's confirmed Cancel makes, taken by
+    // the message pump during a file's blocks or after its last one.
+    for (TCustomInstallFile* f : order)
+      f->OnAfterInstall = [&](TCustomInstallFile* s) {
+        if (!k.insideBig && s == order.front()) TTrnwCompress::RequestCancel();
+      };
+    dir->OnStatus = [&](TCustomInstallFile* f, int filePercent, int) {
+      if (k.insideBig && f == big && filePercent > 0 && filePercent < 100) TTrnwCompress::RequestCancel();
+    };
+    SharedCompressor()->Abort = false;
+    EXPECT_THROW(dir->Install(), EAIUserAbort);
+    EXPECT_EQ(SharedCompressor()->Abort, k.sharedExtractor);
+    // Files before the stop are whole; the one it hit and those after it
+    // are not there, or as they were.
+    const auto stop = k.insideBig ? std::find(order.begin(), order.end(), big) : order.begin() + 1;
+    for (auto it = order.begin(); it != order.end(); ++it) {
+      const auto& [name, bytes] = content.at(*it);
+      if (it < stop) EXPECT_TRUE(Slurp(Dest(name)) == bytes) << name;
+      else if (*it == lastOne) EXPECT_TRUE(Slurp(Dest(name)) == before) << name;
+      else EXPECT_FALSE(testsupport::FileExists(Dest(name))) << name;
+    }
+    TTrnwCompress::WithdrawCancel();
+  }
 }
 
 TEST_F(FileContainer, IdleContainerIgnoresInformationEvents) {
