@@ -37,31 +37,50 @@ std::string ActiveXEntryPath(const std::string& entry) { return GetField(entry, 
 int ActiveXEntryKind(const std::string& entry) { return std::atoi(GetField(entry, 2, ';').c_str()); }
 
 namespace {
-// Appends one entry to the files subkey open in `reg` after `count` (-1:
-// read it from the key, none counting as 0). The new count, or -1 when the
-// stored one is not a number or a value cannot be written.
-int AppendEntry(TtrnwRegistry& reg, const std::string& path, int count) {
-  if (count < 0) {
-    std::string countText;
-    if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
-    if (!ParseEntryCount(countText, count)) return -1;
-  }
-  if (count >= 0x7FFFFFFF) return -1;
+// The last entry of the files subkey open in `reg` whose stored count is
+// `count`: entries that a pass cut short wrote past the count follow it
+// without a gap.
+int FollowEntries(const TRegistry& reg, int count) {
+  while (count < 0x7FFFFFFE && reg.ValueExists(EntryValue(count + 1))) ++count;
+  return count;
+}
+
+// The count stored in the files subkey open in `reg` (none counting as 0),
+// or -1 when it is not a number.
+int StoredCount(const TRegistry& reg) {
+  std::string countText;
+  if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
+  int count = 0;
+  return ParseEntryCount(countText, count) ? count : -1;
+}
+
+// Appends one entry, with its count, to the files subkey open in `reg`. The
+// new count, or -1 when the stored one is not a number or a value cannot be
+// written.
+int AppendEntry(TtrnwRegistry& reg, const std::string& path) {
+  int count = StoredCount(reg);
+  if (count < 0) return -1;
+  count = FollowEntries(reg, count);
+  if (count >= 0x7FFFFFFE) return -1;
   const int n = count + 1;
   if (!reg.WriteString(EntryValue(n), path) || !reg.WriteString(kEntriesValue, std::to_string(n))) return -1;
   return n;
 }
 
-// The session's open files subkey and its count as last written.
+// The session's open files subkey, the entries in it and the count its
+// "Entries" value holds. The count is stored when the key closes: a pass
+// cut short leaves entries past it, which readers follow.
 struct TOpenFilesKey {
   int sessions = 0;
   std::string path;
   std::unique_ptr<TtrnwRegistry> reg;
   int count = -1;
+  int stored = -1;
   void Close() {
+    if (reg && count != stored) reg->WriteString(kEntriesValue, std::to_string(count));
     reg.reset();
     path.clear();
-    count = -1;
+    count = stored = -1;
   }
 } g_open;
 
@@ -73,20 +92,31 @@ bool AppendToOpenKey(const std::string& sub, const std::string& path) {
     auto reg = std::make_unique<TtrnwRegistry>();
     reg->SetRootKeyIndex(kHKLM);
     if (!reg->OpenKey(sub, true)) return false;
+    const int stored = StoredCount(*reg);
+    if (stored < 0) return false;
+    g_open.count = FollowEntries(*reg, stored);
+    g_open.stored = stored;
     g_open.reg = std::move(reg);
     g_open.path = sub;
   }
   // A failed write is tried again by the general path, which writes the
   // same values.
-  const int n = AppendEntry(*g_open.reg, path, g_open.count);
-  if (n < 0) {
+  if (g_open.count >= 0x7FFFFFFE || !g_open.reg->WriteString(EntryValue(g_open.count + 1), path)) {
     g_open.Close();
     return false;
   }
-  g_open.count = n;
+  ++g_open.count;
   return true;
 }
 }  // namespace
+
+int FileEntryCount(const std::string& sub) {
+  TtrnwRegistry reg;
+  reg.SetRootKeyIndex(kHKLM);
+  if (!reg.OpenKeyReadOnly(sub)) return 0;
+  const int count = StoredCount(reg);
+  return count < 0 ? 0 : FollowEntries(reg, count);
+}
 
 TRecordSession::TRecordSession() { ++g_open.sessions; }
 
@@ -103,7 +133,7 @@ void AppendFile(const std::string& key, const std::string& path) {
     if (SameText(sub, g_open.path)) g_open.Close();
     TtrnwRegistry reg;
     reg.SetRootKeyIndex(kHKLM);
-    if (reg.OpenKey(sub, true) && AppendEntry(reg, path, -1) >= 0) return;
+    if (reg.OpenKey(sub, true) && AppendEntry(reg, path) >= 0) return;
   }
   throw EIRCannotWriteValue(Format("Cannot install into registry. Key: %s Ident: %s Value %s",
                                    {base + FilesKey(0), kEntriesValue, path}));

@@ -5,7 +5,9 @@
 //   K\ActiveX            ActiveX servers: "Entries" = n, "File1".."File<n>" =
 //                        installed path ";" registration kind
 //   K\Files, K\Files1..  other files and shortcuts: "Entries" = n,
-//                        "File1".."File<n>" = installed path
+//                        "File1".."File<n>" = installed path, and after
+//                        them any entries that a pass cut short wrote before
+//                        it stored its count, without a gap
 //
 // Counts are decimal text. A "Files" subkey that cannot be read or written
 // gives way to the next one.
@@ -43,12 +45,18 @@ int ActiveXEntryKind(const std::string& entry);
 // error.
 //
 // While a TRecordSession lives (sessions nest), the "Files" subkey last
-// appended to stays open with its count, so that a file's entry costs two
-// writes. Every files entry goes through AppendFile, which keeps that count
-// true; anything unusual (a refused or vanished key, a count that is not a
-// number, a failed write) closes the key and takes the general path.
+// appended to stays open with its count, so that a file's entry costs one
+// write; the count is stored when the key closes, at the latest when the
+// last session ends. Every files entry goes through AppendFile; anything
+// unusual (a refused or vanished key, a count that is not a number, a
+// failed write) closes the key and takes the general path.
 void AppendFile(const std::string& key, const std::string& path);
 void AppendActiveX(const std::string& key, const std::string& path, int kind);
+
+// The number of entries of the files subkey `sub` (under
+// HKEY_LOCAL_MACHINE, with no trailing backslash), those past its count
+// included; 0 for a missing key or a count that is not a number.
+int FileEntryCount(const std::string& sub);
 
 class TRecordSession {
 public:

@@ -306,7 +306,7 @@ void TUninstaller::Run(const std::string& selfPath) {
       if (k > 0) break;
       continue;
     }
-    const int n = EntryCount(sub);
+    const int n = uninstallrecord::FileEntryCount(sub);
     for (int i = 1; i <= n && i < 100000; ++i) {
       std::string path = ReadRegistryString(kHKLM, sub, uninstallrecord::EntryValue(i), "");
       if (path.empty()) continue;

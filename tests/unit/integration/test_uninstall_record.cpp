@@ -60,3 +60,35 @@ TEST(UninstallRecord, FileEntriesAppendInOrderWithOrWithoutTheKeyKeptOpen) {
     DeleteRegistryTree(kHKLM, key);
   }
 }
+
+TEST(UninstallRecord, EntriesAPassCutShortWrotePastTheCountAreReadAndAppendedAfter) {
+  const std::string key = "Software\\Tarnwick Record Test cut short";
+  const std::string files = key + "\\Files";
+  DeleteRegistryTree(kHKLM, key);
+  {
+    uninstallrecord::TRecordSession session;
+    uninstallrecord::AppendFile(key, "C:\\a");
+    uninstallrecord::AppendFile(key, "C:\\b");
+    // A run killed here leaves a record that is read whole.
+    EXPECT_EQ(uninstallrecord::FileEntryCount(files), 2);
+  }
+  EXPECT_EQ(ReadRegistryString(kHKLM, files, "Entries", ""), "2");
+  // Entries past the count are kept: the next ones go after them.
+  WriteRegistryString(kHKLM, files, "File3", "C:\\c");
+  uninstallrecord::AppendFile(key, "C:\\d");
+  WriteRegistryString(kHKLM, files, "File5", "C:\\e");
+  {
+    uninstallrecord::TRecordSession session;
+    uninstallrecord::AppendFile(key, "C:\\f");
+  }
+  EXPECT_EQ(ReadRegistryString(kHKLM, files, "Entries", ""), "6");
+  EXPECT_EQ(uninstallrecord::FileEntryCount(files), 6);
+  int n = 0;
+  for (const char* path : {"C:\\a", "C:\\b", "C:\\c", "C:\\d", "C:\\e", "C:\\f"})
+    EXPECT_EQ(ReadRegistryString(kHKLM, files, uninstallrecord::EntryValue(++n), ""), path);
+  // A count that is not a number stands for no entries, as before.
+  WriteRegistryString(kHKLM, files, "Entries", "many");
+  EXPECT_EQ(uninstallrecord::FileEntryCount(files), 0);
+  EXPECT_EQ(uninstallrecord::FileEntryCount(key + "\\Files9"), 0);
+  DeleteRegistryTree(kHKLM, key);
+}
