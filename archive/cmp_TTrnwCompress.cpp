@@ -105,9 +105,12 @@ void TTrnwCompress::ReadHeaders() {
                : nullptr;
   if (!f) throw ETrnwCompress("Cannot open the compressed file %s", {compressedFile_});
   index_.Clear();
+  readTotalSize_ = readTotalCompressed_ = -1;
   try {
     headers_.Read(*f, Offset);
     index_.Build(headers_);
+    readTotalSize_ = headers_.TotalSize();
+    readTotalCompressed_ = headers_.TotalCompressed();
   } catch (const Exception&) {
     headers_.Clear();
     headersLoaded_ = false;
@@ -127,8 +130,9 @@ int TTrnwCompress::Count() {
 
 void TTrnwCompress::ComputeTotals() {
   stats_ = TlzhFileStats();
-  stats_.TotalSize = headers_.TotalSize();
-  stats_.TotalCompressed = headers_.TotalCompressed();
+  // Summed once per list read: an archive's files extract one at a time.
+  stats_.TotalSize = readTotalSize_ >= 0 ? readTotalSize_ : headers_.TotalSize();
+  stats_.TotalCompressed = readTotalCompressed_ >= 0 ? readTotalCompressed_ : headers_.TotalCompressed();
   stats_.TotalRatio = PercentOf(stats_.TotalCompressed, stats_.TotalSize);
 }
 
@@ -196,6 +200,7 @@ void TTrnwCompress::Add(bool append, std::int32_t identifier) {
 void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   Abort = false;
   operation_ = opAdding;
+  readTotalSize_ = readTotalCompressed_ = -1;
   headers_.TableFlag = false;
   Offset = 0;
   TScopeExit end([this] {

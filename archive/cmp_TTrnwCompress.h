@@ -133,6 +133,9 @@ private:
   bool headersLoaded_ = false;
   TIdentifierIndex index_;
   TFileHeaders headers_;
+  // The members' total sizes as read with the headers; -1 until then and
+  // once adding changes the list.
+  std::int64_t readTotalSize_ = -1, readTotalCompressed_ = -1;
   std::string compressedFile_;
   std::vector<std::string> filesToProcess_;
   std::string newDiskDir_;
