@@ -68,12 +68,13 @@ TEST(Uninstaller, RemovesRecordedFilesRegistrationsAndItself) {
   // What the setup program records.
   WriteRegistryString(kHKLM, key, "DisplayName", product);
   WriteRegistryString(kHKLM, key, "UninstallString", self + " " + product);
-  WriteRegistryString(kHKLM, key + "\\Files", "Entries", "4");
+  // Passes cut short before they stored their counts: File4 lies past its
+  // count, and Files1 has none.
+  WriteRegistryString(kHKLM, key + "\\Files", "Entries", "3");
   WriteRegistryString(kHKLM, key + "\\Files", "File1", plain);
   WriteRegistryString(kHKLM, key + "\\Files", "File2", help);
   WriteRegistryString(kHKLM, key + "\\Files", "File3", shared);
   WriteRegistryString(kHKLM, key + "\\Files", "File4", self);
-  WriteRegistryString(kHKLM, key + "\\Files1", "Entries", "1");
   WriteRegistryString(kHKLM, key + "\\Files1", "File1", link);
   WriteRegistryString(kHKLM, key + "\\ActiveX", "Entries", "2");
   WriteRegistryString(kHKLM, key + "\\ActiveX", "File1", com + ";0");
