@@ -55,15 +55,18 @@ int StoredCount(const TRegistry& reg) {
 }
 
 // Appends one entry, with its count, to the files subkey open in `reg`. The
-// new count, or -1 when the stored one is not a number or a value cannot be
-// written.
+// new count, or -1 when the stored one is not a number or the entry cannot
+// be written. An entry written stays one even when its count cannot follow:
+// readers follow it past the count, and writing it elsewhere again would
+// record the file twice.
 int AppendEntry(TtrnwRegistry& reg, const std::string& path) {
   int count = StoredCount(reg);
   if (count < 0) return -1;
   count = FollowEntries(reg, count);
   if (count >= 0x7FFFFFFE) return -1;
   const int n = count + 1;
-  if (!reg.WriteString(EntryValue(n), path) || !reg.WriteString(kEntriesValue, std::to_string(n))) return -1;
+  if (!reg.WriteString(EntryValue(n), path)) return -1;
+  reg.WriteString(kEntriesValue, std::to_string(n));
   return n;
 }
 
