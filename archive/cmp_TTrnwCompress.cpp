@@ -498,7 +498,7 @@ bool TTrnwCompress::CancelRequested() { return cancelRequested; }
 void TTrnwCompress::WithdrawCancel() { cancelRequested = false; }
 
 void TTrnwCompress::ExtractAll() {
-  Abort = cancelRequested;
+  Abort = false;
   operation_ = opExtracting;
   EnsureHeaders();
   currentDisk_ = 0;

@@ -1,5 +1,6 @@
 #include "format_UninstallRecord.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -9,6 +10,11 @@
 #include "routines_Strings.h"
 
 namespace uninstallrecord {
+namespace {
+// The highest count a record holds: one more entry must still fit.
+constexpr int kMaxCount = 0x7FFFFFFE;
+}  // namespace
+
 std::string FilesKey(int k) { return k == 0 ? std::string("Files") : "Files" + std::to_string(k); }
 
 std::string EntryValue(int n) { return "File" + std::to_string(n); }
@@ -17,7 +23,7 @@ bool ParseEntryCount(const std::string& text, int& count) {
   TIntegerRules rules;
   rules.TrimBlanks = true;
   rules.Min = 0;
-  rules.Max = 0x7FFFFFFE;
+  rules.Max = kMaxCount;
   long long v = 0;
   if (!ParseInteger(text, v, rules)) return false;
   count = static_cast<int>(v);
@@ -37,21 +43,16 @@ std::string ActiveXEntryPath(const std::string& entry) { return GetField(entry, 
 int ActiveXEntryKind(const std::string& entry) { return std::atoi(GetField(entry, 2, ';').c_str()); }
 
 namespace {
-// The last entry of the files subkey open in `reg` whose stored count is
-// `count`: entries that a pass cut short wrote past the count follow it
-// without a gap.
-int FollowEntries(const TRegistry& reg, int count) {
-  while (count < 0x7FFFFFFE && reg.ValueExists(EntryValue(count + 1))) ++count;
-  return count;
-}
-
-// The count stored in the files subkey open in `reg` (none counting as 0),
-// or -1 when it is not a number.
-int StoredCount(const TRegistry& reg) {
+// The last entry of the files subkey open in `reg`: its stored count (none
+// counting as 0), followed by the entries a pass cut short wrote past it
+// without a gap; -1 when the count is not a number.
+int LastEntry(const TRegistry& reg) {
   std::string countText;
   if (!reg.ReadString(kEntriesValue, countText)) countText = "0";  // missing or not text
   int count = 0;
-  return ParseEntryCount(countText, count) ? count : -1;
+  if (!ParseEntryCount(countText, count)) return -1;
+  while (count < kMaxCount && reg.ValueExists(EntryValue(count + 1))) ++count;
+  return count;
 }
 
 // Appends one entry, with its count, to the files subkey open in `reg`. The
@@ -60,30 +61,27 @@ int StoredCount(const TRegistry& reg) {
 // readers follow it past the count, and writing it elsewhere again would
 // record the file twice.
 int AppendEntry(TtrnwRegistry& reg, const std::string& path) {
-  int count = StoredCount(reg);
-  if (count < 0) return -1;
-  count = FollowEntries(reg, count);
-  if (count >= 0x7FFFFFFE) return -1;
+  const int count = LastEntry(reg);
+  if (count < 0 || count >= kMaxCount) return -1;
   const int n = count + 1;
   if (!reg.WriteString(EntryValue(n), path)) return -1;
   reg.WriteString(kEntriesValue, std::to_string(n));
   return n;
 }
 
-// The session's open files subkey, the entries in it and the count its
-// "Entries" value holds. The count is stored when the key closes: a pass
-// cut short leaves entries past it, which readers follow.
+// The session's open files subkey and the entries in it. Their count is
+// stored when the key closes: a pass cut short leaves entries past the
+// stored count, which readers follow.
 struct TOpenFilesKey {
   int sessions = 0;
   std::string path;
   std::unique_ptr<TtrnwRegistry> reg;
   int count = -1;
-  int stored = -1;
   void Close() {
-    if (reg && count != stored) reg->WriteString(kEntriesValue, std::to_string(count));
+    if (reg) reg->WriteString(kEntriesValue, std::to_string(count));
     reg.reset();
     path.clear();
-    count = stored = -1;
+    count = -1;
   }
 } g_open;
 
@@ -95,16 +93,15 @@ bool AppendToOpenKey(const std::string& sub, const std::string& path) {
     auto reg = std::make_unique<TtrnwRegistry>();
     reg->SetRootKeyIndex(kHKLM);
     if (!reg->OpenKey(sub, true)) return false;
-    const int stored = StoredCount(*reg);
-    if (stored < 0) return false;
-    g_open.count = FollowEntries(*reg, stored);
-    g_open.stored = stored;
+    const int count = LastEntry(*reg);
+    if (count < 0) return false;
+    g_open.count = count;
     g_open.reg = std::move(reg);
     g_open.path = sub;
   }
   // A failed write is tried again by the general path, which writes the
   // same values.
-  if (g_open.count >= 0x7FFFFFFE || !g_open.reg->WriteString(EntryValue(g_open.count + 1), path)) {
+  if (g_open.count >= kMaxCount || !g_open.reg->WriteString(EntryValue(g_open.count + 1), path)) {
     g_open.Close();
     return false;
   }
@@ -117,8 +114,7 @@ int FileEntryCount(const std::string& sub) {
   TtrnwRegistry reg;
   reg.SetRootKeyIndex(kHKLM);
   if (!reg.OpenKeyReadOnly(sub)) return 0;
-  const int count = StoredCount(reg);
-  return count < 0 ? 0 : FollowEntries(reg, count);
+  return std::max(LastEntry(reg), 0);
 }
 
 TRecordSession::TRecordSession() { ++g_open.sessions; }
