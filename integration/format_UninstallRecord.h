@@ -46,24 +46,39 @@ int ActiveXEntryKind(const std::string& entry);
 //
 // While a TRecordSession lives (sessions nest), the "Files" subkey last
 // appended to stays open with its count, so that a file's entry costs one
-// write; the count is stored when the key closes, at the latest when the
-// last session ends. Every files entry goes through AppendFile; anything
-// unusual (a refused or vanished key, a count that is not a number, a
-// failed write) closes the key and takes the general path.
+// write, made beside the caller's work where the system allows: a thread
+// writes each entry as soon as it is handed over, and at most a few wait.
+// The count is stored when the key closes, at the latest when the last
+// session ends, once every entry handed over is written. Every files entry
+// goes through AppendFile; anything unusual (a refused or vanished key, a
+// count that is not a number, a failed write) closes the key and takes the
+// general path, for the entries not written first. A failure of that path
+// is raised by the next AppendFile or by the end of the last session.
 void AppendFile(const std::string& key, const std::string& path);
 void AppendActiveX(const std::string& key, const std::string& path, int kind);
 
 // The number of entries of the files subkey `sub` (under
 // HKEY_LOCAL_MACHINE, with no trailing backslash), those past its count
-// included; 0 for a missing key or a count that is not a number.
+// included; 0 for a missing key or a count that is not a number. Entries
+// handed over in a session are written first.
 int FileEntryCount(const std::string& sub);
+
+// Waits until every entry handed over is written: the project's handlers,
+// called between two files, see the record as it would be without the
+// thread.
+void Settle();
 
 class TRecordSession {
 public:
   TRecordSession();
-  ~TRecordSession();
+  // Raises what the general path raises for entries the open key could not
+  // take, unless an exception is already on its way.
+  ~TRecordSession() noexcept(false);
   TRecordSession(const TRecordSession&) = delete;
   TRecordSession& operator=(const TRecordSession&) = delete;
+
+private:
+  int unwinding_;
 };
 
 }  // namespace uninstallrecord

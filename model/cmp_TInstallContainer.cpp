@@ -7,6 +7,7 @@
 #include "cmp_TTrnwCompress.h"
 #include "routines_InstallKey.h"
 #include "cmp_TPathSpecifier.h"
+#include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_Strings.h"
 
@@ -175,7 +176,10 @@ void TInstallContainer::ProcessStep() {
   const TOSVerType os = RunningOSHook();
   if (static_cast<int>(os) > 15 || !OS.Contains(os)) Include = false;
   try {
-    if (OnBeforeProcess) OnBeforeProcess(this);
+    if (OnBeforeProcess) {
+      uninstallrecord::Settle();
+      OnBeforeProcess(this);
+    }
     Broadcast(bcBeforeProcess, nullptr);
     if (!Include) return;
     Broadcast(bcIncluded, nullptr);
@@ -184,7 +188,10 @@ void TInstallContainer::ProcessStep() {
     Processed = true;
     if (CurrentInstall && Uninstall)
       RecordForUninstall(kUninstallKeyPrefix + CurrentInstall->UninstallProductName());
-    if (OnAfterProcess) OnAfterProcess(this);
+    if (OnAfterProcess) {
+      uninstallrecord::Settle();
+      OnAfterProcess(this);
+    }
     Broadcast(bcAfterProcess, nullptr);
   } catch (const EAbort&) {
   }

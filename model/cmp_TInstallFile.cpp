@@ -546,7 +546,10 @@ bool FileInUse(const std::string& path) {
 }  // namespace
 
 void TCustomInstallFile::PrepareReplace() {
-  if (OnReplacing) OnReplacing(this);
+  if (OnReplacing) {
+    uninstallrecord::Settle();
+    OnReplacing(this);
+  }
   Broadcast(bcReplacing, this);
   PassEvent(ieBeforeReplacing, this);
   CopyWanted = true;
@@ -621,7 +624,10 @@ void TCustomInstallFile::InstallObjects() {
   finalName_.clear();
   PassEvent(ieBeforeFileInstall, this);
   try {
-    if (OnBeforeInstall) OnBeforeInstall(this);
+    if (OnBeforeInstall) {
+      uninstallrecord::Settle();
+      OnBeforeInstall(this);
+    }
   } catch (const EAbort&) {
     PassEvent(ieFileSkipped, this);
     throw;  // ends the step: the file is neither processed nor recorded
@@ -646,7 +652,10 @@ void TCustomInstallFile::InstallObjects() {
     fresh.Remove();
     PassEvent(ieFileNotCopied, this);
     PostInstall();
-    if (OnAfterInstall) OnAfterInstall(this);
+    if (OnAfterInstall) {
+      uninstallrecord::Settle();
+      OnAfterInstall(this);
+    }
     PassEvent(ieFileInstalled, this);
     TInstallContainer::InstallObjects();
     return;
@@ -707,7 +716,10 @@ void TCustomInstallFile::Extract(TTrnwCompress* c) {
     if (!pendingTarget_.empty()) RegisterReplaceAtReboot();
     if (!InstallAttributes.Empty() && !ReplaceAtReboot) SetFileAttributesFromSet(TargetPath(), InstallAttributes);
     PostInstall();
-    if (OnAfterInstall) OnAfterInstall(this);
+    if (OnAfterInstall) {
+      uninstallrecord::Settle();
+      OnAfterInstall(this);
+    }
     PassEvent(ieFileInstalled, this);
     TInstallContainer::InstallObjects();
     clearCallbacks();
@@ -731,7 +743,10 @@ void TCustomInstallFile::NewDiskRequest(TTrnwCompress* extractor, int diskNumber
   disk.DiskPath = ExtractFileDir(GetArchivePath());
   TParameterList list;
   list.Items = {this, &disk};
-  if (OnNewDisk) OnNewDisk(this, diskNumber, disk.DiskPath);
+  if (OnNewDisk) {
+    uninstallrecord::Settle();
+    OnNewDisk(this, diskNumber, disk.DiskPath);
+  }
   Broadcast(bcNewDisk, &list);
   PassEvent(ieNewDisk, &list);
   if (!OnNewDisk && Tag() == 0) {
@@ -757,7 +772,10 @@ void TCustomInstallFile::StatusChanged(TTrnwCompress* extractor, const TlzhFileS
   p.TotalPercent = stats.TotalPercent;
   TParameterList list;
   list.Items = {this, &p};
-  if (OnStatus) OnStatus(this, p.FilePercent, p.TotalPercent);
+  if (OnStatus) {
+    uninstallrecord::Settle();
+    OnStatus(this, p.FilePercent, p.TotalPercent);
+  }
   Broadcast(bcFileStatus, &p);
   switch (state_) {
     case ifsCompress: PassEvent(ieCompressStatus, &list); break;
