@@ -528,19 +528,20 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     return AddBackslash(ExtractDirectory) + n;
   };
   std::string target = targetName();
-  if (!SameText(createdDir_, ExtractDirectory)) {
-    twfile::ForceDirectories(ExtractDirectory);
-    createdDir_ = ExtractDirectory;
-  }
   // Creating the target only when it is new tells in one step whether a file
-  // is there to be judged by the overwrite rule.
+  // is there to be judged by the overwrite rule. An offered one was created
+  // in the directory, which is therefore there.
   std::unique_ptr<TWinFileStream> fresh;
   if (offered_ && SameText(offeredName_, target)) {
     fresh = std::move(offered_);
     offeredName_.clear();
-  } else {
-    fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+    createdDir_ = ExtractDirectory;
   }
+  if (!SameText(createdDir_, ExtractDirectory)) {
+    twfile::ForceDirectories(ExtractDirectory);
+    createdDir_ = ExtractDirectory;
+  }
+  if (!fresh) fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
   TScopeExit freshGuard([&fresh, target] {  // removed again unless it is handed on to be written
     if (fresh) {
       fresh.reset();

@@ -99,6 +99,8 @@ public:
   // next Extract does not take is closed and the file removed.
   void OfferNewTarget(const std::string& path, std::unique_ptr<TWinFileStream> file);
   void DropOfferedTarget();
+  // True while an offered file waits (its directory is there).
+  bool HasOfferedTarget() const { return offered_ != nullptr; }
   // While set, the archive file stays open from one Extract to the next
   // (as it does between the members of one Extract), and from one append
   // to the next one into the same archive; clearing it closes it.

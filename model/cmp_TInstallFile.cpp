@@ -701,7 +701,8 @@ void TCustomInstallFile::Extract(TTrnwCompress* c) {
   try {
     state_ = ifsInstall;
     const std::string dest = GetDestPath();
-    CreateDirectoryTree(dest);
+    // A target created for the extraction stands in its directory already.
+    if (!c->HasOfferedTarget()) CreateDirectoryTree(dest);
     const std::string archive = GetArchivePath();
     if (Trim(archive).empty()) throw IECustomInstallFile(kBlankArchive, {fileName_});
     c->SetCompressedFile(archive);
