@@ -764,14 +764,21 @@ void TCustomInstallFile::NewDiskRequest(TTrnwCompress* extractor, int diskNumber
 }
 
 void TCustomInstallFile::StatusChanged(TTrnwCompress* extractor, const TlzhFileStats& stats) {
-  TFileStatusParameter p;
+  TFileStatusParameter nested;
+  TParameterList nestedList;
+  const bool outer = !statusOut_;
+  TFileStatusParameter& p = outer ? status_ : nested;
+  TParameterList& list = outer ? statusList_ : nestedList;
+  statusOut_ = true;
+  TScopeExit back([this, outer] {
+    if (outer) statusOut_ = false;
+  });
   p.BytesDone = stats.FileDone;
   p.FilePercent = stats.FilePercent;
   p.FileName = stats.FileName;
   p.Stats = stats;
   p.TotalBytes = stats.TotalDone;
   p.TotalPercent = stats.TotalPercent;
-  TParameterList list;
   list.Items = {this, &p};
   if (OnStatus) {
     uninstallrecord::Settle();

@@ -146,6 +146,12 @@ protected:
   std::string pendingTarget_;
   // The name given up for a temporary one, or empty.
   std::string finalName_;
+  // The status handed to the listeners of each block, kept from one block to
+  // the next so that its texts keep their storage; while it is out, a nested
+  // status gets one of its own.
+  TFileStatusParameter status_;
+  TParameterList statusList_;
+  bool statusOut_ = false;
 
   std::string destName_;
   std::string fileName_;
