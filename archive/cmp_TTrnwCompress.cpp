@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <climits>
 
@@ -52,6 +53,14 @@ void RemoveFile(const std::string& name) {
 
 std::uint8_t PercentOf(std::int64_t a, std::int64_t b) {
   if (b == 0) return 0;
+  // Exact in whole numbers for every size a file can have.
+  if (a >= 0 && b > 0 && a <= INT64_MAX / 100) {
+    const std::int64_t n = a * 100;
+    std::int64_t q = n / b;
+    const std::int64_t r = n % b;
+    if (r > b - r || (r == b - r && (q & 1))) ++q;
+    return static_cast<std::uint8_t>(std::min<std::int64_t>(q, 255));
+  }
   double v = std::nearbyint(static_cast<double>(a) * 100.0 / static_cast<double>(b));
   if (!(v >= 0)) return 0;
   return static_cast<std::uint8_t>(std::min(v, 255.0));
