@@ -183,9 +183,11 @@ void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusTex
   // Copy: installing an object may create or destroy others.
   std::vector<TInstallContainer*> objects;
   for (int i = 0; i < InstallContainers().Count(); ++i) objects.push_back(InstallContainers().Items(i));
+  const std::uint64_t removals = InstallContainers().Removals();
   try {
     for (TInstallContainer* o : objects) {
-      if (!InstallContainers().Contains(o) || o->Rank() != rank) continue;
+      const bool gone = InstallContainers().Removals() != removals && !InstallContainers().Contains(o);
+      if (gone || o->Rank() != rank) continue;
       if (wantStatus && !posted) {
         ShowStatusMessage(statusText);
         posted = true;

@@ -202,9 +202,13 @@ public:
     for (auto it = items_.begin(); it != items_.end(); ++it)
       if (*it == item) {
         items_.erase(it);
+        ++removals_;
         return;
       }
   }
+  // Counts what left the registry: while it stays the same, every item seen
+  // in it is still there.
+  std::uint64_t Removals() const { return removals_; }
   int Count() const { return static_cast<int>(items_.size()); }
   T* Items(int i) const { return items_.at(static_cast<std::size_t>(i)); }
   bool Contains(const T* item) const {
@@ -212,11 +216,15 @@ public:
       if (i == item) return true;
     return false;
   }
-  void Clear() { items_.clear(); }
+  void Clear() {
+    items_.clear();
+    ++removals_;
+  }
 
 private:
   const char* blankMessage_;
   std::vector<T*> items_;
+  std::uint64_t removals_ = 0;
 };
 
 using TInstallContainerList = TInstallRegistry<TInstallContainer, IEContainerList>;
