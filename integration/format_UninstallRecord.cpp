@@ -168,8 +168,9 @@ private:
     for (;;) {
       while (!w->stop_ && (w->pending_.empty() || w->failed_)) w->Sleep();
       if (w->pending_.empty() || w->failed_) break;
-      // The entry stays pending while it is written: a waiter sees it done only once it is.
-      const std::pair<std::string, std::string> e = w->pending_.front();
+      // The entry stays pending while it is written: a waiter sees it done
+      // only once it is. Others only add behind it, which leaves it in place.
+      const std::pair<std::string, std::string>& e = w->pending_.front();
       w->Unlock();
       const bool ok = RegSetValueExA(w->key_, e.first.c_str(), 0, REG_SZ,
                                      reinterpret_cast<const BYTE*>(e.second.c_str()),
