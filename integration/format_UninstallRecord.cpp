@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
-#include <exception>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -281,20 +280,24 @@ int FileEntryCount(const std::string& sub) {
   return std::max(LastEntry(reg), 0);
 }
 
-TRecordSession::TRecordSession() : unwinding_(std::uncaught_exceptions()) { ++g_open.sessions; }
+TRecordSession::TRecordSession() { ++g_open.sessions; }
 
-TRecordSession::~TRecordSession() noexcept(false) {
+void TRecordSession::End() {
+  if (ended_) return;
+  ended_ = true;
+  if (--g_open.sessions == 0) CloseOpenKey();
+}
+
+TRecordSession::~TRecordSession() {
+  if (ended_) return;
+  ended_ = true;
   if (--g_open.sessions != 0) return;
-  // Ended by an exception, the pass keeps that one: the entries not yet
-  // taken are still tried.
-  if (std::uncaught_exceptions() > unwinding_) {
-    try {
-      CloseOpenKey();
-    } catch (...) {
-    }
-    return;
+  // Not ended, the pass is on its way out with an exception of its own: the
+  // entries not yet taken are still tried.
+  try {
+    CloseOpenKey();
+  } catch (...) {
   }
-  CloseOpenKey();
 }
 
 void AppendFile(const std::string& key, const std::string& path) {

@@ -53,7 +53,7 @@ int ActiveXEntryKind(const std::string& entry);
 // goes through AppendFile; anything unusual (a refused or vanished key, a
 // count that is not a number, a failed write) closes the key and takes the
 // general path, for the entries not written first. A failure of that path
-// is raised by the next AppendFile or by the end of the last session.
+// is raised by the next AppendFile or by the End of the last session.
 void AppendFile(const std::string& key, const std::string& path);
 void AppendActiveX(const std::string& key, const std::string& path, int kind);
 
@@ -71,14 +71,16 @@ void Settle();
 class TRecordSession {
 public:
   TRecordSession();
-  // Raises what the general path raises for entries the open key could not
-  // take, unless an exception is already on its way.
-  ~TRecordSession() noexcept(false);
+  // Ends the session; at the end of the last one, raises what the general
+  // path raises for entries the open key could not take.
+  void End();
+  // Ends the session unless End did, trying those entries without raising.
+  ~TRecordSession();
   TRecordSession(const TRecordSession&) = delete;
   TRecordSession& operator=(const TRecordSession&) = delete;
 
 private:
-  int unwinding_;
+  bool ended_ = false;
 };
 
 }  // namespace uninstallrecord

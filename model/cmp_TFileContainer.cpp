@@ -665,6 +665,7 @@ void TFileContainer::InstallObjects() {
     auto keepOpen = KeepSharedArchiveOpen();
     TInstallContainer::InstallObjects();
     PassEvent(ieContainerEnd, this);
+    records.End();
   }
   aborted = SharedCompressor()->Abort;
   Broadcast(bcPassEnded, nullptr);

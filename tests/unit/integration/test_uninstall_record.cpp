@@ -7,6 +7,7 @@
 
 #include "SysUtils.h"
 #include "cmp_TTrnwRegistry.h"
+#include "exceptions_Tarnwick.h"
 #include "format_UninstallRecord.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -90,5 +91,32 @@ TEST(UninstallRecord, EntriesAPassCutShortWrotePastTheCountAreReadAndAppendedAft
   WriteRegistryString(kHKLM, files, "Entries", "many");
   EXPECT_EQ(uninstallrecord::FileEntryCount(files), 0);
   EXPECT_EQ(uninstallrecord::FileEntryCount(key + "\\Files9"), 0);
+  DeleteRegistryTree(kHKLM, key);
+}
+
+TEST(UninstallRecord, EntriesTheOpenKeyCouldNotTakeFollowInOrderOrFailTheEndOfThePass) {
+  const std::string key = "Software\\Tarnwick Record Test vanished";
+  const std::string files = key + "\\Files";
+  for (bool refused : {false, true}) {
+    DeleteRegistryTree(kHKLM, key);
+    auto session = std::make_unique<uninstallrecord::TRecordSession>();
+    uninstallrecord::AppendFile(key, "C:\\a");
+    uninstallrecord::Settle();
+    // The open key vanishes: what is handed to it next cannot be written there.
+    DeleteRegistryTree(kHKLM, files);
+    uninstallrecord::AppendFile(key, "C:\\b");
+    if (refused) {
+      RegistryWriteRefusedHook = [](const std::string&) { return true; };
+      EXPECT_THROW(session->End(), EIRCannotWriteValue);
+      RegistryWriteRefusedHook = nullptr;
+      EXPECT_EQ(uninstallrecord::FileEntryCount(files), 0);
+      continue;
+    }
+    uninstallrecord::AppendFile(key, "C:\\c");
+    session->End();
+    EXPECT_EQ(ReadRegistryString(kHKLM, files, "Entries", ""), "2");
+    EXPECT_EQ(ReadRegistryString(kHKLM, files, "File1", ""), "C:\\b");
+    EXPECT_EQ(ReadRegistryString(kHKLM, files, "File2", ""), "C:\\c");
+  }
   DeleteRegistryTree(kHKLM, key);
 }
