@@ -273,7 +273,7 @@ void AppendGeneral(const std::string& base, const std::string& path) {
 void Settle() { g_open.Flush(); }
 
 int FileEntryCount(const std::string& sub) {
-  g_open.Flush();
+  Settle();
   TtrnwRegistry reg;
   reg.SetRootKeyIndex(kHKLM);
   if (!reg.OpenKeyReadOnly(sub)) return 0;

@@ -7,7 +7,6 @@
 #include "cmp_TTrnwCompress.h"
 #include "routines_InstallKey.h"
 #include "cmp_TPathSpecifier.h"
-#include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_Strings.h"
 
@@ -176,10 +175,7 @@ void TInstallContainer::ProcessStep() {
   const TOSVerType os = RunningOSHook();
   if (static_cast<int>(os) > 15 || !OS.Contains(os)) Include = false;
   try {
-    if (OnBeforeProcess) {
-      uninstallrecord::Settle();
-      OnBeforeProcess(this);
-    }
+    CallHandler(OnBeforeProcess, this);
     Broadcast(bcBeforeProcess, nullptr);
     if (!Include) return;
     Broadcast(bcIncluded, nullptr);
@@ -188,10 +184,7 @@ void TInstallContainer::ProcessStep() {
     Processed = true;
     if (CurrentInstall && Uninstall)
       RecordForUninstall(kUninstallKeyPrefix + CurrentInstall->UninstallProductName());
-    if (OnAfterProcess) {
-      uninstallrecord::Settle();
-      OnAfterProcess(this);
-    }
+    CallHandler(OnAfterProcess, this);
     Broadcast(bcAfterProcess, nullptr);
   } catch (const EAbort&) {
   }

@@ -6,10 +6,12 @@
 #include <typeinfo>
 #include <string>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Classes.h"
 #include "exceptions_Tarnwick.h"
+#include "format_UninstallRecord.h"
 #include "types_Tarnwick.h"
 
 class TInstallContainer;
@@ -45,6 +47,15 @@ using TInstallFileStatusEvent =
     std::function<void(TCustomInstallFile* installFile, int filePercentDone, int totalPercentDone)>;
 using TInstallFileNewDiskEvent =
     std::function<void(TCustomInstallFile* installFile, int newDisk, std::string& path)>;
+
+// Calls one of the project's handlers, if set, once the files record holds
+// every entry handed over: the handler sees it as written.
+template <class F, class... A>
+void CallHandler(const F& handler, A&&... args) {
+  if (!handler) return;
+  uninstallrecord::Settle();
+  handler(std::forward<A>(args)...);
+}
 
 // Tests whether a helper component is of a class or a descendant.
 using TInstallClassTest = bool (*)(const TInstallObject* object);

@@ -546,10 +546,7 @@ bool FileInUse(const std::string& path) {
 }  // namespace
 
 void TCustomInstallFile::PrepareReplace() {
-  if (OnReplacing) {
-    uninstallrecord::Settle();
-    OnReplacing(this);
-  }
+  CallHandler(OnReplacing, this);
   Broadcast(bcReplacing, this);
   PassEvent(ieBeforeReplacing, this);
   CopyWanted = true;
@@ -624,10 +621,7 @@ void TCustomInstallFile::InstallObjects() {
   finalName_.clear();
   PassEvent(ieBeforeFileInstall, this);
   try {
-    if (OnBeforeInstall) {
-      uninstallrecord::Settle();
-      OnBeforeInstall(this);
-    }
+    CallHandler(OnBeforeInstall, this);
   } catch (const EAbort&) {
     PassEvent(ieFileSkipped, this);
     throw;  // ends the step: the file is neither processed nor recorded
@@ -652,10 +646,7 @@ void TCustomInstallFile::InstallObjects() {
     fresh.Remove();
     PassEvent(ieFileNotCopied, this);
     PostInstall();
-    if (OnAfterInstall) {
-      uninstallrecord::Settle();
-      OnAfterInstall(this);
-    }
+    CallHandler(OnAfterInstall, this);
     PassEvent(ieFileInstalled, this);
     TInstallContainer::InstallObjects();
     return;
@@ -717,10 +708,7 @@ void TCustomInstallFile::Extract(TTrnwCompress* c) {
     if (!pendingTarget_.empty()) RegisterReplaceAtReboot();
     if (!InstallAttributes.Empty() && !ReplaceAtReboot) SetFileAttributesFromSet(TargetPath(), InstallAttributes);
     PostInstall();
-    if (OnAfterInstall) {
-      uninstallrecord::Settle();
-      OnAfterInstall(this);
-    }
+    CallHandler(OnAfterInstall, this);
     PassEvent(ieFileInstalled, this);
     TInstallContainer::InstallObjects();
     clearCallbacks();
@@ -744,10 +732,7 @@ void TCustomInstallFile::NewDiskRequest(TTrnwCompress* extractor, int diskNumber
   disk.DiskPath = ExtractFileDir(GetArchivePath());
   TParameterList list;
   list.Items = {this, &disk};
-  if (OnNewDisk) {
-    uninstallrecord::Settle();
-    OnNewDisk(this, diskNumber, disk.DiskPath);
-  }
+  CallHandler(OnNewDisk, this, diskNumber, disk.DiskPath);
   Broadcast(bcNewDisk, &list);
   PassEvent(ieNewDisk, &list);
   if (!OnNewDisk && Tag() == 0) {
@@ -780,10 +765,7 @@ void TCustomInstallFile::StatusChanged(TTrnwCompress* extractor, const TlzhFileS
   p.TotalBytes = stats.TotalDone;
   p.TotalPercent = stats.TotalPercent;
   list.Items = {this, &p};
-  if (OnStatus) {
-    uninstallrecord::Settle();
-    OnStatus(this, p.FilePercent, p.TotalPercent);
-  }
+  CallHandler(OnStatus, this, p.FilePercent, p.TotalPercent);
   Broadcast(bcFileStatus, &p);
   switch (state_) {
     case ifsCompress: PassEvent(ieCompressStatus, &list); break;
