@@ -6,8 +6,10 @@
 
 // s with one backslash appended when s is non-empty and does not end with one.
 std::string AddBackslash(const std::string& s);
+std::string AddBackslash(std::string&& s);
 // s without its last character when that is a backslash.
 std::string StripBackslash(const std::string& s);
+std::string StripBackslash(std::string&& s);
 // The n-th field (from 1) of a delimited text; empty when there are fewer.
 std::string GetField(const std::string& text, int n, char delimiter);
 // Replaces list with the fields of text. The count is the number of

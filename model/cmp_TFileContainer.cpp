@@ -247,8 +247,7 @@ void TFileRelated::SetNetLocation(TCustomNetInstallLocation* value) {
 }
 
 std::string TFileRelated::GetArchivePath() {
-  const std::string path = archiveFileType_ ? archiveFileType_->GetPath(this) + archiveFile_ : archiveFile_;
-  return StripBackslash(path);
+  return StripBackslash(archiveFileType_ ? archiveFileType_->GetPath(this) + archiveFile_ : archiveFile_);
 }
 
 void TFileRelated::SetContainer(TInstallContainer* value) {

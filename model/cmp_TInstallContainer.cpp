@@ -129,8 +129,7 @@ void TInstallContainer::ShowStatusMessage(const std::string& text) {
 void TInstallContainer::HideStatusMessage() { Broadcast(bcHideStatusMessage, nullptr); }
 
 std::string TInstallContainer::GetDestPath() {
-  std::string path = destDirType_ ? destDirType_->GetPath(this) + destDir_ : destDir_;
-  return StripBackslash(path);
+  return StripBackslash(destDirType_ ? destDirType_->GetPath(this) + destDir_ : destDir_);
 }
 
 int TInstallContainer::Rank() const {
