@@ -593,10 +593,10 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     RemoveFile(temp);
   });
 
-  src->SetPosition(static_cast<std::int64_t>(Offset) + h.DataStart);
   std::vector<std::unique_ptr<TWinFileStream>> laterDisks;
   TInflateRequest r;
   r.Source = src.get();
+  r.StartPosition = static_cast<std::int64_t>(Offset) + h.DataStart;
   r.Disk = currentDisk_;
   r.LastDisk = h.LastDisk;
   r.EndPosition = static_cast<std::int64_t>(h.LastDisk > 0 ? 0 : Offset) + h.DataEnd;

@@ -272,12 +272,15 @@ std::int64_t InflateMember(TInflateRequest& r) {
   std::int64_t produced = 0;
   TStream* src = r.Source;
   int disk = r.Disk;
+  // Only this loop reads the source: it knows the position without asking.
+  std::int64_t position = r.StartPosition;
+  if (position >= 0) src->SetPosition(position);
+  else position = src->Position();
   bool ended = false;
   while (!ended) {
     // The window of this disk: to the end of the file, or to the last data
     // byte on the last disk.
     std::int64_t windowEnd = disk >= r.LastDisk ? r.EndPosition + 1 : src->Size();
-    std::int64_t position = src->Position();  // only this loop reads the source
     bool exhausted = false;
     for (;;) {
       st.z.next_out = out;
@@ -313,7 +316,7 @@ std::int64_t InflateMember(TInflateRequest& r) {
     ++disk;
     src = r.NextSource(disk);
     if (!src) throw corrupt();
-    src->SetPosition(0);
+    src->SetPosition(position = 0);
   }
   return produced;
 }

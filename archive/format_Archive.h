@@ -171,15 +171,17 @@ private:
   std::unique_ptr<TState> state_;
 };
 
-// Inflates one member. The data starts at the current position of the first
-// source and ends at dataEnd (inclusive, relative to the last source); each
-// earlier source is read to its end. nextSource opens the next disk;
+// Inflates one member. The data starts at StartPosition of the first source
+// (the loop seeks there) or, when that is negative, at its current position,
+// and ends at dataEnd (inclusive, relative to the last source); each earlier
+// source is read to its end. nextSource opens the next disk;
 // onBlock receives each output block of up to 4096 bytes. Output beyond
 // maxOutput, corrupt data or data that ends early raise ETrnwCompress.
 // Without an inflater the loop uses one of its own for this member.
 struct TInflateRequest {
   TStream* Source = nullptr;
   int Disk = 0, LastDisk = 0;
+  std::int64_t StartPosition = -1;
   std::int64_t EndPosition = 0;  // absolute position of the last data byte on the last disk
   std::int64_t MaxOutput = 0;
   std::string MemberName;

@@ -114,9 +114,9 @@ bool TSetupArchive::Extract(std::size_t index, const TMemberWriter& write, std::
   const TSetupMember& m = members_[index];
   struct TWriteRefused {};
   try {
-    impl_->stream.SetPosition(h.DataStart);
     TInflateRequest r;
     r.Source = &impl_->stream;
+    r.StartPosition = h.DataStart;
     r.Disk = 0;
     r.LastDisk = 0;
     r.EndPosition = h.DataEnd;
