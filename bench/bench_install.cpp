@@ -24,6 +24,7 @@
 #include "FormReader.h"
 #include "Registry.h"
 #include "cmp_TInstall.h"
+#include "cmp_TInstallFile.h"
 #include "cmp_TTrnwCompress.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Strings.h"
@@ -39,6 +40,17 @@ TTimes RawDeflate(const std::vector<std::string>& files) {
   return t.Stop();
 }
 
+// Each member of the archive goes to its own file. The build adds the files
+// in the order the installation writes them, its container's order; their
+// identifiers number the payload's files.
+std::vector<std::string> MemberTargets(TInstallContainer* payload, const std::vector<std::string>& relative) {
+  std::vector<std::string> targets;
+  for (int i = 0; i < payload->ObjectCount(); ++i)
+    if (auto* f = dynamic_cast<TCustomInstallFile*>(payload->HelperComponent(i)))
+      targets.push_back(relative[static_cast<std::size_t>(f->UniqueID())]);
+  return targets;
+}
+
 TTimes RawInflateWrite(const std::string& archive, const std::string& outDir,
                        const std::vector<std::string>& targets) {
   TTrnwCompress c(nullptr);
@@ -48,6 +60,15 @@ TTimes RawInflateWrite(const std::string& archive, const std::string& outDir,
   TStopwatch t;
   RawInflateWriteMembers(c, outDir, &targets);
   return t.Stop();
+}
+
+// The first entry of the files record below key.
+std::string FirstRecordedFile(const std::string& key) {
+  TRegistry r;
+  r.SetRootKey(HKEY_LOCAL_MACHINE);
+  std::string v;
+  if (r.OpenKeyReadOnly(key + "\\Files")) r.ReadString("File1", v);
+  return v;
 }
 
 // The project: the install and one directory holding every payload file;
@@ -157,25 +178,41 @@ int main(int argc, char** argv) {
   // later (the file system passes over the freed entries), which favours
   // whatever writes last: raw zlib writes before and after the
   // installation, and the baseline is the mean of the two.
-  const TTimes rawBefore = RawInflateWrite(build + "\\files.1", raw + "1", relative);
+  const std::string archive = build + "\\files.1";
+  const std::vector<std::string> targets =
+      MemberTargets(dynamic_cast<TInstallContainer*>(form->FindComponent("Payload")), relative);
+  const TTimes rawBefore = RawInflateWrite(archive, raw + "1", targets);
   t = TStopwatch();
   install->ReadArchiveInfo();
   const TTimes readInfoTime = t.Stop();
   t = TStopwatch();
   install->Install();
   const TTimes installTime = t.Stop() + readInfoTime;
-  const TTimes rawAfter = RawInflateWrite(build + "\\files.1", raw + "2", relative);
+  const TTimes rawAfter = RawInflateWrite(archive, raw + "2", targets);
+  const std::string first = FirstRecordedFile(uninstallKey);
   const TTimes rawInflate{(rawBefore.wall + rawAfter.wall) / 2, (rawBefore.cpu + rawAfter.cpu) / 2};
 
-  std::size_t installed = 0;
-  for (const auto& name : relative)
-    if (GetFileAttributesA((dest + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES) ++installed;
+  std::size_t installed = 0, differing = 0;
+  auto sizeOf = [](const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA d{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return -1LL;
+    return static_cast<long long>(d.nFileSizeHigh) << 32 | d.nFileSizeLow;
+  };
+  for (const auto& name : relative) {
+    const long long s = sizeOf(dest + "\\" + name);
+    if (s >= 0) ++installed;
+    if (s != sizeOf(raw + "1\\" + name)) ++differing;
+  }
   std::printf("installed files: %zu of %zu\n", installed, relative.size());
+  if (differing) std::printf("  %zu files of raw zlib differ in size from the installed ones\n", differing);
   std::printf("build   (compress into files.1): %7.2f s  %7.1f MB/s   raw deflate -9: %7.2f s  ratio %.2f\n",
               buildTime.wall, mb / buildTime.wall, rawDeflate.wall, buildTime.wall / rawDeflate.wall);
   std::printf("install (whole run):             %7.2f s  %7.1f MB/s   raw inflate+write: %7.2f s  ratio %.2f\n",
               installTime.wall, mb / installTime.wall, rawInflate.wall, installTime.wall / rawInflate.wall);
   std::printf("  raw inflate+write before the installation %.2f s, after it %.2f s\n", rawBefore.wall, rawAfter.wall);
+  if (targets.empty() || !SameText(first, dest + "\\" + targets[0]))
+    std::printf("  raw zlib began with %s, the installation with %s\n", targets.empty() ? "nothing" : targets[0].c_str(),
+                first.c_str());
   std::printf("processor time: build %.2f s, raw deflate %.2f s (ratio %.2f); install %.2f s, raw inflate+write "
               "%.2f s (ratio %.2f)\n",
               buildTime.cpu, rawDeflate.cpu, buildTime.cpu / rawDeflate.cpu, installTime.cpu, rawInflate.cpu,
