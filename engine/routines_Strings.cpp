@@ -4,25 +4,19 @@
 #include <cctype>
 #include <utility>
 
-std::string AddBackslash(const std::string& s) {
-  if (s.empty() || s.back() == '\\') return s;
-  return s + '\\';
-}
-
 std::string AddBackslash(std::string&& s) {
   if (!s.empty() && s.back() != '\\') s += '\\';
   return std::move(s);
 }
 
-std::string StripBackslash(const std::string& s) {
-  if (!s.empty() && s.back() == '\\') return s.substr(0, s.size() - 1);
-  return s;
-}
+std::string AddBackslash(const std::string& s) { return AddBackslash(std::string(s)); }
 
 std::string StripBackslash(std::string&& s) {
   if (!s.empty() && s.back() == '\\') s.pop_back();
   return std::move(s);
 }
+
+std::string StripBackslash(const std::string& s) { return StripBackslash(std::string(s)); }
 
 std::string GetField(const std::string& text, int n, char delimiter) {
   if (n < 1) return std::string();

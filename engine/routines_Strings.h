@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// s with one backslash appended when s is non-empty and does not end with one.
+// s with one backslash appended when s is non-empty and does not end with one
+// (a temporary s is changed in place).
 std::string AddBackslash(const std::string& s);
 std::string AddBackslash(std::string&& s);
 // s without its last character when that is a backslash.
