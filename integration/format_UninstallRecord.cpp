@@ -289,13 +289,10 @@ void TRecordSession::End() {
 }
 
 TRecordSession::~TRecordSession() {
-  if (ended_) return;
-  ended_ = true;
-  if (--g_open.sessions != 0) return;
   // Not ended, the pass is on its way out with an exception of its own: the
   // entries not yet taken are still tried.
   try {
-    CloseOpenKey();
+    End();
   } catch (...) {
   }
 }
