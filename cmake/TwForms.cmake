@@ -16,9 +16,9 @@ function(tw_embed_forms target)
       message(FATAL_ERROR "${form} does not start with 'object Name: TClass'")
     endif()
     string(TOUPPER ${cls} res)
-    set(bin ${CMAKE_CURRENT_BINARY_DIR}/forms/${res}.bin)
+    set(bin ${CMAKE_CURRENT_BINARY_DIR}/forms/${target}/${res}.bin)
     add_custom_command(OUTPUT ${bin}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/forms
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/forms/${target}
       COMMAND ${TW_HOST_TOOLS}/formconv -b ${abs} ${bin}
       DEPENDS ${abs} ${TW_HOST_TOOLS}/formconv
       COMMENT "Converting form ${form}")

@@ -3,6 +3,7 @@
 #include "ComCtrls.h"
 #include "cmp_TInstall.h"
 #include "routines_Strings.h"
+#include "stream_WinFile.h"
 
 TLicenseForm::TLicenseForm(TComponent* owner) : TInstallPageForm(owner) {
   LoadLayout("TLicenseForm");
@@ -10,9 +11,14 @@ TLicenseForm::TLicenseForm(TComponent* owner) : TInstallPageForm(owner) {
   Order = 1;
 }
 
+namespace {
+std::string AgreementFile() { return AddBackslash(TCustomInstall::GetProgramDir()) + "License.rtf"; }
+}  // namespace
+
+bool TLicenseForm::SkipPage() { return !twfile::FileExists(AgreementFile()); }
+
 void TLicenseForm::InitializeDialog() {
-  if (auto* agreement = Find<TRichEdit>("Agreement"))
-    agreement->LoadFromFile(AddBackslash(TCustomInstall::GetProgramDir()) + "License.rtf");
+  if (auto* agreement = Find<TRichEdit>("Agreement")) agreement->LoadFromFile(AgreementFile());
   ShowBackButton();
   FocusProceedButton();
 }

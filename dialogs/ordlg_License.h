@@ -1,4 +1,5 @@
 // The licence page: "License.rtf" from the program's directory, read-only.
+// A distribution without that file has no licence page.
 #pragma once
 #include "dlgcmp_TBaseDlg.h"
 
@@ -8,4 +9,5 @@ public:
   const char* ClassName() const override { return "TLicenseForm"; }
   // Loads the agreement afresh; a missing file raises the loader's error.
   void InitializeDialog() override;
+  bool SkipPage() override;
 };

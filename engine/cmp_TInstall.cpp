@@ -28,6 +28,7 @@ std::function<std::vector<std::string>()> CommandLineArguments = [] {
   return args;
 };
 
+std::function<void(TCustomInstall&)> BuildModeOverride;
 TComponent* AutoTranslator = nullptr;
 int InstallExitCode = 0;
 
@@ -238,7 +239,8 @@ void TCustomInstall::Loaded() {
     AutoTranslator = nullptr;
   } else if (HasSwitch(swBuild)) {
     LogLine("Mode: build");
-    BuildFromBuildInf();
+    if (BuildModeOverride) BuildModeOverride(*this);
+    else BuildFromBuildInf();
   } else if (HasSwitch(swFloppy)) {
     LogLine("Mode: transfer to floppies");
     TransferToFloppies("a:");

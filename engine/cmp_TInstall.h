@@ -68,6 +68,11 @@ using TBeforeRunFileEvent =
 // The process arguments after the program name; replaceable for tests.
 extern std::function<std::vector<std::string>()> CommandLineArguments;
 
+// The -b mode of a program that builds otherwise than from BUILD.INF (the
+// generic setup program builds a project file into the directory it is
+// given); empty for the default.
+extern std::function<void(TCustomInstall& install)> BuildModeOverride;
+
 // Whether a library loads, without the system's box for a missing file.
 bool LibraryLoads(const std::string& name);
 

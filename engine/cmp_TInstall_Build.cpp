@@ -114,9 +114,13 @@ void TCustomInstall::CopyLoaderProgram(const std::string& buildDirectory, const 
   try {
     engineDir = FindEngineDirectory();
   } catch (const IENoTarnwickPath&) {
-    throw IEInstall(
-        "The HKEY_LOCAL_MACHINE | %s key in the registry is either missing or points to an invalid VOQ directory",
-        {std::string(kEngineRootKey)});
+    // An engine unpacked without a development environment: the loading
+    // program lies beside the running program.
+    engineDir = GetProgramDir();
+    if (!twfile::FileExists(AddBackslash(engineDir) + kLoaderProgramName))
+      throw IEInstall(
+          "The HKEY_LOCAL_MACHINE | %s key in the registry is either missing or points to an invalid VOQ directory",
+          {std::string(kEngineRootKey)});
   }
   const std::string loader = AddBackslash(engineDir) + kLoaderProgramName;
   if (!twfile::FileExists(loader)) throw IEInstall("The loader program %s was not found", {loader});

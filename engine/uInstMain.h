@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Controls.h"
+#include "routines_Program.h"
 
 class TImage;
 
@@ -19,11 +20,6 @@ inline constexpr const char* kPrerequisiteWarning =
     "The latest client software can be downloaded from:\r"
     "http://download.novell.com/";
 
-// Asked when the user cancels the installation.
-inline constexpr const char* kCancelQuestion =
-    "Setup is not complete. If you quit now, the program will not be installed.\r\r"
-    "Do you want to cancel the installation?";
-
 class TmainForm : public TForm {
 public:
   // Streams the project from the TMAINFORM resource.
@@ -35,14 +31,6 @@ public:
 
   TImage* LogoImage() const;
 };
-
-// The dialog background colour for a display of the given depth (bits per
-// pixel times planes): 45 % of the way from the window colour towards the
-// button-face colour above 8 bits, else the button-face colour.
-TColor PageColorFor(int displayBits, COLORREF window, COLORREF buttonFace);
-
-// Registers every class a project stream may name.
-void RegisterEngineClasses();
 
 // The main routine: application, title, main form, message loop. Returns the
 // process exit code.

@@ -7,6 +7,7 @@ namespace {
 struct TFixup {
   std::string Name;
   std::string Where;  // component.property for the error message
+  int Line;
   std::function<void(TComponent*)> Assign;
 };
 
@@ -25,7 +26,7 @@ public:
   void Read(const TFormObject& form) {
     const TClassInfo* info = FindClassInfo(form.ClassName);
     if (!info && !SameText(form.ClassName, root_->ClassName()))
-      throw EReadError("Class %s not found", {form.ClassName});
+      throw EReadError(AtLine(form.Line, "Class %s not found"), {form.ClassName});
     root_->SetLoadingState(true);
     if (!form.Name.empty()) root_->SetName(form.Name);
     loaded_.push_back(root_);
@@ -34,7 +35,7 @@ public:
     for (auto& f : fixups_) {
       TComponent* c = Find(f.Name);
       if (!c)
-        throw EReadError("Error reading %s: unresolved reference to component %s", {f.Where, f.Name});
+        throw EReadError(AtLine(f.Line, "Error reading %s: unresolved reference to component %s"), {f.Where, f.Name});
       f.Assign(c);
     }
     for (TComponent* c : loaded_) c->Loaded();
@@ -57,9 +58,9 @@ private:
   void ReadChildren(TComponent* parent, const TFormObject& rec) {
     for (const auto& child : rec.Children) {
       const TClassInfo* info = FindClassInfo(child.ClassName);
-      if (!info || !info->Factory) throw EReadError("Class %s not found", {child.ClassName});
+      if (!info || !info->Factory) throw EReadError(AtLine(child.Line, "Class %s not found"), {child.ClassName});
       if (!child.Name.empty() && SameText(child.Name, root_->Name()))
-        throw EReadError("A component named %s already exists", {child.Name});
+        throw EReadError(AtLine(child.Line, "A component named %s already exists"), {child.Name});
       TComponent* c = info->Factory(root_);
       c->SetLoadingState(true);
       // A component may give up its name to a streamed one (a container's
@@ -67,7 +68,7 @@ private:
       c->SetName(child.Name);
       if (!child.Name.empty() && NameTaken(child.Name, c)) {
         delete c;
-        throw EReadError("A component named %s already exists", {child.Name});
+        throw EReadError(AtLine(child.Line, "A component named %s already exists"), {child.Name});
       }
       loaded_.push_back(c);
       c->SetParentComponent(parent);
@@ -79,11 +80,12 @@ private:
   void ReadProps(TComponent& comp, const TClassInfo* info, const TFormObject& rec) {
     for (const auto& p : rec.Properties) {
       const std::string where = rec.Name + "." + p.Name;
+      line_ = p.Line;
       try {
         SetProp(comp, info, p.Name, p.Value, where);
       } catch (const EReadError& e) {
-        if (e.Message().rfind("Error reading ", 0) == 0) throw;
-        throw EReadError("Error reading %s: %s", {where, e.Message()});
+        if (e.Message().rfind("Error reading ", 0) == 0 || e.Message().rfind("Form text, ", 0) == 0) throw;
+        throw EReadError(AtLine(p.Line, "Error reading %s: %s"), {where, e.Message()});
       }
     }
   }
@@ -103,7 +105,7 @@ private:
           throw EReadError("Property %s does not exist", {name});
         TPropContext ctx{root_, [&](const std::string& n, std::function<void(TComponent*)> assign) {
                            if (TComponent* c = Find(n)) assign(c);
-                           else fixups_.push_back({n, where, std::move(assign)});
+                           else fixups_.push_back({n, where, line_, std::move(assign)});
                          }};
         prop->Set(*target, value, ctx);
         return;
@@ -131,7 +133,13 @@ private:
     pic->LoadGraphic(d.substr(1, len), d.substr(1 + len));
   }
 
+  // A message format with the text form's line in front, when it is known.
+  static std::string AtLine(int line, const char* format) {
+    return line > 0 ? "Form text, line " + std::to_string(line) + ": " + format : std::string(format);
+  }
+
   TComponent* root_;
+  int line_ = 0;  // of the property being read
   std::vector<TComponent*> loaded_;
   std::vector<TFixup> fixups_;
 };

@@ -1,5 +1,6 @@
 #include "FormStream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ByteOrder.h"
@@ -362,10 +363,17 @@ public:
 
 private:
   [[noreturn]] void Fail(const std::string& what) const {
-    int line = 1;
-    for (std::size_t i = 0; i < pos_ && i < s_.size(); ++i)
-      if (s_[i] == '\n') ++line;
-    throw EReadError("Form text, line %d: %s", {line, what});
+    std::size_t lineStart = std::min(pos_, s_.size());
+    while (lineStart > 0 && s_[lineStart - 1] != '\n') --lineStart;
+    const int column = static_cast<int>(std::min(pos_, s_.size()) - lineStart) + 1;
+    throw EReadError("Form text, line %d, column %d: %s", {LineAt(pos_), column, what});
+  }
+  // Counts on from the last position asked for: the parser only moves forward.
+  int LineAt(std::size_t at) const {
+    if (at < linePos_) linePos_ = 0, line_ = 1;
+    for (; linePos_ < at && linePos_ < s_.size(); ++linePos_)
+      if (s_[linePos_] == '\n') ++line_;
+    return line_;
   }
   void Skip() {
     while (pos_ < s_.size()) {
@@ -402,6 +410,7 @@ private:
     if (depth > kFormMaxDepth) Fail("objects nested too deeply");
     if (Ident(false) != "object") Fail("'object' expected");
     TFormObject o;
+    o.Line = LineAt(pos_);
     o.Name = Ident(false);
     Expect(':');
     o.ClassName = Ident(false);
@@ -417,6 +426,7 @@ private:
       Expect('=');
       TFormProperty p;
       p.Name = word;
+      p.Line = LineAt(pos_);
       p.Value = Value(0);
       o.Properties.push_back(std::move(p));
     }
@@ -542,6 +552,8 @@ private:
 
   const std::string& s_;
   std::size_t pos_ = 0;
+  mutable std::size_t linePos_ = 0;
+  mutable int line_ = 1;
 };
 
 }  // namespace

@@ -56,6 +56,7 @@ struct TFormValue {
 struct TFormProperty {
   std::string Name;  // may be dotted: Information.CompanyName
   TFormValue Value;
+  int Line = 0;  // where the text form gave it (0: from a binary stream); not compared
   bool operator==(const TFormProperty& o) const { return Name == o.Name && Value == o.Value; }
 };
 
@@ -64,6 +65,7 @@ struct TFormObject {
   std::string Name;
   std::vector<TFormProperty> Properties;
   std::vector<TFormObject> Children;
+  int Line = 0;  // the line of its 'object' in the text form (0: from a binary stream); not compared
   bool operator==(const TFormObject& o) const {
     return ClassName == o.ClassName && Name == o.Name && Properties == o.Properties &&
            Children == o.Children;

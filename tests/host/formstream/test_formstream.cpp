@@ -125,16 +125,16 @@ TEST(FormStream, DeepNestingIsRefusedWithoutExhaustingTheStack) {
   EXPECT_NE(Msg(objects).find("nested more than"), std::string::npos);
 }
 
-TEST(FormStream, TextErrorsNameTheLine) {
+TEST(FormStream, TextErrorsNameTheLineAndColumn) {
   auto err = [](const std::string& t) { return MessageOf<EReadError>([&] { ParseFormText(t); }); };
-  EXPECT_EQ(err("object A: TA\n  X = 'abc\nend\n"), "Form text, line 2: unterminated string");
+  EXPECT_EQ(err("object A: TA\n  X = 'abc\nend\n"), "Form text, line 2, column 11: unterminated string");
   EXPECT_EQ(err("object A: TA\n  X = {0A1}\nend\n"),
-            "Form text, line 2: odd number of hexadecimal digits in binary data");
-  EXPECT_EQ(err("object A: TA\n  X = 99999999999\nend\n"), "Form text, line 2: integer out of range");
-  EXPECT_EQ(err("object A: TA\n  X = 1\n"), "Form text, line 3: identifier expected");
-  EXPECT_EQ(err("object A: TA\nend\nx"), "Form text, line 3: text after the final 'end'");
+            "Form text, line 2, column 12: odd number of hexadecimal digits in binary data");
+  EXPECT_EQ(err("object A: TA\n  X = 99999999999\nend\n"), "Form text, line 2, column 17: integer out of range");
+  EXPECT_EQ(err("object A: TA\n  X = 1\n"), "Form text, line 3, column 1: identifier expected");
+  EXPECT_EQ(err("object A: TA\nend\nx"), "Form text, line 3, column 1: text after the final 'end'");
   EXPECT_EQ(err("object A: TA\n  X = #256\nend\n"),
-            "Form text, line 2: character code 0 to 255 expected after '#'");
+            "Form text, line 2, column 11: character code 0 to 255 expected after '#'");
 }
 
 TEST(FormStream, WriterRefusesValuesTheStreamCannotHold) {
