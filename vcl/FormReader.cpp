@@ -86,6 +86,10 @@ private:
       } catch (const EReadError& e) {
         if (e.Message().rfind("Error reading ", 0) == 0 || e.Message().rfind("Form text, ", 0) == 0) throw;
         throw EReadError(AtLine(p.Line, "Error reading %s: %s"), {where, e.Message()});
+      } catch (const Exception& e) {
+        // A setter's own refusal, told with the text form's line when there is one.
+        if (p.Line <= 0) throw;
+        throw EReadError(AtLine(p.Line, "Error reading %s: %s"), {where, e.Message()});
       }
     }
   }

@@ -518,9 +518,12 @@ private:
       if (pos_ >= s_.size()) break;
       char c = s_[pos_];
       if (c == '\'') {
-        ++pos_;
+        const std::size_t opening = pos_++;
         for (;;) {
-          if (pos_ >= s_.size() || s_[pos_] == '\n') Fail("unterminated string");
+          if (pos_ >= s_.size() || s_[pos_] == '\n') {
+            pos_ = opening;  // the message points at the string's start
+            Fail("unterminated string");
+          }
           char d = s_[pos_++];
           if (d == '\'') {
             if (pos_ < s_.size() && s_[pos_] == '\'') {

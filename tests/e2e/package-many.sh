@@ -35,7 +35,7 @@ t2=$(date +%s.%N)
 sed 's/^/   /' "$work/new.txt" "$work/build.txt"
 echo "   project written in $(echo "$t1 - $t0" | bc) s; project to setup.exe in $(echo "$t2 - $t1" | bc) s;" \
   "setup.exe $(stat -c %s "$out/setup.exe") bytes"
-grep -q "compressed 1500 of 1500 files" "$work/build.txt" || fail "not every file was compressed"
+grep -q "compressed 1501 of 1501 files" "$work/build.txt" || fail "not every file (and the uninstaller) was compressed"
 
 "$wine" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
 eval "$("$wine" --env)"

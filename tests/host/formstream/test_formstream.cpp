@@ -127,7 +127,7 @@ TEST(FormStream, DeepNestingIsRefusedWithoutExhaustingTheStack) {
 
 TEST(FormStream, TextErrorsNameTheLineAndColumn) {
   auto err = [](const std::string& t) { return MessageOf<EReadError>([&] { ParseFormText(t); }); };
-  EXPECT_EQ(err("object A: TA\n  X = 'abc\nend\n"), "Form text, line 2, column 11: unterminated string");
+  EXPECT_EQ(err("object A: TA\n  X = 'abc\nend\n"), "Form text, line 2, column 7: unterminated string");
   EXPECT_EQ(err("object A: TA\n  X = {0A1}\nend\n"),
             "Form text, line 2, column 12: odd number of hexadecimal digits in binary data");
   EXPECT_EQ(err("object A: TA\n  X = 99999999999\nend\n"), "Form text, line 2, column 17: integer out of range");
