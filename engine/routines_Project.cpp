@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <fstream>
 
@@ -304,18 +305,64 @@ const char* const kSpecifiers[] = {
 
 int StarterProjectCapacity() { return kUniqueIDSlots - 1; }
 
-std::string PlainTextToRtf(const std::string& text) {
-  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern Courier New;}}\\f0\\fs18\n";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\r') continue;
-    if (c == '\n') rtf += "\\par\n";
-    else if (c == '\\' || c == '{' || c == '}') rtf += std::string("\\") + static_cast<char>(c);
-    else if (c == '\t') rtf += "\\tab ";
-    else if (c >= 0x80) rtf += std::string("\\'") + "0123456789abcdef"[c >> 4] + "0123456789abcdef"[c & 15];
-    else if (c >= 32) rtf += static_cast<char>(c);
+namespace {
+
+std::string RtfEscaped(const std::string& text) {
+  std::string out;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\' || c == '{' || c == '}') out += std::string("\\") + ch;
+    else if (c == '\t') out += "\\tab ";
+    else if (c >= 0x80) out += std::string("\\'") + "0123456789abcdef"[c >> 4] + "0123456789abcdef"[c & 15];
+    else if (c >= 32) out += ch;
   }
-  return rtf + "\\par\n}\n";
+  return out;
+}
+
+// Whether a line of plain text starts a line of its own rather than going on
+// with the one before: indented, or an item of a list.
+bool StartsOwnLine(const std::string& line) {
+  if (line.empty()) return true;
+  const unsigned char c = static_cast<unsigned char>(line[0]);
+  if (c == ' ' || c == '\t' || c == '-' || c == '*' || c == '+') return true;
+  std::size_t i = 0;
+  while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) ++i;
+  return i > 0 && i < line.size() && (line[i] == '.' || line[i] == ')');
+}
+
+}  // namespace
+
+std::string PlainTextToRtf(const std::string& text) {
+  // Hard-wrapped lines of a paragraph flow together, so that the page wraps
+  // them at its own width; blank lines part paragraphs.
+  std::vector<std::string> lines;
+  std::string line;
+  for (char ch : text) {
+    if (ch == '\r') continue;
+    if (ch == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += ch;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs18\n";
+  bool inParagraph = false;
+  for (const std::string& l : lines) {
+    const std::string trimmed = Trim(l);
+    if (trimmed.empty()) {
+      if (inParagraph) rtf += "\\par\n";
+      rtf += "\\par\n";
+      inParagraph = false;
+      continue;
+    }
+    if (inParagraph) rtf += StartsOwnLine(l) ? "\\par\n" : " ";
+    rtf += RtfEscaped(inParagraph && !StartsOwnLine(l) ? trimmed : l);
+    inParagraph = true;
+  }
+  if (inParagraph) rtf += "\\par\n";
+  return rtf + "}\n";
 }
 
 std::string WriteStarterProject(const TStarterProject& options) {
