@@ -164,29 +164,18 @@ bool RebootSystem() {
   } catch (const Exception&) {
     return false;
   }
-  switch (os) {
-    case oswin95:
-    case oswin98:
-    case oswinME:
-      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
-    case oswinNT:
-    case oswin2K:
-    case oswinXP: {
-      HANDLE raw = nullptr;
-      if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
-      TKernelHandle token(raw);
-      TOKEN_PRIVILEGES tp = {};
-      if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
-      tp.PrivilegeCount = 1;
-      tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-      if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) ||
-          GetLastError() != ERROR_SUCCESS)
-        return false;
-      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
-    }
-    default:
-      return false;
-  }
+  if (Is9xFamilyOS(os)) return ExitWindowsEx(EWX_REBOOT, 0) != 0;
+  if (!IsNTFamilyOS(os)) return false;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+  TKernelHandle token(raw);
+  TOKEN_PRIVILEGES tp = {};
+  if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
+  tp.PrivilegeCount = 1;
+  tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) || GetLastError() != ERROR_SUCCESS)
+    return false;
+  return ExitWindowsEx(EWX_REBOOT, 0) != 0;
 }
 
 std::uint32_t ReadSelfExtractArchiveOffset(const std::string& path) {
