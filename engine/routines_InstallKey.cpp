@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "WinHandles.h"
+#include "cmp_TInstallContainer.h"
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
 #include "format_Archive.h"
@@ -160,7 +161,7 @@ std::string RunOnceCommandLine(const std::string& programPath, const std::string
 bool RebootSystem() {
   TOSVerType os;
   try {
-    os = GetOSVersion();
+    os = RunningOSHook();
   } catch (const Exception&) {
     return false;
   }

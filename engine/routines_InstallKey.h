@@ -38,7 +38,8 @@ std::string RunOnceCommandLine(const std::string& programPath, const std::string
                                bool selfExtracting, bool cleanup);
 
 // Asks Windows to restart (the NT family after enabling the shutdown
-// privilege); false when it cannot (another system, no privilege).
+// privilege); false when it cannot (RunningOSHook in neither family, no
+// privilege).
 bool RebootSystem();
 
 // The start of the main archive inside a self-extracting executable, from
