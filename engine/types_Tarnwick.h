@@ -46,9 +46,9 @@ TOSVerType OSVersionFromInfo(unsigned long platformId, unsigned long major, unsi
 // Identifier of an enumeration value ("oswinXP"), empty for an unknown ordinal.
 const char* OSVerTypeName(TOSVerType t);
 
-// The system whose rules apply on a detected one. NT 6.0 and later (the only
-// Win32 systems OSVersionFromInfo leaves unidentified) follow XP; every other
-// value stands for itself. Membership in an object's OS set still uses the
+// The system whose rules apply on a detected one. osUnidentified follows XP:
+// OSVersionFromInfo gives it for NT 6.0 and later, and otherwise only for a
+// platform this program cannot run on. Every other value stands for itself. Membership in an object's OS set still uses the
 // detected value, where osUnidentified names the current Windows.
 TOSVerType EffectiveOS(TOSVerType os);
 // NT 4.0, 2000, XP and later: RunOnce below HKCU, cmd.exe, the shell's
