@@ -20,11 +20,23 @@ TCustomPathSpecifier* ProgramMenuSpecifier() {
   return s;
 }
 
-bool ListsStartMenu(TOSVerType os) {
-  return os == oswin95 || os == oswin98 || os == oswinME || os == oswinNT || os == oswin2K || os == oswinXP;
-}
-
 }  // namespace
+
+std::vector<std::string> StartMenuFolderChoices() {
+  std::vector<std::string> folders;
+  const TOSVerType os = RunningOSHook();
+  if (!Is9xFamilyOS(os) && !IsNTFamilyOS(os)) return folders;
+  const std::string programs = AddBackslash(GetProgramsMenuDir());
+  WIN32_FIND_DATAA data;
+  HANDLE h = ::FindFirstFileA((programs + "*.*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return folders;
+  do {
+    const std::string name = data.cFileName;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") folders.push_back(name);
+  } while (::FindNextFileA(h, &data));
+  ::FindClose(h);
+  return folders;
+}
 
 TSelectFolderForm::TSelectFolderForm(TComponent* owner) : TInstallPageForm(owner) {
   DefineMethod("FolderListBoxClick", [this](TComponent* sender) { FolderListBoxClick(sender); });
@@ -44,22 +56,8 @@ void TSelectFolderForm::InitializeDialog() {
   TListBox* list = List();
   TEdit* edit = Edit();
   if (list) {
-    std::vector<std::string> folders;
-    if (ListsStartMenu(GetOSVersion())) {
-      const std::string programs = AddBackslash(GetProgramsMenuDir());
-      WIN32_FIND_DATAA data;
-      HANDLE h = ::FindFirstFileA((programs + "*.*").c_str(), &data);
-      if (h != INVALID_HANDLE_VALUE) {
-        do {
-          const std::string name = data.cFileName;
-          if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
-            folders.push_back(name);
-        } while (::FindNextFileA(h, &data));
-        ::FindClose(h);
-      }
-    }
     list->SetSorted(true);
-    list->SetItems(folders);
+    list->SetItems(StartMenuFolderChoices());
   }
   std::string folder;
   if (Container && dynamic_cast<TpsProgramMenu*>(Container->DestDirType())) {

@@ -1,10 +1,18 @@
 // The Start-menu folder page: the main link group's folder below the
 // user's Programs menu, typed or picked from the existing folders.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "dlgcmp_TBaseDlg.h"
 
 class TEdit;
 class TListBox;
+
+// The folders below the user's Programs menu that the page offers, in the
+// order the directory lists them; none on a system without a Start menu
+// (RunningOSHook neither the 9x nor the NT family).
+std::vector<std::string> StartMenuFolderChoices();
 
 class TSelectFolderForm : public TInstallPageForm {
 public:

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "WinHandles.h"
+#include "cmp_TInstallContainer.h"
+#include "exceptions_Tarnwick.h"
 #include "routines_API.h"
 #include "routines_DeferredDelete.h"
 #include "routines_Log.h"
@@ -46,9 +48,12 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 }  // namespace
 
 bool IsNTFamily() {
-  OSVERSIONINFOA v = {};
-  v.dwOSVersionInfoSize = sizeof(v);
-  return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  try {
+    const TOSVerType os = RunningOSHook();
+    return IsNTFamilyOS(os) || os == oswinNT351;
+  } catch (const Exception&) {
+    return false;
+  }
 }
 
 bool IsUnpackedProgramDirectory(const std::string& dir, const std::vector<std::string>& unpackedNames) {

@@ -25,5 +25,6 @@ std::string ProgramDirCleanupBatchText(const std::string& programPath, const std
 // when the directory is refused or the batch cannot be written.
 std::string PrepareProgramDirCleanup(const std::string& programPath, const std::vector<std::string>& unpackedNames);
 
-// True on Windows NT, 2000, XP and later.
+// True when the running system (RunningOSHook) has cmd.exe: NT 3.51, 4.0,
+// 2000, XP and later.
 bool IsNTFamily();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "WinHandles.h"
+#include "cmp_TInstallContainer.h"
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
 #include "format_Archive.h"
@@ -160,33 +161,22 @@ std::string RunOnceCommandLine(const std::string& programPath, const std::string
 bool RebootSystem() {
   TOSVerType os;
   try {
-    os = GetOSVersion();
+    os = RunningOSHook();
   } catch (const Exception&) {
     return false;
   }
-  switch (os) {
-    case oswin95:
-    case oswin98:
-    case oswinME:
-      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
-    case oswinNT:
-    case oswin2K:
-    case oswinXP: {
-      HANDLE raw = nullptr;
-      if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
-      TKernelHandle token(raw);
-      TOKEN_PRIVILEGES tp = {};
-      if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
-      tp.PrivilegeCount = 1;
-      tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-      if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) ||
-          GetLastError() != ERROR_SUCCESS)
-        return false;
-      return ExitWindowsEx(EWX_REBOOT, 0) != 0;
-    }
-    default:
-      return false;
-  }
+  if (Is9xFamilyOS(os)) return ExitWindowsEx(EWX_REBOOT, 0) != 0;
+  if (!IsNTFamilyOS(os)) return false;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw)) return false;
+  TKernelHandle token(raw);
+  TOKEN_PRIVILEGES tp = {};
+  if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid)) return false;
+  tp.PrivilegeCount = 1;
+  tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!AdjustTokenPrivileges(token.Get(), FALSE, &tp, 0, nullptr, nullptr) || GetLastError() != ERROR_SUCCESS)
+    return false;
+  return ExitWindowsEx(EWX_REBOOT, 0) != 0;
 }
 
 std::uint32_t ReadSelfExtractArchiveOffset(const std::string& path) {

@@ -37,7 +37,9 @@ void RemoveInstallRecord(const std::string& key);
 std::string RunOnceCommandLine(const std::string& programPath, const std::string& launchArchivePath,
                                bool selfExtracting, bool cleanup);
 
-// Asks Windows to restart; false when it cannot (unknown system, no privilege).
+// Asks Windows to restart (the NT family after enabling the shutdown
+// privilege); false when it cannot (RunningOSHook in neither family, no
+// privilege).
 bool RebootSystem();
 
 // The start of the main archive inside a self-extracting executable, from

@@ -24,3 +24,9 @@ const char* OSVerTypeName(TOSVerType t) {
                                        "osLinux", "oswin2K", "oswin98", "oswinME", "oswinXP"};
   return t <= oswinXP ? kNames[t] : "";
 }
+
+TOSVerType EffectiveOS(TOSVerType os) { return os == osUnidentified ? oswinXP : os; }
+
+bool IsNTFamilyOS(TOSVerType os) { return NTFamilySet.Contains(EffectiveOS(os)); }
+
+bool Is9xFamilyOS(TOSVerType os) { return os == oswin95 || os == oswin98 || os == oswinME; }

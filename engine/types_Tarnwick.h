@@ -19,7 +19,7 @@ enum TOSVerType : std::uint8_t {
 };
 using OSSet = TSet<TOSVerType, std::uint16_t>;
 
-// The NT family; decides the registry root of RunOnce entries.
+// The NT family as detected (IsNTFamilyOS adds the systems after XP).
 inline constexpr OSSet NTFamilySet{oswinNT, oswin2K, oswinXP};
 // Every system the engine knows.
 inline constexpr OSSet AllOSSet{os31win32, oswin95, oswinNT, oswinNT351, osUnidentified,
@@ -45,6 +45,17 @@ TOSVerType OSVersionFromInfo(unsigned long platformId, unsigned long major, unsi
 
 // Identifier of an enumeration value ("oswinXP"), empty for an unknown ordinal.
 const char* OSVerTypeName(TOSVerType t);
+
+// The system whose rules apply on a detected one. osUnidentified follows XP:
+// OSVersionFromInfo gives it for NT 6.0 and later, and otherwise only for a
+// platform this program cannot run on. Every other value stands for itself. Membership in an object's OS set still uses the
+// detected value, where osUnidentified names the current Windows.
+TOSVerType EffectiveOS(TOSVerType os);
+// NT 4.0, 2000, XP and later: RunOnce below HKCU, cmd.exe, the shell's
+// per-user folders.
+bool IsNTFamilyOS(TOSVerType os);
+// Windows 95, 98 and ME: RunOnce below HKLM, command.com, WININIT.INI.
+bool Is9xFamilyOS(TOSVerType os);
 
 // File attributes an install object gives its files.
 enum TTrnwFileAttributes : std::uint8_t {

@@ -245,7 +245,7 @@ void TCustomInstallShellLink::InstallObjects() {
     CreateShellLink();
     made_ = true;
   } else {
-    switch (RunningOSHook()) {
+    switch (EffectiveOS(RunningOSHook())) {
       case oswin95: case oswin98: case oswinME: case oswinNT:
         CreateShellLink();
         made_ = true;

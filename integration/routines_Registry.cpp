@@ -1,5 +1,6 @@
 #include "routines_Registry.h"
 
+#include "cmp_TInstallContainer.h"
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
@@ -59,12 +60,12 @@ void DeleteRegistryTree(int root, const std::string& key) {
 bool AddRunOnce(const std::string& name, const std::string& commandLine, bool unique) {
   TOSVerType os;
   try {
-    os = GetOSVersion();
+    os = RunningOSHook();
   } catch (const Exception&) {
     return false;
   }
   TtrnwRegistry reg;
-  reg.SetRootKey(NTFamilySet.Contains(os) ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE);
+  reg.SetRootKey(IsNTFamilyOS(os) ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE);
   if (!reg.OpenKey(kRunOnceKey, true)) return false;
   std::string valueName = name;
   if (unique)

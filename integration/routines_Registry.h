@@ -16,7 +16,7 @@ int ReadRegistryInteger(int root, const std::string& key, const std::string& nam
 void DeleteRegistryTree(int root, const std::string& key);
 
 // Registers a command to run once at the next logon: below HKCU on the NT
-// family, HKLM otherwise. With unique set, an existing value of that name is
+// family (IsNTFamilyOS of the running system), HKLM otherwise. With unique set, an existing value of that name is
 // kept and the name gets a number (name1, name2, ...).
 bool AddRunOnce(const std::string& name, const std::string& commandLine, bool unique);
 

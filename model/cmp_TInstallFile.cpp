@@ -579,8 +579,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
   const std::string newFile = TargetPath();
   const std::string shortTarget = GetShortPath(target);
   const std::string shortNew = GetShortPath(newFile);
-  const TOSVerType os = RunningOSHook();
-  if (os == oswin95 || os == oswin98 || os == oswinME) {
+  if (Is9xFamilyOS(RunningOSHook())) {
     const std::string ini = AddBackslash(GetWindowsDir()) + "WININIT.INI";
     if (!WritePrivateProfileStringA("Rename", shortTarget.c_str(), shortNew.c_str(), ini.c_str()))
       throw IECustomInstallFile(

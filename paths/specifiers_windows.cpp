@@ -32,9 +32,9 @@ TOSVerType ShellSystem() {
 std::string ShellFolderByFamily(int ntCsidl, int win9xCsidl, int otherCsidl) {
   const TOSVerType os = ShellSystem();
   int entry = otherCsidl;
-  if (os == oswinNT || os == oswin2K || os == oswinXP)
+  if (IsNTFamilyOS(os))
     entry = ntCsidl;
-  else if (os == oswin95 || os == oswin98 || os == oswinME)
+  else if (Is9xFamilyOS(os))
     entry = win9xCsidl;
   if (entry == kShellUndefined) return "undefined";
   if (entry == kShellEmpty) return std::string();

@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "WinHandles.h"
+#include "cmp_TInstallContainer.h"
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_InstallKey.h"
@@ -151,7 +152,13 @@ TEST(SelfExtractOffset, ReadsTheMainArchiveStartBeforeTheTrailer) {
   EXPECT_THROW(ReadSelfExtractArchiveOffset(dir.File("none.exe")), IEInstall);
 }
 
-TEST(Reboot, AnUnidentifiedSystemCannotBeRestarted) {
-  // Wine's default Windows 7 is not a system the engine knows.
-  EXPECT_FALSE(RebootSystem());
+TEST(Reboot, SystemsOutsideThe9xAndNTFamiliesCannotBeRestarted) {
+  static TOSVerType s_os;
+  TOSVerType (*saved)() = RunningOSHook;
+  RunningOSHook = [] { return s_os; };
+  for (TOSVerType os : {os31win32, oswinNT351, osLinux}) {
+    s_os = os;
+    EXPECT_FALSE(RebootSystem()) << OSVerTypeName(os);
+  }
+  RunningOSHook = saved;
 }

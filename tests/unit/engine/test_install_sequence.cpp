@@ -277,7 +277,13 @@ TEST_F(InstallSequence, ARestartWishRegistersTheContinuationAndTheRestartCanBeRe
 }
 
 TEST_F(InstallSequence, ARestartThatCannotStartIsReported) {
-  // The default Wine system is not one the engine can restart.
+  // Win32s has no restart the engine can ask for.
+  struct Win32s {
+    TOSVerType (*saved)() = RunningOSHook;
+    Win32s() { RunningOSHook = [] { return os31win32; }; }
+    ~Win32s() { RunningOSHook = saved; }
+  } system;
+  install->OS.Include(os31win32);
   install->OnAfterInitialized = [this](TComponent*) { install->SetReboot(true); };
   install->Install();
   EXPECT_NE(std::find(Steps.begin(), Steps.end(), "FailedReboot"), Steps.end());

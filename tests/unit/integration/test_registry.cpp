@@ -168,7 +168,8 @@ void DeleteRunOnceValue(int root, const std::string& name) {
 
 TEST(AddRunOnce, GoesBelowCurrentUserOnTheNTFamily) {
   std::string name = UniqueName("TwNt");
-  for (const char* v : {"winxp", "win2k", "nt40"}) {
+  // "" is the prefix's own Windows 7.
+  for (const char* v : {"winxp", "win2k", "nt40", "win10", ""}) {
     ASSERT_TRUE(RunOnceUnder(v, name, "C:\\setup.exe -r", false)) << v;
     EXPECT_EQ(RunOnceValue(kHKCU, name), "C:\\setup.exe -r") << v;
     EXPECT_EQ(RunOnceValue(kHKLM, name), "<none>") << v;

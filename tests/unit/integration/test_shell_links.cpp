@@ -265,15 +265,19 @@ TEST_F(InstallShellLinks, InstallWritesShortcutsAndRecordsThem) {
   EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File1", ""), lnk);
   DeleteRegistryTree(kHKLM, key);
 
-  // Windows 2000 and XP make a hard link when asked for one.
+  // Windows 2000, XP and later systems make a hard link when asked for one.
   RunningOSHook = [] { return oswinXP; };
   link->Method = mtAutoDetect;
   link->HardLink = true;
   link->SetLinkName("hard.lnk");
   link->InstallObjects();
   EXPECT_EQ(testsupport::ReadFileText(folder + "\\hard.lnk"), "MZ tool");
-  // Other systems get nothing from the automatic method.
   RunningOSHook = [] { return osUnidentified; };
+  link->SetLinkName("later.lnk");
+  link->InstallObjects();
+  EXPECT_EQ(testsupport::ReadFileText(folder + "\\later.lnk"), "MZ tool");
+  // Other systems get nothing from the automatic method.
+  RunningOSHook = [] { return os31win32; };
   link->SetLinkName("none.lnk");
   link->InstallObjects();
   EXPECT_FALSE(testsupport::FileExists(folder + "\\none.lnk"));

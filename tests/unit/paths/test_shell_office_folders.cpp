@@ -50,33 +50,36 @@ std::map<std::string, std::string> ReadProbe(const std::string& file) {
 }
 }  // namespace
 
-TEST(ShellFolders, NtFamilyAsksTheShellAndVirtualFoldersHaveNoPath) {
-  SystemAs xp(oswinXP);
-  TProject project;
-  const std::string sendTo = project.Specifier<TpsSendTo>()->GetPath(nullptr);
-  EXPECT_EQ(sendTo, GetShellFolder(9));
-  EXPECT_TRUE(IsDirectory(sendTo)) << sendTo;
-  EXPECT_EQ(project.Specifier<TpsRecent>()->GetPath(nullptr), GetShellFolder(8));
-  EXPECT_EQ(project.Specifier<TpsCommonPrograms>()->GetPath(nullptr), GetShellFolder(23));
-  EXPECT_FALSE(project.Specifier<TpsCommonPrograms>()->GetPath(nullptr).empty());
-  EXPECT_EQ(project.Specifier<TpsCommonDesktopDirectory>()->GetPath(nullptr), GetShellFolder(25));
-  EXPECT_EQ(project.Specifier<TpsCommonStartup>()->GetPath(nullptr), GetShellFolder(24));
-  EXPECT_FALSE(GetShellFolder(24).empty());
-  // Control panel, printers (a "::{...}" pseudo-path) and the recycle bin
-  // are virtual folders.
-  EXPECT_EQ(project.Specifier<TpsControlPanel>()->GetPath(nullptr), "");
-  EXPECT_EQ(project.Specifier<TpsPrinters>()->GetPath(nullptr), "");
-  EXPECT_EQ(project.Specifier<TpsBitBucket>()->GetPath(nullptr), "");
-  // A folder the shell cannot give is empty, not an error.
-  EXPECT_EQ(project.Specifier<TpsCommonAltStartup>()->GetPath(nullptr), GetShellFolder(30));
+TEST(ShellFolders, NtFamilyAndLaterSystemsAskTheShellAndVirtualFoldersHaveNoPath) {
+  for (TOSVerType os : {oswinXP, osUnidentified}) {
+    SCOPED_TRACE(OSVerTypeName(os));
+    SystemAs system(os);
+    TProject project;
+    const std::string sendTo = project.Specifier<TpsSendTo>()->GetPath(nullptr);
+    EXPECT_EQ(sendTo, GetShellFolder(9));
+    EXPECT_TRUE(IsDirectory(sendTo)) << sendTo;
+    EXPECT_EQ(project.Specifier<TpsRecent>()->GetPath(nullptr), GetShellFolder(8));
+    EXPECT_EQ(project.Specifier<TpsCommonPrograms>()->GetPath(nullptr), GetShellFolder(23));
+    EXPECT_FALSE(project.Specifier<TpsCommonPrograms>()->GetPath(nullptr).empty());
+    EXPECT_EQ(project.Specifier<TpsCommonDesktopDirectory>()->GetPath(nullptr), GetShellFolder(25));
+    EXPECT_EQ(project.Specifier<TpsCommonStartup>()->GetPath(nullptr), GetShellFolder(24));
+    EXPECT_FALSE(GetShellFolder(24).empty());
+    // Control panel, printers (a "::{...}" pseudo-path) and the recycle bin
+    // are virtual folders.
+    EXPECT_EQ(project.Specifier<TpsControlPanel>()->GetPath(nullptr), "");
+    EXPECT_EQ(project.Specifier<TpsPrinters>()->GetPath(nullptr), "");
+    EXPECT_EQ(project.Specifier<TpsBitBucket>()->GetPath(nullptr), "");
+    // A folder the shell cannot give is empty, not an error.
+    EXPECT_EQ(project.Specifier<TpsCommonAltStartup>()->GetPath(nullptr), GetShellFolder(30));
 
-  const std::string appData = StripBackslash(GetShellFolder(26));
-  ASSERT_FALSE(appData.empty());
-  EXPECT_EQ(project.Specifier<TpsQuickLaunchMenu>()->GetPath(nullptr),
-            appData + "\\Microsoft\\Internet Explorer\\Quick Launch");
+    const std::string appData = StripBackslash(GetShellFolder(26));
+    ASSERT_FALSE(appData.empty());
+    EXPECT_EQ(project.Specifier<TpsQuickLaunchMenu>()->GetPath(nullptr),
+              appData + "\\Microsoft\\Internet Explorer\\Quick Launch");
+  }
 }
 
-TEST(ShellFolders, NineXFamilyAndUnknownSystemsUseTheirOwnColumns) {
+TEST(ShellFolders, NineXFamilyAndOtherSystemsUseTheirOwnColumns) {
   TProject project;
   {
     SystemAs me(oswinME);
@@ -90,7 +93,7 @@ TEST(ShellFolders, NineXFamilyAndUnknownSystemsUseTheirOwnColumns) {
     EXPECT_FALSE(GetShellFolder(16).empty());
   }
   {
-    SystemAs other(osUnidentified);
+    SystemAs other(os31win32);
     EXPECT_EQ(project.Specifier<TpsFavorites>()->GetPath(nullptr), "undefined");
     EXPECT_EQ(project.Specifier<TpsCommonDesktopDirectory>()->GetPath(nullptr), "undefined");
     EXPECT_EQ(project.Specifier<TpsCommonPrograms>()->GetPath(nullptr), "");
