@@ -185,23 +185,31 @@ TEST(FormReader, TestFormFromItsResourceBuildsTheTreeInStreamOrder) {
   EXPECT_EQ(child1->Link, nullptr);
 }
 
-TEST(FormReader, FailuresNameWhatWentWrong) {
+TEST(FormReader, FailuresNameWhatWentWrongAndTheTextFormsLine) {
   EXPECT_EQ(ReadError("object F: TTestForm\n  object X: TNoSuchClass\n  end\nend\n"),
-            "Class TNoSuchClass not found");
+            "Form text, line 2: Class TNoSuchClass not found");
   EXPECT_EQ(ReadError("object F: TTestForm\n  Width = 3\nend\n"),
-            "Error reading F.Width: Property Width does not exist");
+            "Form text, line 2: Error reading F.Width: Property Width does not exist");
   EXPECT_EQ(ReadError("object F: TTestForm\n  Left = 'a'\nend\n"),
-            "Error reading F.Left: Invalid property value");
+            "Form text, line 2: Error reading F.Left: Invalid property value");
   EXPECT_EQ(ReadError("object F: TTestForm\n  object A: TTestItem\n    Link = Nobody\n  end\nend\n"),
-            "Error reading A.Link: unresolved reference to component Nobody");
+            "Form text, line 3: Error reading A.Link: unresolved reference to component Nobody");
   EXPECT_EQ(ReadError("object F: TTestForm\n  object A: TTestItem\n    Kinds = [itFull, itNone]\n  end\nend\n"),
-            "Error reading A.Kinds: Invalid property value");
+            "Form text, line 3: Error reading A.Kinds: Invalid property value");
   EXPECT_EQ(ReadError("object F: TTestForm\n  object A: TTestItem\n    Information.Nothing = 'x'\n  end\nend\n"),
-            "Error reading A.Information.Nothing: Property Information.Nothing does not exist");
+            "Form text, line 3: Error reading A.Information.Nothing: Property Information.Nothing does not exist");
   EXPECT_EQ(ReadError("object F: TTestForm\n  object A: TTestItem\n  end\n  object A: TTestItem\n  end\nend\n"),
-            "A component named A already exists");
+            "Form text, line 4: A component named A already exists");
   EXPECT_EQ(ReadError("object F: TTestForm\n  Color = clNoSuchColour\nend\n"),
-            "Error reading F.Color: Invalid property value");
+            "Form text, line 2: Error reading F.Color: Invalid property value");
+  // From a binary stream no line is known.
+  g_loaded.clear();
+  TTestForm binary(nullptr);
+  EXPECT_EQ(testsupport::MessageOf<EReadError>([&] {
+              const std::string stream = WriteFormStream(ParseFormText("object F: TTestForm\n  Width = 3\nend\n"));
+              ReadForm(&binary, stream.data(), stream.size());
+            }),
+            "Error reading F.Width: Property Width does not exist");
   TTestForm form(nullptr);
   EXPECT_THROW(ReadFormResource(&form, "TNoSuchForm"), EReadError);
   EXPECT_THROW(ReadForm(&form, "TPF1", 4), EReadError);
