@@ -16,6 +16,8 @@
 #include "cmp_TTrnwCompress.h"
 #include "dlgcmp_TBaseContainer.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Log.h"
+#include "routines_Unattended.h"
 
 TDialogManager* CurrentDialogManager = nullptr;
 
@@ -248,8 +250,16 @@ void TDialogManager::Notify(TInstallContainer* sender, int code, TPersistent* pa
                          (code == bcAfterBadInstall && ManagerType == dmAfterBadInstall) ||
                          (code == bcRegistration && ManagerType == dmRegistration) ||
                          (code == bcReboot && ManagerType == dmReboot);
-  if (pageStage) {
+  if (pageStage && Unattended.Silent() && !(ManagerType == dmReboot && !Unattended.VerySilent())) {
+    // Nobody answers pages in a silent installation; only the restart
+    // question stays under /SILENT.
+    if (ManagerType == dmBeforeInstall)
+      LogLine("Silent installation: the licence agreement counts as accepted; the destination and the "
+              "Start-menu folder are taken as set");
+  } else if (pageStage) {
     Execute();
+  } else if (Unattended.VerySilent() && ManagerType == dmDuringCopyFiles) {
+    // Nothing shows.
   } else if (code == bcFileStatus && ManagerType == dmDuringCopyFiles) {
     if (!parameter) throw IException("%s got a nil PO parameter", {Name()});
     auto* status = dynamic_cast<TFileStatusParameter*>(parameter);

@@ -3,7 +3,6 @@
 #include "ComCtrls.h"
 #include "cmp_TInstall.h"
 #include "routines_Strings.h"
-#include "stream_WinFile.h"
 
 TLicenseForm::TLicenseForm(TComponent* owner) : TInstallPageForm(owner) {
   LoadLayout("TLicenseForm");
@@ -15,7 +14,15 @@ namespace {
 std::string AgreementFile() { return AddBackslash(TCustomInstall::GetProgramDir()) + "License.rtf"; }
 }  // namespace
 
-bool TLicenseForm::SkipPage() { return !twfile::FileExists(AgreementFile()); }
+bool TLicenseForm::SkipPage() {
+  // A project that carries no licence has no licence page; one that does
+  // shows it, and a missing file is an error then.
+  auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall);
+  if (!install) return false;
+  for (const std::string& file : install->PresetupFileNames())
+    if (SameText(ExtractFileName(Trim(file)), "License.rtf")) return false;
+  return true;
+}
 
 void TLicenseForm::InitializeDialog() {
   if (auto* agreement = Find<TRichEdit>("Agreement")) agreement->LoadFromFile(AgreementFile());

@@ -1,6 +1,6 @@
 // The licence page: "License.rtf" from the program's directory, read-only.
-// A distribution without that file has no licence page. The button strip
-// shows the product's version.
+// A project whose pre-setup files hold no "License.rtf" has no licence
+// page. The button strip shows the product's version.
 #pragma once
 #include "dlgcmp_TBaseDlg.h"
 

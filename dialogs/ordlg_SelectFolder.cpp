@@ -22,6 +22,13 @@ TCustomPathSpecifier* ProgramMenuSpecifier() {
 
 }  // namespace
 
+void SetStartMenuFolder(const std::string& name) {
+  if (TMainLinkGroup* group = MainLinkGroup()) {
+    group->SetDestDirType(ProgramMenuSpecifier());
+    group->SetDestDir("\\" + name);
+  }
+}
+
 std::vector<std::string> StartMenuFolderChoices() {
   std::vector<std::string> folders;
   const TOSVerType os = RunningOSHook();

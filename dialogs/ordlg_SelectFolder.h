@@ -13,6 +13,8 @@ class TListBox;
 // order the directory lists them; none on a system without a Start menu
 // (RunningOSHook neither the 9x nor the NT family).
 std::vector<std::string> StartMenuFolderChoices();
+// Makes name the Start-menu folder below the Programs menu, as the page does.
+void SetStartMenuFolder(const std::string& name);
 
 class TSelectFolderForm : public TInstallPageForm {
 public:

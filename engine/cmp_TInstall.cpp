@@ -21,6 +21,7 @@
 #include "routines_FileList.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
+#include "routines_Unattended.h"
 
 std::function<std::vector<std::string>()> CommandLineArguments = [] {
   std::vector<std::string> args;
@@ -268,7 +269,8 @@ void TCustomInstall::ActivateHook(TComponent*) {
   Activated = true;
   // The form's own handler may have closed it (a missing prerequisite): no
   // installation then.
-  const bool formClosed = HostForm && HostForm->HandleAllocated() && !HostForm->Visible();
+  // (A silent run's host form is never shown: closing it ends the application.)
+  const bool formClosed = !Unattended.Silent() && HostForm && HostForm->HandleAllocated() && !HostForm->Visible();
   if ((Application && Application->Terminated()) || formClosed) {
     LogLine("The host form was closed on activation; no installation");
     // The unpacked program directory goes all the same.
@@ -279,7 +281,7 @@ void TCustomInstall::ActivateHook(TComponent*) {
     }
     return;
   }
-  if (HostForm && AutoMaximizeWindow()) {
+  if (HostForm && AutoMaximizeWindow() && !Unattended.Silent()) {
     // Maximised: the borderless backdrop covers the work area.
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);

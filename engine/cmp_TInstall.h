@@ -133,7 +133,8 @@ public:
   void TransferToFloppies(const std::string& destination);
   void SaveLanguage();
   int ReadLanguage();
-  void RebootWindows();
+  // Whether the restart was started.
+  bool RebootWindows();
   void ReadSelfExtractOffset();
   bool Shutdown();
   void ApplyRemoteFileList();

@@ -14,6 +14,7 @@
 #include "routines_Log.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "routines_Unattended.h"
 
 namespace {
 const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
@@ -56,7 +57,8 @@ void TCustomInstall::RegisterRunOnce() {
   else
     launchArchive = program;
   const std::string command =
-      RunOnceCommandLine(program, launchArchive, HasSwitch(swSelfExtract), HasSwitch(swCleanup));
+      RunOnceCommandLine(program, launchArchive, HasSwitch(swSelfExtract), HasSwitch(swCleanup)) +
+      ContinuationArguments(Unattended);  // the run after the restart keeps the mode and the log
   LogLine("RunOnce: " + command);
   if (!AddRunOnce(kRunOnceValueName, command, true))
     throw IEInstall("Cannot register the install to be run on reboot in the RunOnce key in the registry");
@@ -78,16 +80,17 @@ int TCustomInstall::ReadLanguage() {
   }
 }
 
-void TCustomInstall::RebootWindows() {
+bool TCustomInstall::RebootWindows() {
   LogLine("Restarting Windows");
-  if (RebootSystem()) return;
+  if (RebootSystem()) return true;
   LogLine("The restart could not be started");
   if (OnFailedReboot) {
     OnFailedReboot(this);
-    return;
+    return false;
   }
   InstallMessageBox(TranslateExceptionMessage("Could not reboot windows. Please manually reboot windows."),
                     MB_OK | MB_ICONWARNING);
+  return false;
 }
 
 void TCustomInstall::ContinueAfterReboot() {

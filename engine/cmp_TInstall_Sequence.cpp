@@ -4,6 +4,7 @@
 // the handling of every exception that leaves the run.
 #include <windows.h>
 
+#include <cctype>
 #include <vector>
 
 #include "Application.h"
@@ -18,6 +19,9 @@
 #include "routines_InstallBoxes.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
+#include "routines_Unattended.h"
+#include "ordlg_SelectFolder.h"
+#include "stream_WinFile.h"
 
 namespace {
 
@@ -60,6 +64,52 @@ constexpr TRankPass kRankPasses[] = {
 TDateTime RunStartTime = 0;
 
 namespace {
+
+// Whether a destination given on the command line can take the product:
+// a full path that can be created and written to. Raises with the reason;
+// leaves nothing behind.
+void CheckDestination(const std::string& path) {
+  const std::string dir = StripBackslash(path);
+  const bool drive = dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
+                     dir[2] == '\\';
+  const bool unc = dir.size() > 2 && dir[0] == '\\' && dir[1] == '\\';
+  if (!drive && !unc) throw IEInstall("The destination directory %s is not a full path", {path});
+  if (dir.find_first_of("<>\"|?*/", 0) != std::string::npos || dir.find(':', 2) != std::string::npos)
+    throw IEInstall("The destination directory %s contains characters that file names cannot hold", {path});
+  // The directories to make, outermost first.
+  std::vector<std::string> missing;
+  for (std::string d = dir; !d.empty() && !twfile::DirectoryExists(d);) {
+    if (twfile::FileExists(d)) throw IEInstall("The destination directory %s cannot be created: %s is a file", {path, d});
+    missing.insert(missing.begin(), d);
+    const std::size_t cut = d.find_last_of('\\');
+    if (cut == std::string::npos || cut < 3) break;
+    d = d.substr(0, cut);
+  }
+  std::vector<std::string> made;
+  auto undo = [&made] {
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryA(it->c_str());
+  };
+  for (const std::string& d : missing) {
+    if (!CreateDirectoryA(d.c_str(), nullptr)) {
+      const DWORD error = GetLastError();
+      undo();
+      throw IEInstall("The destination directory %s cannot be created: %s", {path, SysErrorMessage(error)});
+    }
+    made.push_back(d);
+  }
+  char probe[MAX_PATH];
+  if (!GetTempFileNameA(dir.c_str(), "tw", 0, probe)) {
+    const DWORD error = GetLastError();
+    undo();
+    throw IEInstall("The destination directory %s cannot be written to: %s", {path, SysErrorMessage(error)});
+  }
+  DeleteFileA(probe);
+  undo();
+}
+
+}  // namespace
+
+namespace {
 // A cancel the user confirmed while no file was being extracted ends the run
 // at the next step as any cancel does.
 void StopOnCancelRequest() {
@@ -92,6 +142,17 @@ void TCustomInstall::Install() {
     throw IEInstall("%s cannot be installed on this version of Windows.",
                     {product.empty() ? std::string("This program") : product});
   }
+  // The choices of the command line, before anything is written.
+  if (Unattended.HasDir) {
+    CheckDestination(Unattended.Dir);
+    SetDestDirType(nullptr);
+    SetDestDir(StripBackslash(Unattended.Dir));
+    LogLine("Destination: " + StripBackslash(Unattended.Dir));
+  }
+  if (Unattended.HasGroup) {
+    SetStartMenuFolder(Unattended.Group);
+    LogLine("Start-menu folder: " + Unattended.Group);
+  }
   if (HasSwitch(swNoUnfinished)) ClearUnfinished();
   CurrentInstallKey = FindInstallKey(true);
   LogLine("Install record: " + CurrentInstallKey);
@@ -101,10 +162,12 @@ void TCustomInstall::Install() {
 
   if (OnAfterInitialized) OnAfterInitialized(this);
   Broadcast(kAfterInitialized, nullptr);
+  LogLine("Stage: before the installation (licence, destination, Start-menu folder)");
   Broadcast(kBeforeInstall, nullptr);
 
   if (!Aborted) {
     try {
+      LogLine("Stage: copying files to " + GetDestPath());
       TFileContainer::Install();
       StopOnCancelRequest();
       std::vector<TCustomInstallFile*> deferred;
@@ -125,20 +188,32 @@ void TCustomInstall::Install() {
   if (UnfinishedCount > 0 || Reboot()) RegisterRunOnce();
   const bool rebootWish = Reboot();
   if (rebootWish) SaveLanguage();
-  if (Reboot()) Broadcast(kReboot, nullptr);
+  if (Reboot()) {
+    LogLine("Stage: a restart is needed to finish the installation");
+    if (Unattended.NoRestart) {
+      LogLine("Windows is not restarted (/NORESTART)");
+      SetReboot(false);
+    } else if (Unattended.VerySilent()) {
+      LogLine("Windows is restarted without asking (very silent installation)");
+    } else {
+      Broadcast(kReboot, nullptr);
+    }
+  }
   if (Reboot() && OnBeforeReboot) {
     bool proceed = Reboot();
     OnBeforeReboot(this, proceed);
     SetReboot(proceed);
   }
+  bool restarted = false;
   if (Reboot()) {
-    RebootWindows();
+    restarted = RebootWindows();
     Terminate();
   }
   if (rebootWish) {
     // The result stage, clean-up and programs to run follow in the run
     // RunOnce starts after the restart.
     LogLine("Installation continues after a restart");
+    InstallExitCode = restarted ? kExitInstalled : kExitRestartNeeded;
     Terminate();
     return;
   }
@@ -244,6 +319,10 @@ void TCustomInstall::RunFiles() {
              (!afterReboot || f->OS.Contains(os));
     };
     if (!qualifies()) continue;
+    if (Unattended.Silent()) {
+      LogLine("Not started in a silent installation: " + f->InstalledPath());
+      continue;
+    }
     bool defaultAction = true;
     if (OnBeforeRunFile) OnBeforeRunFile(this, f, defaultAction);
     if (!qualifies() || !defaultAction) continue;

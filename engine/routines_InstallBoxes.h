@@ -13,8 +13,14 @@ using TInstallBoxHook = std::function<int(const std::string& text, unsigned flag
 extern TInstallBoxHook InstallBoxHook;
 
 // A plain message box with the application's title (or the hook's answer).
+// In a silent installation the text goes to the log instead and the box's
+// default button answers.
 int InstallMessageBox(const std::string& text, unsigned flags);
-// The application's exception box (or the hook, with MB_ICONSTOP).
+// A question for the person at the screen even in a silent installation
+// (the Cancel of the copy progress asks under /SILENT).
+int AskInstallQuestion(const std::string& text, unsigned flags);
+// The application's exception box (or the hook, with MB_ICONSTOP); the log
+// in a silent installation.
 void ShowInstallException(const std::exception& e);
 
 // The translator's target language ordinal, while a translator exists. The

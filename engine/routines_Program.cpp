@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "ControlReg.h"
 #include "Graphics.h"
+#include "Registry.h"
 #include "cmp_TBackDrop.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallShellLink.h"
@@ -17,6 +18,7 @@
 #include "routines_InstallBoxes.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
+#include "routines_Unattended.h"
 
 namespace {
 
@@ -49,7 +51,7 @@ void PrepareInstallDialogs() {
   if (auto* install = dynamic_cast<TCustomInstall*>(CurrentInstall))
     if (!install->OnUserAbort)
       install->OnUserAbort = [](TCustomInstall*, bool& quit) {
-        quit = InstallMessageBox(kCancelQuestion, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+        quit = AskInstallQuestion(kCancelQuestion, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
       };
 }
 
@@ -82,8 +84,22 @@ int RunProgram(const std::string& title, const std::function<TForm*()>& create,
   TApplication app(nullptr);
   Application = &app;
   app.SetTitle(title);
+  Unattended = ParseUnattendedOptions(CommandLineArguments());
+  if (!Unattended.LogFile.empty()) SetRunLog(Unattended.LogFile);
+  if (LogEnabled())
+    RegistryWriteObserver = [](const TRegistry& r, const std::string& name, const std::string& value) {
+      const char* root = r.RootKey() == HKEY_LOCAL_MACHINE ? "HKLM"
+                         : r.RootKey() == HKEY_CURRENT_USER ? "HKCU"
+                         : r.RootKey() == HKEY_CLASSES_ROOT ? "HKCR"
+                                                            : "HK";
+      LogLine(std::string("Registry: ") + root + "\\" + r.CurrentPath() + " " + (name.empty() ? "(default)" : name) +
+              " = " + value);
+    };
   LogLine("Windows version: " + VersionText());
   LogLine(std::string("Command line: ") + GetCommandLineA());
+  if (Unattended.Silent())
+    LogLine(Unattended.VerySilent() ? "Mode: very silent (nothing is shown)"
+                                    : "Mode: silent (only the copy progress and the restart question show)");
   int exitCode = 0;
   TForm* form = nullptr;
   try {
@@ -98,12 +114,19 @@ int RunProgram(const std::string& title, const std::function<TForm*()>& create,
   if (form) {
     app.SetMainForm(form);
     if (!app.Terminated()) {
-      form->Show();
+      if (Unattended.Silent()) {
+        // No backdrop: the form stays hidden and its first activation, which
+        // starts the run, comes as a message to its window.
+        PostMessageA(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+      } else {
+        form->Show();
+      }
       app.Run();
     }
     exitCode = InstallExitCode;
     delete form;
   }
+  LogLine(Format("Exit code %d", {exitCode}));
   Application = nullptr;
   return exitCode;
 }

@@ -513,16 +513,17 @@ std::string WriteStarterProject(const TStarterProject& options) {
   }
 
   t += "  object MainFolder: TMainLinkGroup\n    Container = Install1\n    DestDir = " + Quoted("\\" + name) +
-       "\n  end\n";
+       "\n    OS = " + kOS + "\n  end\n";
   t += "  object psObjectLink: TpsObjectLink\n  end\n";
   int linkNo = 0;
   for (const auto& program : programs)
     t += "  object Link" + std::to_string(++linkNo) + ": TInstallMainLink\n    Container = MainFolder\n" +
          "    LinkName = " + Quoted(ChangeFileExt(program.second, "") + ".lnk") + "\n    ObjectLink = " +
-         program.first + "\n  end\n";
+         program.first + "\n    OS = " + kOS + "\n  end\n";
   t += "  object UninstallLink: TInstallMainLink\n    Container = MainFolder\n";
   t += "    LinkName = " + Quoted("Uninstall " + name + ".lnk") + "\n";
-  t += "    ObjectLink = ifUninstallEXE\n    ObjectLocationType = psObjectLink\n  end\n";
+  t += "    ObjectLink = ifUninstallEXE\n    ObjectLocationType = psObjectLink\n    OS = " + std::string(kOS) +
+       "\n  end\n";
   const char* const kManagers[] = {"", "dmAfterGoodInstall", "dmAfterBadInstall", "dmDuringCopyFiles",
                                    "dmChangeDisk", "dmReboot"};
   int managerNo = 0;

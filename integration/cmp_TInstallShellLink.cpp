@@ -15,6 +15,7 @@
 #include "routines_ExpandPaths.h"
 #include "routines_FileSystem.h"
 #include "routines_Registry.h"
+#include "routines_Log.h"
 #include "routines_Strings.h"
 
 #undef CreateHardLink
@@ -299,6 +300,7 @@ void TCustomInstallShellLink::CreateShellLink() {
     throw IEInstallShellLink(
         "The TCustomInstallShellLink %s name could not be installed. The following error was reported %s. Error code %d",
         {Name(), ComErrorText(hr), static_cast<long long>(hr)});
+  LogLine("Shortcut " + linkPath + " -> " + target);
 }
 
 void TCustomInstallShellLink::CreateHardLink() {
@@ -306,6 +308,7 @@ void TCustomInstallShellLink::CreateHardLink() {
   bool success = false;
   MakeHardLink(LinkPath(), GetTargetPath(), nullptr, success);
   if (!success) throw IEInstallHardLink("Could not create hardlink for %s", {Name()});
+  LogLine("Shortcut (hard link) " + LinkPath() + " -> " + GetTargetPath());
 }
 
 void TCustomInstallShellLink::CreateInternetShortcut() {
@@ -314,6 +317,7 @@ void TCustomInstallShellLink::CreateInternetShortcut() {
     throw IEInstallShellLink(
         "The TCustomInstallShellLink %s name could not be installed. The following error was reported %s",
         {Name(), ComErrorText(HRESULT_FROM_WIN32(GetLastError()))});
+  LogLine("Shortcut " + LinkPath() + " -> " + objectLocation_);
 }
 
 void TCustomInstallShellLink::RecordForUninstall(const std::string& key) {

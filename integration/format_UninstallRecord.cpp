@@ -12,6 +12,7 @@
 
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Log.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
 
@@ -134,6 +135,7 @@ public:
 
   // False once a write has failed: the entry is not taken.
   bool Post(std::string value, const std::string& path) {
+    LogLine("Files record: " + value + " = " + path);
     Lock();
     while (!failed_ && pending_.size() >= kMaxPending) Sleep();
     const bool taken = !failed_;

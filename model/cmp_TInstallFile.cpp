@@ -11,6 +11,7 @@
 #include "routines_FileSystem.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Registry.h"
+#include "routines_Log.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
 
@@ -489,6 +490,17 @@ void TCustomInstallFile::Copy() {
 
 // ------------------------------------------------------------ install step
 
+std::string TCustomInstallFile::KeptReason() const {
+  switch (OverwriteMode) {
+    case owNever: return "an existing file is never overwritten";
+    case owVersion: return "the installed version is the same or newer";
+    case owDate: return "the installed file is as new or newer";
+    case owVersionDate: return "the installed version and date are the same or newer";
+    case owAsk: return "the user chose to keep it";
+    default: return "it is not replaced";
+  }
+}
+
 bool TCustomInstallFile::DecideCopy() {
   const std::string target = TargetPath();
   int decision;
@@ -643,6 +655,7 @@ void TCustomInstallFile::InstallObjects() {
   }
   if (!CopyWanted) {
     fresh.Remove();
+    LogLine("Kept " + TargetPath() + ": " + KeptReason());
     PassEvent(ieFileNotCopied, this);
     PostInstall();
     CallHandler(OnAfterInstall, this);
@@ -704,7 +717,12 @@ void TCustomInstallFile::Extract(TTrnwCompress* c) {
     c->OnStatus = [this](TTrnwCompress* s, const TlzhFileStats& st) { StatusChanged(s, st); };
     c->SetFilesToProcess({SourcePath()});
     c->Extract();
-    if (!pendingTarget_.empty()) RegisterReplaceAtReboot();
+    if (!pendingTarget_.empty()) {
+      LogLine("In use: " + pendingTarget_ + " is replaced at the next restart by " + TargetPath());
+      RegisterReplaceAtReboot();
+    } else if (!c->Abort) {
+      LogLine("Extracted " + TargetPath());
+    }
     if (!InstallAttributes.Empty() && !ReplaceAtReboot) SetFileAttributesFromSet(TargetPath(), InstallAttributes);
     PostInstall();
     CallHandler(OnAfterInstall, this);

@@ -79,6 +79,8 @@ public:
   void PostInstall();
   // The overwrite decision for the current destination.
   bool DecideCopy();
+  // Why DecideCopy kept the installed file, for the log.
+  std::string KeptReason() const;
   // The installed file's path once the run is over: destination directory
   // and FinalName. What the run records (help value, shared count,
   // uninstall records, shortcuts) names it.

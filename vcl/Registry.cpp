@@ -121,22 +121,36 @@ bool TRegistry::ReadInteger(const std::string& name, int& value) const {
   return true;
 }
 
+void (*RegistryWriteObserver)(const TRegistry&, const std::string&, const std::string&) = nullptr;
+
+namespace {
+bool Told(const TRegistry& r, bool written, const std::string& name, const std::string& value) {
+  if (written && RegistryWriteObserver) RegistryWriteObserver(r, name, value);
+  return written;
+}
+}  // namespace
+
 bool TRegistry::WriteString(const std::string& name, const std::string& value) {
-  return current_ && RegSetValueExA(current_, name.c_str(), 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(value.c_str()),
-                                    static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  return Told(*this,
+              current_ && RegSetValueExA(current_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS,
+              name, value);
 }
 
 bool TRegistry::WriteExpandString(const std::string& name, const std::string& value) {
-  return current_ && RegSetValueExA(current_, name.c_str(), 0, REG_EXPAND_SZ,
-                                    reinterpret_cast<const BYTE*>(value.c_str()),
-                                    static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  return Told(*this,
+              current_ && RegSetValueExA(current_, name.c_str(), 0, REG_EXPAND_SZ,
+                                         reinterpret_cast<const BYTE*>(value.c_str()),
+                                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS,
+              name, value);
 }
 
 bool TRegistry::WriteInteger(const std::string& name, int value) {
   DWORD data = static_cast<DWORD>(value);
-  return current_ && RegSetValueExA(current_, name.c_str(), 0, REG_DWORD,
-                                    reinterpret_cast<const BYTE*>(&data), sizeof(data)) == ERROR_SUCCESS;
+  return Told(*this,
+              current_ && RegSetValueExA(current_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                         sizeof(data)) == ERROR_SUCCESS,
+              name, std::to_string(value));
 }
 
 bool TRegistry::ReadBinaryData(const std::string& name, void* buffer, unsigned long size) const {
@@ -150,8 +164,10 @@ bool TRegistry::ReadBinaryData(const std::string& name, void* buffer, unsigned l
 }
 
 bool TRegistry::WriteBinaryData(const std::string& name, const void* buffer, unsigned long size) {
-  return current_ && RegSetValueExA(current_, name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(buffer),
-                                    size) == ERROR_SUCCESS;
+  return Told(*this,
+              current_ && RegSetValueExA(current_, name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(buffer),
+                                         size) == ERROR_SUCCESS,
+              name, std::to_string(size) + " bytes");
 }
 
 std::vector<std::string> TRegistry::GetKeyNames() const {

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+class TRegistry;
+// Told of every value a TRegistry writes (the run log), when set.
+extern void (*RegistryWriteObserver)(const TRegistry& registry, const std::string& name, const std::string& value);
+
 class TRegistry {
 public:
   explicit TRegistry(REGSAM access = KEY_ALL_ACCESS);
