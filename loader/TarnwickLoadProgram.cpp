@@ -3,7 +3,10 @@
 // checksum. Started by the user it checks itself before anything else,
 // unpacks "setup.1" into a new directory below %TEMP%, starts the setup
 // program (the archive's first member) from there and passes its exit code
-// on. "setup.exe *TODISK" starts the floppy transfer instead.
+// on. "setup.exe *TODISK" starts the floppy transfer instead. Its switches
+// (loadprogram.h) are checked first and passed on to the setup program; under
+// /SILENT and /VERYSILENT it shows nothing itself, and with /LOG its steps
+// and failures go to the log.
 #include <windows.h>
 #include <zlib.h>
 
@@ -75,9 +78,54 @@ namespace {
 const char kCaption[] = "Setup";
 const char kNewCopy[] = "Please obtain a new copy of the setup program.";
 
-int Fail(const std::string& text, int code) {
-  MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+// The log asked for with /LOG. The file is opened for each text and closed
+// again, for appending only and shared, so that the setup program and others
+// can append to it as well; the lines of a text are written in one call, so
+// that no other program's line comes between them.
+class TLoadLog {
+public:
+  void SetPath(const std::string& path) { path_ = path; }
+  void Write(const std::string& text) const {
+    if (path_.empty()) return;
+    HANDLE h = CreateFileA(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    const std::string lines = LogText({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}, text);
+    DWORD put = 0;
+    WriteFile(h, lines.data(), static_cast<DWORD>(lines.size()), &put, nullptr);
+    CloseHandle(h);
+  }
+
+private:
+  std::string path_;
+};
+
+TLoadOptions options;
+TLoadLog logFile;
+
+int Finish(int code) {
+  logFile.Write("Loading program ends with exit code " + std::to_string(code));
   return code;
+}
+
+// A failure: told in a message box, or under /SILENT and /VERYSILENT only in
+// the log.
+int Fail(const std::string& text, int code) {
+  logFile.Write("Error: " + text);
+  if (!options.Silent()) MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  return Finish(code);
+}
+
+std::string FullPathName(const std::string& path) {
+  std::vector<char> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buf.size()), buf.data(), nullptr);
+    if (n == 0) return path;
+    if (n < buf.size()) return std::string(buf.data(), n);
+    buf.resize(n);
+  }
 }
 
 std::string SystemMessage(DWORD code) {
@@ -207,7 +255,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   std::vector<std::string> arguments;
   for (int i = 1; i < __argc; ++i) arguments.push_back(__argv[i]);
-  const bool toDisk = WantsToDisk(arguments);
+  options = ParseLoadOptions(arguments);
+  // The setup program runs in another directory: the log is named to it in
+  // full.
+  if (!options.Log.empty()) options.Log = FullPathName(options.Log);
+  logFile.SetPath(options.Log);
+  logFile.Write(std::string("Loading program started: ") + GetCommandLineA());
+  if (!options.Error.empty()) return Fail(options.Error, LoadExitFailed);
+  if (options.Help) {
+    const std::string help = "Switches of the setup program:\n\n" + SwitchHelp();
+    logFile.Write(help);
+    if (!options.Silent()) MessageBoxA(nullptr, help.c_str(), kCaption, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+    return Finish(0);
+  }
+  const bool toDisk = options.ToDisk;
 
   const std::string self = ModuleFileName();
   TFileSource selfFile;
@@ -251,12 +312,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   TUnpackDirectory dir;
   if (!dir.Create(error)) return Fail(error, LoadExitUnpackFailed);
+  logFile.Write("Unpacking the setup program into " + dir.Path());
   for (std::size_t i = 0; i < archive.Members().size(); ++i) {
     if (int code = UnpackMember(archive, i, dir, error)) return Fail(error, code);
   }
 
   const std::string program = dir.Path() + "\\" + archive.Members()[0].FileName;
-  std::string commandLine = SetupCommandLine(program, self, selfExtracting, toDisk);
+  std::string commandLine = SetupCommandLine(program, self, selfExtracting, options);
+  logFile.Write("Starting the setup program: " + commandLine);
   // The setup program shows itself as this program was asked to (a shortcut
   // may start it minimised or maximised).
   STARTUPINFOA own{};
@@ -281,5 +344,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  return Finish(static_cast<int>(code));
 }

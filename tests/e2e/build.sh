@@ -98,7 +98,7 @@ PY
 before=$(ls "$c/users/"*/Temp 2>/dev/null | grep -c twsetup || true)
 box_run "Setup" 'C:\UserSite\damaged.exe'
 cat "$work/box.txt"
-[ "$rc" = 2 ] || fail "damaged setup.exe exit code $rc"
+[ "$rc" = 6 ] || fail "damaged setup.exe exit code $rc"
 after=$(ls "$c/users/"*/Temp 2>/dev/null | grep -c twsetup || true)
 [ "$before" = "$after" ] || fail "a damaged setup.exe unpacked something"
 

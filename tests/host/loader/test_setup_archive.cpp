@@ -1,4 +1,4 @@
-// The loading program's reader of setup.1 and the command lines it builds.
+// The loading program's reader of setup.1.
 // Archives are laid out here with the archive codec and zlib, inside larger
 // buffers, as they sit inside setup.exe. Built natively (sanitizers) and for
 // Windows (run under Wine).
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "format_Archive.h"
-#include "loadprogram.h"
 #include "setup_archive.h"
 
 namespace {
@@ -198,26 +197,4 @@ TEST(SetupArchive, RefusingWriterStopsTheExtractionWithoutDamageReport) {
   EXPECT_FALSE(a.Extract(0, [&](const void*, std::size_t) { return ++calls < 2; }, error));
   EXPECT_EQ(calls, 2);
   EXPECT_TRUE(error.empty()) << error;
-}
-
-TEST(LoadProgramCommandLine, SetupProgramGetsFileNameDirectoryAndCleanupSwitches) {
-  const std::string program = "C:\\TEMP\\twsetup-1\\kelvo setup.exe";
-  EXPECT_EQ(SetupCommandLine(program, "D:\\My Files\\setup.exe", true, false),
-            "\"C:\\TEMP\\twsetup-1\\kelvo setup.exe\" \"-esetup.exe\" \"-sD:\\My Files\" -c");
-  EXPECT_EQ(SetupCommandLine(program, "A:\\setup.exe", false, false),
-            "\"C:\\TEMP\\twsetup-1\\kelvo setup.exe\" \"-sA:\" -c");
-  EXPECT_EQ(SetupCommandLine(program, "\\\\server\\share\\kit\\SETUP.EXE", true, true),
-            "\"C:\\TEMP\\twsetup-1\\kelvo setup.exe\" -f \"-eSETUP.EXE\" \"-s\\\\server\\share\\kit\"");
-
-  EXPECT_EQ(DirectoryPart("C:\\setup.exe"), "C:");
-  EXPECT_EQ(DirectoryPart("C:\\a\\b\\setup.exe"), "C:\\a\\b");
-  EXPECT_EQ(DirectoryPart("C:setup.exe"), "C:");
-  EXPECT_EQ(DirectoryPart("setup.exe"), "");
-  EXPECT_EQ(FileNamePart("C:\\a b\\Setup.exe"), "Setup.exe");
-
-  EXPECT_TRUE(WantsToDisk({"*TODISK"}));
-  EXPECT_TRUE(WantsToDisk({"-x", "*ToDisk"}));
-  EXPECT_FALSE(WantsToDisk({"-TODISK"}));
-  EXPECT_FALSE(WantsToDisk({"*TODISKS"}));
-  EXPECT_FALSE(WantsToDisk({}));
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,54 @@ TEST_F(LoadProgram, UnpacksSetupArchiveAndStartsSetupProgramWithItsSwitches) {
   EXPECT_EQ(DirectoryEntries(temp_).size(), 2u);
 }
 
+TEST_F(LoadProgram, SwitchesReachTheSetupProgramAndTheLogTellsEachStep) {
+  const std::string exe = SelfExtracting(work_.File("dist"));
+  const std::string logs = work_.File("logs");
+  ASSERT_TRUE(CreateDirectoryA(logs.c_str(), nullptr));
+  const std::string log = logs + "\\setup.log";
+  WriteFileText(log, "earlier line\r\n");
+
+  // The log named relative to the current directory; the setup program,
+  // started in another one, gets it in full. Quotes as a raw command line
+  // carries them.
+  char cwd[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof(cwd), cwd);
+  ASSERT_TRUE(SetCurrentDirectoryA(work_.Path().c_str()));
+  const int rc = Run("\"" + exe + "\" /verysilent \"/DIR=C:\\My App\" /GROUP=\"My Group\" /Log=logs\\setup.log "
+                     "/NORESTART ignored",
+                     3010);
+  SetCurrentDirectoryA(cwd);
+  EXPECT_EQ(rc, 3010);
+
+  TReport r = ReadReport(report_);
+  ASSERT_FALSE(r.Exe.empty()) << "the setup program did not run";
+  EXPECT_EQ(r.Args, (std::vector<std::string>{"-esetup.exe", "-s" + DirOf(exe), "-c", "*u2", "*iC:\\My App",
+                                              "*kMy Group", "*j" + log, "*x"}));
+
+  // Appended, one stamped line for each step, in order.
+  const std::string text = ReadFileText(log);
+  ASSERT_EQ(text.compare(0, 14, "earlier line\r\n"), 0) << text;
+  std::vector<std::string> lines;
+  for (size_t at = 14, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "a line without CR LF: " << text.substr(at);
+    lines.push_back(text.substr(at, end - at));
+  }
+  const std::vector<std::string> steps = {"Loading program started: \"" + exe + "\" /verysilent",
+                                          "Unpacking the setup program into " + DirOf(r.Exe),
+                                          "Starting the setup program: \"" + r.Exe + "\" \"-esetup.exe\"",
+                                          "Loading program ends with exit code 3010"};
+  ASSERT_EQ(lines.size(), steps.size()) << text;
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const std::string& l = lines[i];
+    SCOPED_TRACE(l);
+    ASSERT_GE(l.size(), 21u);
+    for (size_t k = 0; k < 19; ++k) EXPECT_EQ(std::isdigit(static_cast<unsigned char>(l[k])) != 0, "dddd-dd-dd dd:dd:dd"[k] == 'd');
+    EXPECT_EQ(l.substr(19, 2), "  ");
+    EXPECT_EQ(l.compare(21, steps[i].size(), steps[i]), 0);
+  }
+}
+
 TEST_F(LoadProgram, ToDiskStartsFloppyTransferAndRemovesUnpackedFilesAfterwards) {
   const std::string dir = work_.File("dist");
   const std::string exe = SelfExtracting(dir);
@@ -288,7 +337,7 @@ TEST_F(LoadProgram, SeparateArchivesAreUnpackedFromSetup1BesideTheProgram) {
   DeleteFileA((lone + "\\setup.1").c_str());
   const size_t before = DirectoryEntries(temp_).size();
   std::string message;
-  EXPECT_EQ(RunAnswering("\"" + exe + "\"", message), 2);
+  EXPECT_EQ(RunAnswering("\"" + exe + "\"", message), 6);
   EXPECT_NE(message.find("setup.1"), std::string::npos) << message;
   EXPECT_EQ(DirectoryEntries(temp_).size(), before);
 
@@ -324,9 +373,16 @@ TEST_F(LoadProgram, DamagedOrTruncatedSetupIsRefusedBeforeAnythingIsUnpacked) {
     const std::string bad = dir + "\\" + c.name;
     WriteFileText(bad, c.bytes);
     std::string message;
-    EXPECT_EQ(RunAnswering("\"" + bad + "\"", message), 2);
+    EXPECT_EQ(RunAnswering("\"" + bad + "\"", message), 6);
     EXPECT_NE(message.find(c.expect), std::string::npos) << message;
     EXPECT_NE(message.find("new copy"), std::string::npos) << message;
+    // Silent: no box (Run would wait for one in vain), the reason in the log.
+    const std::string log = work_.File(std::string(c.name) + ".log");
+    EXPECT_EQ(Run("\"" + bad + "\" /SILENT /LOG=" + log), 6);
+    const std::string logged = ReadFileText(log);
+    EXPECT_NE(logged.find("  Error: "), std::string::npos) << logged;
+    EXPECT_NE(logged.find(c.expect), std::string::npos) << logged;
+    EXPECT_NE(logged.find("  Loading program ends with exit code 6\r\n"), std::string::npos) << logged;
     EXPECT_TRUE(DirectoryEntries(temp_).empty()) << "files were unpacked";
     EXPECT_FALSE(FileExists(report_)) << "the setup program was started";
   }
@@ -361,7 +417,7 @@ TEST_F(LoadProgram, SealedSetupWithDamagedArchiveReportsTheDamageAndLeavesNothin
     WriteFileText(stage_ + "\\setup.1", c.setup1);
     const std::string exe = SelfExtracting(work_.File(c.name));
     std::string message;
-    EXPECT_EQ(RunAnswering("\"" + exe + "\"", message), 2);
+    EXPECT_EQ(RunAnswering("\"" + exe + "\"", message), 6);
     EXPECT_NE(message.find("cannot unpack its files"), std::string::npos) << message;
     EXPECT_NE(message.find(c.expect), std::string::npos) << message;
     EXPECT_TRUE(DirectoryEntries(temp_).empty()) << "unpacked files were left";
