@@ -8,6 +8,7 @@
 #   e2e_finish PAGE        waits for a closing page ("Setup complete", ...) and clicks Finish
 #   e2e_install PROGRAM... runs it in the background through the wizard and
 #                          Finish on "Setup complete"; rc is its exit code
+#   watched_run PROGRAM... runs it while watching for new visible windows; rc is its exit code
 #   e2e_result             PASS, or the count of failures and exit code 1
 # Whatever happens, the prefix's server, its Wine processes and its display
 # are stopped when the script ends.
@@ -78,6 +79,28 @@ e2e_install() {
   e2e_wizard && e2e_finish "Setup complete"
   wait "$pid"
   rc=$?
+}
+
+# Runs a program in the background and lists the visible top-level windows
+# until it ends; a window that was not there before it started is one of
+# the run's (listed in $work/new.txt). Leaves the exit code in $rc.
+watched_run() { # program args...
+  ui list; sort "$work/ui.txt" >"$work/before.txt"
+  : >"$work/new.txt"
+  "$wine" "$@" >"$work/run.txt" 2>&1 &
+  local pid=$! start=$SECONDS
+  while kill -0 "$pid" 2>/dev/null; do
+    ui list; sort "$work/ui.txt" | comm -13 "$work/before.txt" - >>"$work/new.txt"
+    if [ $((SECONDS - start)) -gt "${watch_limit:-60}" ]; then
+      fail "$* still runs after ${watch_limit:-60} s"; "$wine" --kill >/dev/null 2>&1; break
+    fi
+  done
+  wait "$pid"; rc=$?
+  # Windows the run is meant to show (a pattern in watch_allow) do not count.
+  [ -z "${watch_allow:-}" ] || { grep -vE -- "$watch_allow" "$work/new.txt" >"$work/new2.txt"; mv "$work/new2.txt" "$work/new.txt"; }
+  if [ -s "$work/new.txt" ]; then
+    fail "$* showed windows:"; sort -u "$work/new.txt" | sed 's/^/   window: /'
+  fi
 }
 
 e2e_result() {

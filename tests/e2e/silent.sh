@@ -17,26 +17,6 @@ p = sys.argv[1]; d = bytearray(open(p, 'rb').read()); d[len(d) // 2] ^= 0x20; op
 PY
 unpacked() { ls "$c/users/"*/Temp 2>/dev/null | grep -c '^twsetup-' || true; }
 
-# Runs a program in the background and lists the visible top-level windows
-# until it ends; a window that was not there before it started is one of
-# the run's. Leaves the exit code in $rc.
-watched_run() { # program args...
-  ui list; sort "$work/ui.txt" >"$work/before.txt"
-  : >"$work/new.txt"
-  "$wine" "$@" >"$work/run.txt" 2>&1 &
-  local pid=$! start=$SECONDS
-  while kill -0 "$pid" 2>/dev/null; do
-    ui list; sort "$work/ui.txt" | comm -13 "$work/before.txt" - >>"$work/new.txt"
-    if [ $((SECONDS - start)) -gt 60 ]; then
-      fail "$* still runs after a minute"; "$wine" --kill >/dev/null 2>&1; break
-    fi
-  done
-  wait "$pid"; rc=$?
-  if [ -s "$work/new.txt" ]; then
-    fail "$* showed windows:"; sort -u "$work/new.txt" | sed 's/^/   window: /'
-  fi
-}
-
 # Runs the program watched, with /LOG=C:\logs\LOG after its arguments;
 # checks the exit code, that nothing was unpacked, and the log's lines and
 # texts.
