@@ -28,8 +28,10 @@ void TUninstallEXE::RecordForUninstall(const std::string& key) {
   const std::string product = Trim(info ? info->ProductName : std::string());
 
   WriteRegistryString(kHKLM, key, "DisplayName", product);
-  // The path goes in unquoted; the uninstaller takes the product name after it.
+  // The path goes in unquoted; the uninstaller takes the product name after
+  // it, and its switches before the name.
   WriteRegistryString(kHKLM, key, "UninstallString", InstalledPath() + " " + product);
+  WriteRegistryString(kHKLM, key, "QuietUninstallString", InstalledPath() + " /VERYSILENT " + product);
 
   auto optional = [&key](const char* name, const std::string& value) {
     if (!value.empty()) WriteRegistryString(kHKLM, key, name, value);

@@ -10,8 +10,9 @@ public:
   explicit TUninstallEXE(TComponent* owner);
   const char* ClassName() const override { return "TUninstallEXE"; }
 
-  // Writes the display name, the uninstall command and the support
-  // information of the current install under key (HKEY_LOCAL_MACHINE).
+  // Writes the display name, the uninstall commands (interactive and
+  // /VERYSILENT) and the support information of the current install under
+  // key (HKEY_LOCAL_MACHINE).
   void RecordForUninstall(const std::string& key) override;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "SysUtils.h"
 #include "WinHandles.h"
 #include "cmp_TTrnwRegistry.h"
 #include "format_UninstallRecord.h"
@@ -71,6 +72,8 @@ std::vector<std::string> ProtectedFolders() {
 }
 }  // namespace
 
+const char* const kUninstallSwitches = "/SILENT, /VERYSILENT and /LOG=file";
+
 TUninstallCommand ParseUninstallCommandLine(const std::string& commandLine, const std::string& modulePath) {
   std::string rest = commandLine;
   // Skip the program's own path: quoted, the module path as written (long or
@@ -97,10 +100,34 @@ TUninstallCommand ParseUninstallCommandLine(const std::string& commandLine, cons
   }
   TUninstallCommand cmd;
   rest = Trim(rest);
-  if (rest.size() >= 2 && (rest[0] == '/' || rest[0] == '-') && (rest[1] == 'S' || rest[1] == 's') &&
-      (rest.size() == 2 || rest[2] == ' ' || rest[2] == '\t')) {
-    cmd.Silent = true;
-    rest = Trim(rest.substr(2));
+  while (!rest.empty()) {
+    // One word: up to a blank outside quotes.
+    size_t end = 0;
+    bool quoted = false;
+    for (; end < rest.size(); ++end) {
+      if (rest[end] == '"') quoted = !quoted;
+      else if (!quoted && (rest[end] == ' ' || rest[end] == '\t')) break;
+    }
+    std::string word;
+    for (size_t i = 0; i < end; ++i)
+      if (rest[i] != '"') word += rest[i];
+    if (word.empty() || word[0] != '/') break;
+    rest = Trim(rest.substr(end));
+    const std::string upper = UpperCase(word);
+    std::string problem;
+    if (upper == "/SILENT") {
+      if (cmd.Mode == TUninstallMode::Normal) cmd.Mode = TUninstallMode::Silent;
+    } else if (upper == "/VERYSILENT") {
+      cmd.Mode = TUninstallMode::VerySilent;
+    } else if (upper == "/LOG" || upper.compare(0, 5, "/LOG=") == 0) {
+      cmd.LogFile = Trim(word.size() > 5 ? word.substr(5) : std::string());
+      if (cmd.LogFile.empty()) problem = "The switch /LOG needs the name of the log file: /LOG=file.";
+    } else {
+      problem = "Unknown switch \"" + word + "\".";
+    }
+    if (!problem.empty() && cmd.Error.empty())
+      cmd.Error = problem + " The valid switches are " + kUninstallSwitches +
+                  ", before the product name. Nothing was removed.";
   }
   if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = rest.substr(1, rest.size() - 2);
   cmd.ProductName = rest;
@@ -142,6 +169,10 @@ void TUninstaller::NoteDirectory(const std::string& dir) {
   }
 }
 
+void TUninstaller::Log(const std::string& line) const {
+  if (OnLog) OnLog(line);
+}
+
 bool TUninstaller::ReleaseSharedCount(const std::string& path) {
   TtrnwRegistry r;
   r.SetRootKeyIndex(kHKLM);
@@ -151,9 +182,10 @@ bool TUninstaller::ReleaseSharedCount(const std::string& path) {
     if (!r.ValueExists(name) || !r.ReadInteger(name, count)) continue;
     if (count > 1) {
       r.WriteInteger(name, count - 1);
+      Log("Shared count lowered to " + std::to_string(count - 1) + ": HKLM" + kSharedDlls + " \"" + name + "\"");
       return false;
     }
-    r.DeleteValue(name);
+    if (r.DeleteValue(name)) Log(std::string("Registry value removed: HKLM") + kSharedDlls + " \"" + name + "\"");
     return true;
   }
   return true;
@@ -165,7 +197,28 @@ void TUninstaller::RemoveHelpEntry(const std::string& path) {
   if (dir.empty() || !SameText(StripBackslash(dir), ExtractFileDir(path))) return;
   TtrnwRegistry r;
   r.SetRootKeyIndex(kHKLM);
-  if (r.OpenKey(kHelp, false)) r.DeleteValue(name);
+  if (r.OpenKey(kHelp, false) && r.DeleteValue(name))
+    Log(std::string("Registry value removed: HKLM") + kHelp + " \"" + name + "\"");
+}
+
+bool TUninstaller::ScheduleAtRestart(const std::string& path) {
+  if (!MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  scheduled_.push_back(FullPath(path));
+  return true;
+}
+
+bool TUninstaller::HoldsOnlyScheduled(const std::string& dir) const {
+  WIN32_FIND_DATAA fd;
+  TFindHandle h(FindFirstFileA((AddBackslash(dir) + "*").c_str(), &fd));
+  if (!h) return false;
+  do {
+    std::string n = fd.cFileName;
+    if (n == "." || n == "..") continue;
+    std::string p = FullPath(AddBackslash(dir) + n);
+    if (std::none_of(scheduled_.begin(), scheduled_.end(), [&](const std::string& s) { return SameText(s, p); }))
+      return false;
+  } while (FindNextFileA(h.Get(), &fd));
+  return true;
 }
 
 bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
@@ -175,21 +228,36 @@ bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
   // its file and its registration.
   bool lastUser = ReleaseSharedCount(path);
   if (!Exists(path)) {
+    Log("Already gone: " + path);
     RemoveHelpEntry(path);
     return true;
   }
   if (!lastUser) {
+    Log("Kept, another product still uses it: " + path);
     Kept.push_back(path);
     return true;
   }
   if (activeXKind >= 0) UnregisterActiveX(path, activeXKind);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileA(path.c_str())) {
+    const std::string ext = UpperCase(ExtractFileExt(path));
+    Log((ext == ".LNK" || ext == ".URL" || ext == ".PIF" ? "Shortcut removed: " : "File removed: ") + path);
     RemoveHelpEntry(path);
     Removed.push_back(path);
     return true;
   }
-  Failed.push_back(path + ": " + SysErrorMessage(GetLastError()));
+  const DWORD error = GetLastError();
+  const std::string reason = SysErrorMessage(error);
+  // Held by a running program (a running executable is denied): it goes at
+  // the next restart.
+  const bool inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+  if (inUse && ScheduleAtRestart(path)) {
+    Log("Left, in use (" + reason + "); removed at the next restart: " + path);
+    InUse.push_back(path);
+    return false;
+  }
+  Log("Not removed (" + reason + "): " + path);
+  Failed.push_back(path + ": " + reason);
   return false;
 }
 
@@ -211,6 +279,7 @@ void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
     if (CreateProcessA(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
       TKernelHandle process(pi.hProcess), thread(pi.hThread);
       WaitForSingleObject(process.Get(), 60000);
+      Log("ActiveX server unregistered (/UNREGSERVER): " + path);
     }
   } else if (kind == 2) {
     std::wstring wpath(path.begin(), path.end());
@@ -219,7 +288,9 @@ void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
       TComPtr<ITypeLib> holder(lib);
       TLIBATTR* attr = nullptr;
       if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
-        UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+        if (SUCCEEDED(
+                UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind)))
+          Log("Type library unregistered: " + path);
         lib->ReleaseTLibAttr(attr);
       }
     }
@@ -229,7 +300,7 @@ void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
     if (lib) {
       using Fn = HRESULT(WINAPI*)();
       auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib.Get(), "DllUnregisterServer")));
-      if (fn) fn();
+      if (fn && SUCCEEDED(fn())) Log("ActiveX server unregistered: " + path);
     }
   }
   SetCurrentDirectoryA(oldDir);
@@ -321,20 +392,35 @@ void TUninstaller::Run(const std::string& selfPath) {
   const bool complete = leftActiveX.empty() && leftFiles.empty();
   if (complete) {
     DeleteRegistryTree(kHKLM, key_);
+    if (r.KeyExists(key_)) throw Exception("The uninstall entry HKLM" + key_ + " could not be removed.");
+    Log("Registry key removed: HKLM" + key_);
   } else {
     // The entry stays in the list of installed programs, with this program
     // to start the next run.
     if (!selfRecord.empty()) leftFiles.push_back(selfRecord);
     KeepRecords(leftActiveX, leftFiles);
+    Log("Registry key kept with the records of what is left: HKLM" + key_);
   }
 
-  // Directories that are empty now go at once; after a complete run the
-  // uninstaller's own directory and its parents once the uninstaller has ended.
+  // Directories that are empty now go at once, and those that hold only what
+  // goes at the restart are removed after it, deepest first; after a complete
+  // run the uninstaller's own directory and its parents once the uninstaller
+  // has ended.
   TDeferredDelete later;
   later.Files.push_back(selfPath);
   for (const std::string& d : RemovableDirectories()) {
-    if (IsDirectoryEmpty(d) && RemoveDirectoryA(d.c_str())) continue;
+    if (IsDirectoryEmpty(d) && RemoveDirectoryA(d.c_str())) {
+      Log("Folder removed: " + d);
+      continue;
+    }
+    if (!scheduled_.empty() && HoldsOnlyScheduled(d) && ScheduleAtRestart(d)) {
+      Log("Folder removed at the next restart: " + d);
+      continue;
+    }
     later.Directories.push_back(d);
   }
-  if (complete) StartDeferredDelete(later);
+  if (!complete) return;
+  StartDeferredDelete(later);
+  Log("Removed once this program has ended: " + selfPath);
+  for (const std::string& d : later.Directories) Log("Folder removed once this program has ended, if empty: " + d);
 }
