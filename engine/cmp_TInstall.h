@@ -198,6 +198,8 @@ private:
   // The end of a good run, straight through or after the restart: notify,
   // clean up, drop the install key, shut down if automatic, run the files.
   void FinishGoodInstall();
+  // The destination and the Start-menu folder the command line names.
+  void ApplyCommandLineChoices();
 
   bool autoMaximizeWindow_ = true;
   TBuildInfo buildInfo_;

@@ -97,6 +97,7 @@ void TCustomInstall::ContinueAfterReboot() {
   Installing = true;
   TTrnwCompress::WithdrawCancel();
   try {
+    ApplyCommandLineChoices();
     CurrentInstallKey = FindInstallKey(false);
     if (TargetLanguage.Get && TargetLanguage.Set) {
       int current = 0;

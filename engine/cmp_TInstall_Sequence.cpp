@@ -143,16 +143,8 @@ void TCustomInstall::Install() {
                     {product.empty() ? std::string("This program") : product});
   }
   // The choices of the command line, before anything is written.
-  if (Unattended.HasDir) {
-    CheckDestination(Unattended.Dir);
-    SetDestDirType(nullptr);
-    SetDestDir(StripBackslash(Unattended.Dir));
-    LogLine("Destination: " + StripBackslash(Unattended.Dir));
-  }
-  if (Unattended.HasGroup) {
-    SetStartMenuFolder(Unattended.Group);
-    LogLine("Start-menu folder: " + Unattended.Group);
-  }
+  if (Unattended.HasDir) CheckDestination(Unattended.Dir);
+  ApplyCommandLineChoices();
   if (HasSwitch(swNoUnfinished)) ClearUnfinished();
   CurrentInstallKey = FindInstallKey(true);
   LogLine("Install record: " + CurrentInstallKey);
@@ -220,6 +212,18 @@ void TCustomInstall::Install() {
 
   FinishGoodInstall();
   LogLine("Installation finished");
+}
+
+void TCustomInstall::ApplyCommandLineChoices() {
+  if (Unattended.HasDir) {
+    SetDestDirType(nullptr);
+    SetDestDir(StripBackslash(Unattended.Dir));
+    LogLine("Destination: " + StripBackslash(Unattended.Dir));
+  }
+  if (Unattended.HasGroup) {
+    SetStartMenuFolder(Unattended.Group);
+    LogLine("Start-menu folder: " + Unattended.Group);
+  }
 }
 
 void TCustomInstall::FinishGoodInstall() {

@@ -29,11 +29,33 @@ TUnattendedOptions ParseUnattendedOptions(const std::vector<std::string>& argume
   return o;
 }
 
+namespace {
+// One argument as the C runtime splits command lines: in quotes, a quote
+// inside and the backslashes before it, or before the closing quote, escaped.
+std::string Quoted(const std::string& arg) {
+  std::string out = " \"";
+  std::size_t backslashes = 0;
+  for (char ch : arg) {
+    if (ch == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(ch == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    out += ch;
+  }
+  out.append(2 * backslashes, '\\');
+  return out + "\"";
+}
+}  // namespace
+
 std::string ContinuationArguments(const TUnattendedOptions& o) {
   std::string s;
-  if (o.Mode != umInteractive) s += " \"*u" + std::to_string(static_cast<int>(o.Mode)) + "\"";
-  if (!o.LogFile.empty()) s += " \"*j" + o.LogFile + "\"";
-  if (o.NoRestart) s += " \"*x\"";
+  if (o.Mode != umInteractive) s += Quoted("*u" + std::to_string(static_cast<int>(o.Mode)));
+  if (o.HasDir) s += Quoted("*i" + o.Dir);
+  if (o.HasGroup) s += Quoted("*k" + o.Group);
+  if (!o.LogFile.empty()) s += Quoted("*j" + o.LogFile);
+  if (o.NoRestart) s += Quoted("*x");
   return s;
 }
 

@@ -31,9 +31,9 @@ extern TUnattendedOptions Unattended;
 // later argument overrides an earlier one.
 TUnattendedOptions ParseUnattendedOptions(const std::vector<std::string>& arguments);
 
-// The arguments that carry the mode, the log and /NORESTART to the run that
-// continues after a restart, each quoted, with a leading blank; empty for
-// an interactive run without a log.
+// The arguments that carry the options to the run that continues after a
+// restart, each quoted, with a leading blank; empty for an interactive run
+// without any.
 std::string ContinuationArguments(const TUnattendedOptions& options);
 
 // The answer a message box with these MB_* flags gives when nobody is there:

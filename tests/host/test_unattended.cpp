@@ -36,13 +36,15 @@ TEST(Unattended, StarArgumentsSetTheOptionsInEitherCaseAndLaterOnesWin) {
   }
 }
 
-TEST(Unattended, TheRunAfterARestartKeepsModeLogAndNoRestartOnly) {
+TEST(Unattended, TheRunAfterARestartKeepsEveryOption) {
   EXPECT_EQ(ContinuationArguments(TUnattendedOptions()), "");
   const TUnattendedOptions o =
-      ParseUnattendedOptions({"*u2", "*iC:\\App", "*kGroup", "*jC:\\logs\\setup run.log", "*x"});
-  EXPECT_EQ(ContinuationArguments(o), " \"*u2\" \"*jC:\\logs\\setup run.log\" \"*x\"");
-  // What the continuation is given reads back as the same options.
-  EXPECT_EQ(ParseUnattendedOptions({"*u2", "*jC:\\logs\\setup run.log", "*x"}).Mode, umVerySilent);
+      ParseUnattendedOptions({"*u2", "*iC:\\My App", "*kGroup", "*jC:\\logs\\setup run.log", "*x"});
+  EXPECT_EQ(ContinuationArguments(o),
+            " \"*u2\" \"*iC:\\My App\" \"*kGroup\" \"*jC:\\logs\\setup run.log\" \"*x\"");
+  // Backslashes before a closing quote, and quotes, survive the splitting.
+  EXPECT_EQ(ContinuationArguments(ParseUnattendedOptions({"*iC:\\", "*kA \"B\""})),
+            " \"*iC:\\\\\" \"*kA \\\"B\\\"\"");
 }
 
 TEST(Unattended, UnseenBoxesAnswerWithTheirDefaultButton) {
