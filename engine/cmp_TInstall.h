@@ -214,6 +214,15 @@ private:
   bool useLoadingProgram_ = true;
   bool hooked_ = false;
   bool activating_ = false;
+  // Install is on the stack: a failure reported meanwhile (a window
+  // procedure's, through the application's handler) only stops the run.
+  int runDepth_ = 0;
+  // The failure that stops the run, kept until the run ends on it.
+  bool stopPending_ = false;
+  bool stopIsAbort_ = false;
+  std::string stopMessage_;
+  // Raises the failure a window procedure reported, or the confirmed Cancel.
+  void StopIfFailedOrCancelled();
 };
 
 class TInstall : public TCustomInstall {

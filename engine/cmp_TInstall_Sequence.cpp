@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "ScopeExit.h"
 #include "Controls.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
@@ -109,16 +110,22 @@ void CheckDestination(const std::string& path) {
 
 }  // namespace
 
-namespace {
-// A cancel the user confirmed while no file was being extracted ends the run
-// at the next step as any cancel does.
-void StopOnCancelRequest() {
+// A failure reported while the run was on the stack ends the run at its next
+// step; so does a cancel the user confirmed while no file was being
+// extracted.
+void TCustomInstall::StopIfFailedOrCancelled() {
+  if (stopPending_) {
+    if (stopIsAbort_) throw EAIUserAbort();
+    throw Exception(stopMessage_);
+  }
   if (TTrnwCompress::CancelRequested()) throw EAIUserAbort();
 }
-}  // namespace
 
 void TCustomInstall::Install() {
   Aborted = false;
+  stopPending_ = false;
+  ++runDepth_;
+  TScopeExit leaving([this] { --runDepth_; });
   TTrnwCompress::WithdrawCancel();
   RunStartTime = Now();
   OutsideRun = false;
@@ -161,15 +168,15 @@ void TCustomInstall::Install() {
     try {
       LogLine("Stage: copying files to " + GetDestPath());
       TFileContainer::Install();
-      StopOnCancelRequest();
+      StopIfFailedOrCancelled();
       std::vector<TCustomInstallFile*> deferred;
       for (int i = 0; i < DeferredRegistrations().Count(); ++i) deferred.push_back(DeferredRegistrations().Items(i));
       for (TCustomInstallFile* f : deferred) f->RegisterActiveX();
       for (const TRankPass& pass : kRankPasses) {
-        StopOnCancelRequest();
+        StopIfFailedOrCancelled();
         InstallObjectsOfRank(pass.Rank, pass.Status);
       }
-      StopOnCancelRequest();
+      StopIfFailedOrCancelled();
     } catch (...) {
       if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
       throw;
@@ -177,6 +184,7 @@ void TCustomInstall::Install() {
     if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
   }
 
+  StopIfFailedOrCancelled();
   if (UnfinishedCount > 0 || Reboot()) RegisterRunOnce();
   const bool rebootWish = Reboot();
   if (rebootWish) SaveLanguage();
@@ -210,6 +218,7 @@ void TCustomInstall::Install() {
     return;
   }
 
+  StopIfFailedOrCancelled();
   FinishGoodInstall();
   LogLine("Installation finished");
 }
@@ -361,11 +370,31 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
     ShowInstallException(e);
     return;
   }
+  const bool abort = dynamic_cast<const EAIUserAbort*>(&e) != nullptr;
+  if (runDepth_ > 0) {
+    // Raised in a window procedure while the run goes on beneath it: the run
+    // stops at its next step (a copy at its next block) and ends there, once.
+    if (!stopPending_) {
+      stopPending_ = true;
+      stopIsAbort_ = abort;
+      stopMessage_ = e.what();
+      LogLine(std::string("Stopping the run: ") + e.what());
+    }
+    Aborted = true;
+    TTrnwCompress::RequestCancel();
+    return;
+  }
+  // The run has ended on the exception; one reported before it decides how.
+  const bool userAbort = stopPending_ ? stopIsAbort_ : abort;
+  const std::string message = stopPending_ ? stopMessage_ : std::string(e.what());
+  const Exception pending(message);
+  const std::exception& failure = stopPending_ ? static_cast<const std::exception&>(pending) : e;
+  stopPending_ = false;
   Installing = false;
   Aborted = true;
-  LogLine(std::string("Installation failed: ") + e.what());
+  LogLine(std::string("Installation failed: ") + message);
   try {
-    if (dynamic_cast<const EAIUserAbort*>(&e)) {
+    if (userAbort) {
       InstallExitCode = 2;
       NotifyBadInstall();
       Cleanup();
@@ -375,7 +404,7 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
       // The record and its unfinished list stay for a later run.
       InstallExitCode = 1;
       NotifyBadInstall();
-      ShowInstallException(e);
+      ShowInstallException(failure);
       Shutdown();
     }
   } catch (...) {

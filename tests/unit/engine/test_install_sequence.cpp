@@ -293,3 +293,40 @@ TEST_F(InstallSequence, ARestartThatCannotStartIsReported) {
   ASSERT_EQ(Steps.size(), 1u);
   EXPECT_EQ(Steps[0], "box: Could not reboot windows. Please manually reboot windows.");
 }
+
+TEST_F(InstallSequence, AFailureInAWindowProcedureDuringTheRunEndsItOnceAsAFailure) {
+  // A window whose procedure raises while the run goes on beneath it: the
+  // application's handler reports it to the install.
+  TForm faulty(nullptr);
+  faulty.OnResize = [](TComponent*) { throw IEInstall("A window of the run failed"); };
+  faulty.Handle();
+  bool ranOn = false;
+  install->OnBeforeInstallObjects = [&](TInstallContainer*) {
+    Steps.push_back("BeforeInstallObjects");
+    faulty.SetBounds(0, 0, 160, 90);
+    ranOn = true;
+  };
+  try {
+    install->Install();
+    FAIL() << "the run went on to its good end";
+  } catch (const std::exception& e) {
+    install->HandleException(install, e);  // as the message loop hands it on
+  }
+  EXPECT_TRUE(ranOn);
+  EXPECT_EQ(Steps, (std::vector<std::string>{"BeforeReadArchiveInfo", "AfterReadArchiveInfo", "AfterInitialized",
+                                             "BeforeInstallObjects", "AfterInstallObjects", "BeforeBadInstall",
+                                             "AfterBadInstall", "box: A window of the run failed",
+                                             "BeforeShutdown"}));
+  EXPECT_EQ(InstallExitCode, 1);
+  EXPECT_FALSE(install->Installing);
+  ASSERT_FALSE(CurrentInstallKey.empty());
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, CurrentInstallKey.substr(1)));  // kept for a later run
+
+  // The next run starts clean.
+  install->OnBeforeInstallObjects = nullptr;
+  Steps.clear();
+  InstallExitCode = 0;
+  install->Install();
+  EXPECT_EQ(Steps.back(), "BeforeShutdown");
+  EXPECT_EQ(InstallExitCode, 0);
+}
