@@ -113,8 +113,8 @@ void TCustomInstall::ContinueAfterReboot() {
       if (!ParseInteger(kindText, kind))
         throw IEInstall("There is an invalid entry for the unfinished install list %s", {line});
       if (kind == 1) {
-        LogLine("After restart: deleting " + name);
-        DeleteFileA(name.c_str());
+        LogLine("After restart: finishing " + name);
+        FinishUnfinishedFile(name);
       } else if (kind == 0) {
         // Copy: completing an object may change the registry.
         std::vector<TInstallContainer*> objects;

@@ -12,6 +12,8 @@
 #include "routines_API.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "Registry.h"
+#include "stream_WinFile.h"
 
 namespace {
 const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
@@ -147,6 +149,39 @@ void RemoveInstallRecord(const std::string& key) {
       if (makerEmpty) maker.DeleteKey(kEngineMakerKey);
     }
   }
+}
+
+namespace {
+// Withdraws every RunOnce value, below either root, that runs command.
+void WithdrawRunOnce(const std::string& command) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    TRegistry reg;
+    reg.SetRootKey(root);
+    if (!reg.OpenKey(kRunOnceKey, false)) continue;
+    for (const std::string& name : reg.GetValueNames()) {
+      std::string value;
+      if (reg.ReadString(name, value) && SameText(Trim(value), command)) reg.DeleteValue(name);
+    }
+  }
+}
+}  // namespace
+
+void FinishUnfinishedFile(const std::string& path) {
+  if (SameText(ExtractFileExt(path), ".bat")) WithdrawRunOnce(path);
+  if (SameText(ExtractFileExt(path), ".bat") && twfile::FileExists(path)) {
+    std::string command = "cmd.exe /c \"\"" + path + "\"\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+      WaitForSingleObject(pi.hProcess, INFINITE);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
+  DeleteFileA(path.c_str());
 }
 
 std::string RunOnceCommandLine(const std::string& programPath, const std::string& launchArchivePath,

@@ -33,6 +33,11 @@ int ReadLanguageOrdinal(const std::string& key, int fallback);
 // name), then the records key and the maker's key when they are empty.
 void RemoveInstallRecord(const std::string& key);
 
+// An unfinished item of kind 1 after the restart: a replacement batch file
+// that RunOnce has not run yet is run now (hidden, waited for) and its
+// RunOnce entry withdrawn; any other file is deleted.
+void FinishUnfinishedFile(const std::string& path);
+
 // The command that continues the installation after a restart.
 std::string RunOnceCommandLine(const std::string& programPath, const std::string& launchArchivePath,
                                bool selfExtracting, bool cleanup);

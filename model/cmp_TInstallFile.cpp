@@ -584,14 +584,25 @@ void TCustomInstallFile::PrepareReplace() {
   pendingTarget_ = target;
 }
 
+std::string ReplaceAtRestartBatchText(const std::string& newFile, const std::string& target) {
+  auto quoted = [](const std::string& path) {
+    std::string q = "\"";
+    for (char c : path) q += c == '%' ? std::string("%%") : std::string(1, c);
+    return q + "\"";
+  };
+  const std::string from = quoted(newFile), to = quoted(target);
+  return "@if exist " + from + " del /f /q " + to + "\r\n@if exist " + from + " move /y " + from + " " + to +
+         " >nul\r\n@del \"%~f0\"\r\n";
+}
+
 void TCustomInstallFile::RegisterReplaceAtReboot() {
   // The new file is in place; the target is replaced by it at the restart.
   const std::string target = pendingTarget_;
   pendingTarget_.clear();
   const std::string newFile = TargetPath();
-  const std::string shortTarget = GetShortPath(target);
-  const std::string shortNew = GetShortPath(newFile);
   if (Is9xFamilyOS(RunningOSHook())) {
+    const std::string shortTarget = GetShortPath(target);
+    const std::string shortNew = GetShortPath(newFile);
     const std::string ini = AddBackslash(GetWindowsDir()) + "WININIT.INI";
     if (!WritePrivateProfileStringA("Rename", shortTarget.c_str(), shortNew.c_str(), ini.c_str()))
       throw IECustomInstallFile(
@@ -607,7 +618,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
   const std::string reserved = CreateTempFileName(true);
   const std::string batch = ChangeFileExt(reserved, ".bat");
   if (!SameText(batch, reserved)) DeleteFileA(reserved.c_str());
-  const std::string text = "erase " + shortTarget + "\r\nmove " + shortNew + " " + shortTarget + "\r\n";
+  const std::string text = ReplaceAtRestartBatchText(newFile, target);
   bool written = false;
   if (HANDLE h = CreateFileA(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr);

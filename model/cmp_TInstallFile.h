@@ -22,6 +22,13 @@ constexpr int kUniqueIDSlots = 2000;
 // open between files (sessions nest).
 using TUninstallRecordSession = uninstallrecord::TRecordSession;
 
+// The batch file that puts a new file in place of one that was in use when
+// the delayed replacement could not be registered: run once after the
+// restart (from RunOnce or by the continuation, whichever comes first), it
+// replaces the target while the new file is there, then deletes itself.
+// Paths stay long and quoted; "%" is doubled.
+std::string ReplaceAtRestartBatchText(const std::string& newFile, const std::string& target);
+
 class TCustomInstallFile : public TFileRelated {
 public:
   explicit TCustomInstallFile(TComponent* owner);

@@ -12,6 +12,8 @@
 #include "routines_InstallKey.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
+#include "Registry.h"
+#include "cmp_TInstallFile.h"
 
 using namespace testsupport;
 
@@ -161,4 +163,50 @@ TEST(Reboot, SystemsOutsideThe9xAndNTFamiliesCannotBeRestarted) {
     EXPECT_FALSE(RebootSystem()) << OSVerTypeName(os);
   }
   RunningOSHook = saved;
+}
+
+// The fallback of a delayed replacement: its batch file is registered in
+// RunOnce and listed as unfinished. Whichever runs first after the restart,
+// the batch or the continuation, the new file ends in place, in folders
+// with blanks and "%" in their names.
+TEST(ReplaceAtRestartFallback, TheNewFileIsInPlaceWhicheverRunsFirst) {
+  TTempDir dir("fallback");
+  CreateDirectoryA(dir.File("Program Files 100%x").c_str(), nullptr);
+  const std::string target = dir.File("Program Files 100%x\\tool.exe");
+  const std::string fresh = dir.File("Program Files 100%x\\tool.1");
+  for (int runOnceFirst = 0; runOnceFirst < 2; ++runOnceFirst) {
+    WriteFileText(target, "old");
+    WriteFileText(fresh, "new");
+    const std::string batch = dir.File("replace " + std::to_string(runOnceFirst) + ".bat");
+    WriteFileText(batch, ReplaceAtRestartBatchText(fresh, target));
+    ASSERT_TRUE(AddRunOnce("TarnwickBatFile", batch, true));
+    if (runOnceFirst) {
+      // As a logon runs the entry, then the continuation finds its item.
+      std::string command = "cmd.exe /c \"\"" + batch + "\"\"";
+      STARTUPINFOA si{};
+      si.cb = sizeof(si);
+      PROCESS_INFORMATION pi{};
+      ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                 &si, &pi));
+      WaitForSingleObject(pi.hProcess, INFINITE);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+    FinishUnfinishedFile(batch);
+    EXPECT_EQ(ReadFileText(target), "new") << (runOnceFirst ? "RunOnce first" : "continuation first");
+    EXPECT_EQ(GetFileAttributesA(fresh.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(batch.c_str()), INVALID_FILE_ATTRIBUTES);
+    // No entry is left to run a batch that is gone.
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      TRegistry reg;
+      reg.SetRootKey(root);
+      if (!reg.OpenKey(kRunOnceKey, false)) continue;
+      for (const std::string& name : reg.GetValueNames()) {
+        std::string value;
+        reg.ReadString(name, value);
+        EXPECT_NE(value, batch);
+        if (value == batch) reg.DeleteValue(name);
+      }
+    }
+  }
 }
