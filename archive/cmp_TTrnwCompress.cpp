@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "ByteOrder.h"
+#include "Controls.h"
 #include "ScopeExit.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
@@ -73,15 +74,7 @@ void ProcessPendingMessages() {
   DWORD now = GetTickCount();
   if (now - last < 15) return;
   last = now;
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // left for the main loop
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  ProcessMessages();
 }
 
 TTrnwCompress::TTrnwCompress(TComponent* owner) : TComponent(owner) { index_.Clear(); }

@@ -25,7 +25,17 @@ TBaseFormContainer::TBaseFormContainer(TComponent* owner) : TForm(owner) {
   if (!displayPanel_ || !tabs_) throw Exception("The dialog container's layout lacks DisplayPanel or Tabs");
 }
 
-TBaseFormContainer::~TBaseFormContainer() { DoDestroy(); }
+TBaseFormContainer::~TBaseFormContainer() {
+  DoDestroy();
+  // The pages go while the container's window stands (destroying it would
+  // destroy theirs behind them), and their dialogs forget them.
+  pages_.clear();
+  for (int i = ComponentCount() - 1; i >= 0; --i)
+    if (auto* page = dynamic_cast<TBaseInstallForm*>(Component(i))) {
+      if (page->DC && page->DC->DialogForm == page) page->DC->DialogForm = nullptr;
+      delete page;
+    }
+}
 
 void TBaseFormContainer::FormCreate(TComponent*) {
   Font().SetCharset(ANSI_CHARSET);

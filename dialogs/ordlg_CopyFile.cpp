@@ -8,6 +8,7 @@
 #include "ComCtrls.h"
 #include "FormResource.h"
 #include "cmp_TFileContainer.h"
+#include "cmp_TTrnwCompress.h"
 #include "cmp_TNetInstallLocation.h"
 
 namespace {
@@ -56,6 +57,7 @@ void TCopyFileForm::UpdateStatus(TFileStatusParameter* fileStatus, TDownloadStat
   }
   if (HandleAllocated()) ::UpdateWindow(Handle());
   // The copy does not return to the message loop between blocks: here the
-  // form repaints and Cancel can be clicked.
-  ProcessMessages();
+  // form repaints and Cancel can be clicked (or Escape pressed), as often as
+  // the pump's throttle allows.
+  ProcessPendingMessages();
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "Controls.h"
 #include "SysUtils.h"
 
 TApplication* Application = nullptr;
@@ -39,8 +40,9 @@ bool TApplication::ProcessMessage() {
 }
 
 void TApplication::ProcessMessages() {
-  while (ProcessMessage()) {
-  }
+  // Within a long operation: the quit request stays queued for the loops
+  // that end on it, the modal ones included.
+  if (::ProcessMessages()) terminated_ = true;
 }
 
 bool TApplication::HandleMessage() {

@@ -76,6 +76,11 @@ void TRadioGroup::RebuildButtons() {
   SetItemIndex(itemIndex_);
 }
 
+void TRadioGroup::FontChanged() {
+  for (HWND b : buttons_) ::SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_->Handle()), TRUE);
+  TGroupBox::FontChanged();
+}
+
 LRESULT TRadioGroup::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) &&
       std::find(buttons_.begin(), buttons_.end(), reinterpret_cast<HWND>(lp)) != buttons_.end()) {

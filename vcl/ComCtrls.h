@@ -39,6 +39,8 @@ protected:
     p.ExStyle |= WS_EX_CONTROLPARENT;
   }
   void HandleCreated() override { RebuildButtons(); }
+  // The buttons take the new font too: the old one is deleted.
+  void FontChanged() override;
 
 private:
   void RebuildButtons();

@@ -1,8 +1,9 @@
 #include "Controls.h"
 
-#include "Application.h"
-
 #include <algorithm>
+
+#include "Application.h"
+#include "ScopeExit.h"
 
 namespace {
 
@@ -55,16 +56,23 @@ DWORD FormExStyle(TFormBorderStyle b) {
 
 }  // namespace
 
-void ProcessMessages() {
+bool ProcessMessages() {
   MSG m;
   while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     if (m.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(m.wParam));
-      break;
+      return true;
     }
+    // A form of ours (a modeless one too, such as the copy progress) takes
+    // its dialog keys.
+    HWND root = m.hwnd ? ::GetAncestor(m.hwnd, GA_ROOT) : nullptr;
+    if (root && dynamic_cast<TForm*>(static_cast<TWinControl*>(::GetPropA(root, kObjectProp))) &&
+        ::IsDialogMessageA(root, &m))
+      continue;
     ::TranslateMessage(&m);
     ::DispatchMessageA(&m);
   }
+  return false;
 }
 
 // --- TControl ------------------------------------------------------------
@@ -274,20 +282,21 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (own) {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd_, &ps);
+        TScopeExit endPaint([&] { ::EndPaint(hwnd_, &ps); });
         RECT rc;
         ::GetClientRect(hwnd_, &rc);
         // Drawn off screen, then copied, so that gradients do not flicker.
+        // Whatever a painter raises, the device contexts go back.
         HDC mem = ::CreateCompatibleDC(dc);
+        TScopeExit deleteMem([&] { ::DeleteDC(mem); });
         TGdiObject bmp(::CreateCompatibleBitmap(dc, std::max(1L, rc.right), std::max(1L, rc.bottom)));
         HGDIOBJ old = ::SelectObject(mem, bmp.Get());
+        TScopeExit deselect([&] { ::SelectObject(mem, old); });
         TCanvas canvas(mem);
         Paint(canvas);
         PaintChildren(canvas, ps.rcPaint);
         ::BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                  ps.rcPaint.bottom - ps.rcPaint.top, mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-        ::SelectObject(mem, old);
-        ::DeleteDC(mem);
-        ::EndPaint(hwnd_, &ps);
         return 0;
       }
       break;

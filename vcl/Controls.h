@@ -424,8 +424,11 @@ protected:
   std::vector<TMethod> methods_;
 };
 
-// Pumps pending messages of the thread (used by long operations).
-void ProcessMessages();
+// Pumps pending messages of the thread (used by long operations): a form's
+// window gets its dialog keys (Enter, Escape, Tab) as in a modal loop, and
+// WM_QUIT stays in the queue for the loop that ends on it. Returns whether
+// WM_QUIT was seen.
+bool ProcessMessages();
 
 // Shows the hourglass while it lives; the previous cursor comes back afterwards.
 class TWaitCursor {

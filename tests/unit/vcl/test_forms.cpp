@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "Application.h"
 #include "Controls.h"
 
 namespace {
@@ -237,4 +238,41 @@ TEST(Forms, EscapeReachesTheCancelButton) {
     ::PostMessageA(edit->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
   };
   EXPECT_EQ(form.ShowModal(), mrAbort);
+}
+
+// The pump of long operations: a modeless form takes Escape and Enter as a
+// modal one does, and a quit request stays queued for the loop that ends on it.
+TEST(Forms, ThePumpOfLongOperationsGivesModelessFormsTheirKeysAndKeepsTheQuit) {
+  TApplication app(nullptr);
+  Application = &app;
+  TForm form(nullptr);
+  auto* ok = new TButton(&form);
+  ok->SetParent(&form);
+  ok->SetDefault(true);
+  auto* cancel = new TButton(&form);
+  cancel->SetParent(&form);
+  cancel->SetCancel(true);
+  cancel->SetLeft(100);
+  int oks = 0, cancels = 0;
+  ok->OnClick = [&](TComponent*) { ++oks; };
+  cancel->OnClick = [&](TComponent*) { ++cancels; };
+  form.Show();
+  ::SetForegroundWindow(form.Handle());
+  ok->SetFocus();
+  for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    ::PostMessageA(ok->Handle(), WM_KEYDOWN, key, 0);
+    ::PostMessageA(ok->Handle(), WM_KEYUP, key, 0xC0000001);
+    ProcessMessages();
+  }
+  EXPECT_EQ(cancels, 1);
+  EXPECT_EQ(oks, 1);
+
+  ::PostQuitMessage(3);
+  app.ProcessMessages();
+  EXPECT_TRUE(app.Terminated());
+  MSG m;
+  ASSERT_TRUE(::PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 3u);
+  form.Hide();
+  Application = nullptr;
 }
