@@ -434,6 +434,8 @@ std::unique_ptr<TWinFileStream> TTrnwCompress::OpenDisk(std::string& name, int d
     std::string dir = ExtractFileDir(name);
     while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
     OnNewDisk(this, disk, dir);
+    // Cancel at the request ends the operation; nothing is asked again.
+    if (Abort || CancelRequested()) throw EtcAborted(kAborted);
     name = AddBackslash(dir) + ExtractFileName(name);
   }
   throw ETrnwCompress("Cannot open the compressed file %s", {name});

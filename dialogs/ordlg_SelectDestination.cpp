@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "ComCtrls.h"
+#include "ScopeExit.h"
 #include "cmp_TInstall.h"
 #include "routines_FileSystem.h"
 #include "routines_Strings.h"
@@ -34,11 +38,30 @@ void TSelectDestinationForm::edDestDirChange(TComponent*) {
   Container->SetDestDir(Edit() ? Edit()->Text() : std::string());
 }
 
+namespace {
+// The levels of path that do not exist, deepest first.
+std::vector<std::string> MissingLevels(const std::string& path) {
+  std::vector<std::string> missing;
+  for (std::string p = StripBackslash(path); !Trim(p).empty() && !IsDirectory(p);) {
+    missing.push_back(p);
+    std::string parent = StripBackslash(ExtractFileDir(p));
+    if (parent.size() >= p.size()) break;
+    p = std::move(parent);
+  }
+  return missing;
+}
+}  // namespace
+
 void TSelectDestinationForm::BrowseBtnClick(TComponent*) {
   TOpenFolderDialog dialog(nullptr);
   const std::string dest = Container ? Container->GetDestPath() : std::string();
-  const bool existed = !Trim(dest).empty() && IsDirectory(dest);
-  if (!existed) CreateDirectoryTree(dest);
+  // Every level made for the dialog is removed again, deepest first, unless
+  // something was put into it meanwhile.
+  const std::vector<std::string> made = MissingLevels(dest);
+  if (!made.empty()) CreateDirectoryTree(dest);
+  TScopeExit removeMade([&made] {
+    for (const std::string& level : made) ::RemoveDirectoryA(level.c_str());  // only when empty
+  });
   dialog.Directory = dest;
   if (dialog.Execute() && Container) {
     Container->SetDestDirType(nullptr);
@@ -47,5 +70,4 @@ void TSelectDestinationForm::BrowseBtnClick(TComponent*) {
     if (TEdit* edit = Edit()) edit->SetText(Container->DestDir());
     suppress_ = false;
   }
-  if (!existed && !dest.empty()) ::RemoveDirectoryA(dest.c_str());  // only when empty
 }

@@ -12,8 +12,8 @@ public:
   void InitializeDialog() override;
   // Every keystroke writes the install's destination.
   void edDestDirChange(TComponent* sender);
-  // A destination that does not exist yet is created for the dialog and
-  // removed again afterwards when it is still empty.
+  // The levels of a destination that does not exist yet are created for the
+  // dialog and removed again afterwards, those still empty.
   void BrowseBtnClick(TComponent* sender);
 
 private:

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cmath>
+#include <algorithm>
 
 #include "ClassReg.h"
 #include "Controls.h"
@@ -77,11 +77,10 @@ std::string FileNameSafe(const std::string& text) {
   return out;
 }
 
-int RoundPercent(double part, double whole) {
-  if (whole <= 0) return 0;
-  const double p = std::nearbyint(part / whole * 100.0);
-  if (!std::isfinite(p)) return 0;
-  return static_cast<int>(p);
+// part of whole in whole percent, 0 to 100.
+int RoundPercent(std::int64_t part, std::int64_t whole) {
+  if (whole <= 0 || part <= 0) return 0;
+  return std::min<int>(PercentOf(part, whole), 100);
 }
 
 TFileRelated* AsFileRelated(TInstallContainer* c) { return dynamic_cast<TFileRelated*>(c); }
@@ -115,8 +114,8 @@ void TFileRelated::Notification(TComponent* component, TOperation operation) {
   }
 }
 
-void TFileRelated::DownloadProgress(const std::string& fileName, int bytes, int totalBytes, int fileSize,
-                                    const char* buffer) {
+void TFileRelated::DownloadProgress(const std::string& fileName, int bytes, std::int64_t totalBytes,
+                                    std::int64_t fileSize, const char* buffer) {
   TDownloadStatusParameter p;
   p.Bytes = bytes;
   p.FileName = fileName;
@@ -430,8 +429,8 @@ void TFileContainer::DoInformationEventControl(TInstallContainer* sender, int co
   (void)sender;
 }
 
-int TFileContainer::SizeOfFiles(bool all, bool recursive) {
-  int total = 0;
+std::int64_t TFileContainer::SizeOfFiles(bool all, bool recursive) {
+  std::int64_t total = 0;
   for (TInstallObject* o : std::vector<TInstallObject*>(helpers_)) {
     if (auto* f = dynamic_cast<TCustomInstallFile*>(o)) {
       if (all || f->IsSelected()) total += f->Size;
@@ -443,8 +442,8 @@ int TFileContainer::SizeOfFiles(bool all, bool recursive) {
   return total;
 }
 
-int TFileContainer::PackedSizeOf(bool all) {
-  int total = 0;
+std::int64_t TFileContainer::PackedSizeOf(bool all) {
+  std::int64_t total = 0;
   for (TInstallObject* o : std::vector<TInstallObject*>(helpers_)) {
     if (auto* f = dynamic_cast<TCustomInstallFile*>(o)) {
       if (all || f->IsSelected()) total += f->PackedSize;
@@ -455,8 +454,8 @@ int TFileContainer::PackedSizeOf(bool all) {
   return total;
 }
 
-int TFileContainer::DirectSizeOf(bool all) { return SizeOfFiles(all, false); }
-int TFileContainer::TotalSizeOf(bool all) { return SizeOfFiles(all, true); }
+std::int64_t TFileContainer::DirectSizeOf(bool all) { return SizeOfFiles(all, false); }
+std::int64_t TFileContainer::TotalSizeOf(bool all) { return SizeOfFiles(all, true); }
 
 void TFileContainer::SetState(std::uint8_t state) {
   TScopeExit idle([this] { Mode = fcmIdle; });

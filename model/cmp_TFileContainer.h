@@ -84,7 +84,7 @@ public:
   int FilePercent = 0;
   std::string FileName;
   TlzhFileStats Stats;
-  int TotalBytes = 0;
+  std::int64_t TotalBytes = 0;  // of the whole pass, which may exceed 2 GiB
   int TotalPercent = 0;
 };
 
@@ -93,8 +93,8 @@ public:
   const char* ClassName() const override { return "TDownloadStatusParameter"; }
   int Bytes = 0;
   std::string FileName;
-  int FileSize = 0;
-  int TotalBytes = 0;
+  std::int64_t FileSize = 0;
+  std::int64_t TotalBytes = 0;
   int Percent = 0;
 };
 
@@ -150,8 +150,8 @@ public:
   const char* ClassName() const override { return "TFileRelated"; }
 
   // Virtual operations.
-  virtual void DownloadProgress(const std::string& fileName, int bytes, int totalBytes, int fileSize,
-                                const char* buffer);
+  virtual void DownloadProgress(const std::string& fileName, int bytes, std::int64_t totalBytes,
+                                std::int64_t fileSize, const char* buffer);
   virtual void Download();
   virtual bool HasLocalArchive();
   virtual void RecordLocalFile(const std::string& path);
@@ -219,15 +219,16 @@ public:
   virtual void DoNewDisk(TCustomInstallFile* file, TParameterList* list);
   virtual void DoReplacing(TCustomInstallFile* file);
   virtual void DoStatus(TCustomInstallFile* file, TFileStatusParameter* status);
-  virtual int SizeOfFiles(bool all, bool recursive);
+  // Sizes in bytes: a product in several archives may exceed 2 GiB.
+  virtual std::int64_t SizeOfFiles(bool all, bool recursive);
   virtual void SetState(std::uint8_t state);
   virtual void Copy();
   virtual void FreeFiles();
   virtual void Compress(TCompressOptions options);
-  virtual int PackedSizeOf(bool all);
+  virtual std::int64_t PackedSizeOf(bool all);
   virtual std::string GetNetArchivePath();
-  virtual int DirectSizeOf(bool all);
-  virtual int TotalSizeOf(bool all);
+  virtual std::int64_t DirectSizeOf(bool all);
+  virtual std::int64_t TotalSizeOf(bool all);
   virtual void ReadArchiveInfo();
   virtual void ReadSourceInfo();
   virtual bool HasNetFilesToDownload();
@@ -251,8 +252,8 @@ public:
   // The container's own destination specifier, or none.
   TpsFileContainer* OwnSpecifier() const { return ownSpecifier_; }
 
-  int TotalSize = 0;
-  int BytesDone = 0;
+  std::int64_t TotalSize = 0;
+  std::int64_t BytesDone = 0;
   std::string Description;
   TInstallFileStatusEvent OnStatus;
   TInstallFileNewDiskEvent OnNewDisk;

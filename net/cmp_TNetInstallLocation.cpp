@@ -488,8 +488,8 @@ void InstallModelAccess() {
       location->OnFileDataReceived = [receiver](TComponent*, const std::string& fileName, std::uint32_t bytes,
                                                 std::uint32_t received, std::uint32_t fileSize,
                                                 const char* buffer) {
-        receiver->DownloadProgress(fileName, static_cast<int>(bytes), static_cast<int>(received),
-                                   static_cast<int>(fileSize), buffer);
+        receiver->DownloadProgress(fileName, static_cast<int>(bytes), std::int64_t{received},
+                                   std::int64_t{fileSize}, buffer);
       };
     location->Download(remote, local);
   };

@@ -177,6 +177,70 @@ TEST_F(FileContainer, NestedContainersPassFileProgressUpToTheOuterOne) {
   for (const Status& s : outer) EXPECT_EQ(s.filePercent, 100);
 }
 
+TEST_F(FileContainer, TotalsAndProgressOfAProductBeyondTwoGigabytes) {
+  // Three archives of 900 MB, two files each, in one group; nothing is read
+  // or written.
+  Nested();
+  std::vector<TInstallDirectory*> dirs;
+  for (int a = 0; a < 3; ++a) {
+    auto* d = new TInstallDirectory(form.get());
+    d->SetName("idPart" + std::to_string(a));
+    d->SetContainer(group);
+    d->SetDestDir("\\part" + std::to_string(a));
+    d->SetArchiveFile(temp->File("archive") + "\\part" + std::to_string(a) + ".1");
+    dirs.push_back(d);
+    for (int i = 0; i < 2; ++i) {
+      const std::string id = std::to_string(a) + "_" + std::to_string(i);
+      TInstallFile* f = FileFor(d, "ifPart" + id, "part" + id + ".bin");
+      f->Size = 450000000;
+      f->PackedSize = 450000100;  // incompressible: a little larger
+    }
+  }
+  EXPECT_EQ(group->TotalSizeOf(false), 2700000000LL);
+  EXPECT_EQ(group->PackedSizeOf(false), 2700000600LL);
+  EXPECT_EQ(dirs[1]->TotalSizeOf(false), 900000000LL);
+  EXPECT_EQ(group->DirectSizeOf(false), 0);
+
+  // An install pass: each file reports its bytes in blocks of 150 MB.
+  std::vector<int> totals;
+  group->OnStatus = [&](TCustomInstallFile*, int, int totalPct) { totals.push_back(totalPct); };
+  group->Mode = fcmInstalling;
+  group->TotalSize = group->TotalSizeOf(false);
+  group->BytesDone = 0;
+  std::vector<int> atArchiveEnd;
+  for (TInstallDirectory* d : dirs) {
+    d->Mode = fcmInstalling;
+    d->TotalSize = d->TotalSizeOf(false);
+    d->BytesDone = 0;
+    for (TCustomInstallFile* f : d->FileList()) {
+      for (int done = 150000000; done <= f->Size; done += 150000000) {
+        TFileStatusParameter status;
+        status.BytesDone = done;
+        status.Stats.Size = f->Size;
+        status.Stats.Finished = done == f->Size;
+        TParameterList list;
+        list.Items = {f, &status};
+        d->DoInformationEventControl(f, ieInstallStatus, &list);
+      }
+    }
+    ASSERT_FALSE(totals.empty());
+    atArchiveEnd.push_back(totals.back());
+    EXPECT_EQ(d->BytesDone, 900000000LL);
+    d->Mode = fcmIdle;
+  }
+  group->Mode = fcmIdle;
+  EXPECT_EQ(group->BytesDone, 2700000000LL);
+  ASSERT_EQ(totals.size(), 18u);
+  int last = 0;
+  for (int t : totals) {
+    EXPECT_GE(t, last);
+    EXPECT_LE(t, 100);
+    last = t;
+  }
+  EXPECT_EQ(totals[8], 50);  // 1.35 GB of 2.7
+  EXPECT_EQ(atArchiveEnd, (std::vector<int>{33, 67, 100}));
+}
+
 namespace {
 struct TCountingFile : TInstallFile {
   using TInstallFile::TInstallFile;
