@@ -227,11 +227,31 @@ struct TOpenFilesKey {
   ~TOpenFilesKey() { Flush(); }
 } g_open;
 
+// Writes the entries through the general path, in their order. From the
+// first that cannot be written on, none is tried (the order would break):
+// the error names the record's key and every one of them.
+void AppendAllGeneral(const std::string& base, const std::vector<std::string>& paths) {
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    try {
+      AppendGeneral(base, paths[i]);
+    } catch (const EIRCannotWriteValue&) {
+      std::string key = base + FilesKey(0), list;
+      if (!key.empty() && key[0] == '\\') key.erase(0, 1);
+      for (std::size_t j = i; j < paths.size(); ++j) list += (j > i ? ", " : "") + paths[j];
+      const std::size_t left = paths.size() - i;
+      throw EIRCannotWriteValue("Cannot install into registry. Key: HKEY_LOCAL_MACHINE\\" + key +
+                                ". The uninstall record could not take " +
+                                (left == 1 ? std::string("this entry") : std::to_string(left) + " entries") +
+                                ": " + list);
+    }
+  }
+}
+
 // Closes the open key; the entries it could not take follow through the
 // general path, in their order.
 void CloseOpenKey() {
   const std::string base = g_open.base;
-  for (const std::string& p : g_open.Close()) AppendGeneral(base, p);
+  AppendAllGeneral(base, g_open.Close());
 }
 
 bool AppendToOpenKey(const std::string& base, const std::string& path) {
@@ -295,6 +315,8 @@ TRecordSession::~TRecordSession() {
   // entries not yet taken are still tried.
   try {
     End();
+  } catch (const Exception& e) {
+    LogLine(e.Message());
   } catch (...) {
   }
 }
@@ -303,9 +325,15 @@ void AppendFile(const std::string& key, const std::string& path) {
   const std::string base = AddBackslash(key);
   if (AppendToOpenKey(base, path)) return;
   // The open key's count would no longer be its own; what it could not
-  // take goes first.
-  CloseOpenKey();
-  AppendGeneral(base, path);
+  // take goes first, and a failure names this entry too.
+  const std::string openBase = g_open.base;
+  std::vector<std::string> entries = g_open.Close();
+  if (!openBase.empty() && !SameText(openBase, base)) {
+    AppendAllGeneral(openBase, entries);
+    entries.clear();
+  }
+  entries.push_back(path);
+  AppendAllGeneral(base, entries);
 }
 
 void AppendActiveX(const std::string& key, const std::string& path, int kind) {

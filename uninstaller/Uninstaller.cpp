@@ -47,6 +47,65 @@ std::string FullPath(const std::string& p) {
   return n && n < sizeof(buf) ? StripBackslash(buf) : StripBackslash(p);
 }
 
+// `path` lies inside `dir` (not `dir` itself); both full paths.
+bool IsBelow(const std::string& path, const std::string& dir) {
+  const std::string prefix = AddBackslash(dir);
+  return path.size() > prefix.size() && SameText(path.substr(0, prefix.size()), prefix);
+}
+
+bool IsDriveRoot(const std::string& dir) { return dir.size() <= 3 && dir.size() >= 2 && dir[1] == ':'; }
+
+bool IsShortcut(const std::string& path) {
+  const std::string ext = UpperCase(ExtractFileExt(path));
+  return ext == ".LNK" || ext == ".URL" || ext == ".PIF";
+}
+
+// Paths are ANSI text in the system's code page.
+std::wstring WidePath(const std::string& s) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+  w.resize(static_cast<size_t>(n - 1));
+  return w;
+}
+
+std::string ComError(HRESULT hr) {
+  char code[16];
+  wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
+  const std::string text = Trim(SysErrorMessage(static_cast<DWORD>(hr)));
+  return text.empty() ? std::string("error ") + code : text + " (" + code + ")";
+}
+
+// false when the library stays registered; `problem` says why. A library
+// that is no longer registered needs nothing.
+bool UnregisterTypeLibrary(const std::string& path, std::string& problem) {
+  TComPtr<ITypeLib> lib;
+  HRESULT hr = LoadTypeLibEx(WidePath(path).c_str(), REGKIND_NONE, lib.Put());
+  if (FAILED(hr) || !lib) {
+    problem = "its type library cannot be read to unregister it: " + ComError(hr);
+    return false;
+  }
+  TLIBATTR* attr = nullptr;
+  hr = lib->GetLibAttr(&attr);
+  if (FAILED(hr) || !attr) {
+    problem = "its type library cannot be read to unregister it: " + ComError(hr);
+    return false;
+  }
+  BSTR registered = nullptr;
+  const bool isRegistered =
+      SUCCEEDED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, &registered));
+  SysFreeString(registered);
+  hr = isRegistered ? UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind)
+                    : S_OK;
+  lib->ReleaseTLibAttr(attr);
+  if (FAILED(hr)) {
+    problem = "its type library could not be unregistered: " + ComError(hr);
+    return false;
+  }
+  return true;
+}
+
 // The folders no uninstall may remove, even when empty.
 std::vector<std::string> ProtectedFolders() {
   std::vector<std::string> list;
@@ -152,19 +211,59 @@ std::string TUninstaller::DisplayName() const {
   return ReadRegistryString(kHKLM, key_, "DisplayName", Trim(product_));
 }
 
+void TUninstaller::AddRoot(const std::string& dir) {
+  const std::string d = FullPath(dir);
+  if (d.empty() || IsDriveRoot(d)) return;
+  if (std::none_of(roots_.begin(), roots_.end(), [&](const std::string& r) { return SameText(r, d); }))
+    roots_.push_back(d);
+}
+
+void TUninstaller::FindRoots(const std::string& selfDir, const std::vector<std::string>& recorded) {
+  std::vector<std::string> files;  // full paths, shortcuts left out
+  for (const std::string& p : recorded) {
+    if (p.empty()) continue;
+    if (IsShortcut(p)) AddRoot(ExtractFileDir(FullPath(p)));
+    else files.push_back(FullPath(p));
+  }
+  const std::string location = Trim(ReadRegistryString(kHKLM, key_, "InstallLocation", ""));
+  if (!location.empty()) {
+    AddRoot(location);
+  } else if (!selfDir.empty()) {
+    // The uninstaller lies in <installation>\Uninstall, or in the
+    // installation directory itself when no file lies beside its folder.
+    const std::string self = FullPath(selfDir), parent = ExtractFileDir(self);
+    const bool beside = std::any_of(files.begin(), files.end(), [&](const std::string& f) {
+      return IsBelow(f, parent) && !IsBelow(f, self);
+    });
+    AddRoot(beside && !IsDriveRoot(parent) ? parent : self);
+  } else if (!files.empty()) {
+    // The folder that holds every recorded file, short of a drive's root.
+    std::string common = ExtractFileDir(files.front());
+    for (const std::string& f : files)
+      while (!common.empty() && !IsDriveRoot(common) && !IsBelow(f, common)) common = ExtractFileDir(common);
+    AddRoot(common);
+  }
+}
+
 void TUninstaller::NoteDirectory(const std::string& dir) {
   if (guarded_.empty()) {
     for (const std::string& g : ProtectedFolders()) guarded_.push_back(FullPath(g));
   }
   std::string d = FullPath(dir);
-  // Up to, not including, the first folder that belongs to the system.
+  // Only folders the product made: up to the outermost root that holds d,
+  // that root included, and short of a folder that belongs to the system.
+  const std::string* root = nullptr;
+  for (const std::string& r : roots_)
+    if ((SameText(d, r) || IsBelow(d, r)) && (!root || r.size() < root->size())) root = &r;
+  if (!root) return;
   while (!d.empty() && std::none_of(guarded_.begin(), guarded_.end(),
                                     [&](const std::string& g) { return SameText(g, d); })) {
     if (std::find_if(dirs_.begin(), dirs_.end(), [&](const std::string& x) { return SameText(x, d); }) ==
         dirs_.end())
       dirs_.push_back(d);
+    if (SameText(d, *root)) break;
     std::string parent = ExtractFileDir(d);
-    if (parent.empty() || SameText(parent, d) || parent.back() == '\\' || parent.back() == ':') break;
+    if (parent.empty() || SameText(parent, d)) break;
     d = parent;
   }
 }
@@ -237,7 +336,16 @@ bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
     Kept.push_back(path);
     return true;
   }
-  if (activeXKind >= 0) UnregisterActiveX(path, activeXKind);
+  if (activeXKind >= 0) {
+    // A registration left behind with its file gone could never be removed:
+    // the file and its record stay for another run.
+    std::string problem;
+    if (!UnregisterActiveX(path, activeXKind, problem)) {
+      Log("Not removed, " + problem + ": " + path);
+      Failed.push_back(path + ": " + problem);
+      return false;
+    }
+  }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileA(path.c_str())) {
     const std::string ext = UpperCase(ExtractFileExt(path));
@@ -261,8 +369,9 @@ bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
   return false;
 }
 
-void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
-  if (!Exists(path)) return;
+bool TUninstaller::UnregisterActiveX(const std::string& path, int kind, std::string& problem) {
+  if (!Exists(path)) return true;
+  bool ok = true;
   std::string dir = ExtractFileDir(path);
   char oldDir[MAX_PATH + 1] = {};
   GetCurrentDirectoryA(sizeof(oldDir), oldDir);
@@ -282,18 +391,8 @@ void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
       Log("ActiveX server unregistered (/UNREGSERVER): " + path);
     }
   } else if (kind == 2) {
-    std::wstring wpath(path.begin(), path.end());
-    ITypeLib* lib = nullptr;
-    if (SUCCEEDED(LoadTypeLibEx(wpath.c_str(), REGKIND_NONE, &lib)) && lib) {
-      TComPtr<ITypeLib> holder(lib);
-      TLIBATTR* attr = nullptr;
-      if (SUCCEEDED(lib->GetLibAttr(&attr)) && attr) {
-        if (SUCCEEDED(
-                UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind)))
-          Log("Type library unregistered: " + path);
-        lib->ReleaseTLibAttr(attr);
-      }
-    }
+    ok = UnregisterTypeLibrary(path, problem);
+    if (ok) Log("Type library unregistered: " + path);
   } else {
     TComInit com;
     TModuleHandle lib(LoadLibraryA(path.c_str()));
@@ -304,6 +403,7 @@ void TUninstaller::UnregisterActiveX(const std::string& path, int kind) {
     }
   }
   SetCurrentDirectoryA(oldDir);
+  return ok;
 }
 
 std::vector<std::string> TUninstaller::RemovableDirectories() const {
@@ -346,31 +446,15 @@ void TUninstaller::Run(const std::string& selfPath) {
   // The records of what could not be removed, kept for another run.
   std::vector<std::string> leftActiveX, leftFiles;
   std::string selfRecord;
-  // The setup program records its uninstaller only as the entry's command:
-  // its folder goes with it when that command names this program.
-  std::string command = ReadRegistryString(kHKLM, key_, "UninstallString", "");
-  for (const std::string& self : {FullPath(selfPath), GetShortPath(selfPath)}) {
-    if (!self.empty() && command.size() > self.size() && SameText(command.substr(0, self.size()), self) &&
-        command[self.size()] == ' ') {
-      NoteDirectory(ExtractFileDir(selfPath));
-      break;
-    }
-  }
-  // ActiveX servers are unregistered before their files go.
-  std::string ax = AddBackslash(key_) + uninstallrecord::kActiveXKey;
+  // What is recorded: ActiveX servers ("path;kind"), then files and
+  // shortcuts from "Files", "Files1", "Files2", ...
+  std::vector<std::string> activeX, files;
+  const std::string ax = AddBackslash(key_) + uninstallrecord::kActiveXKey;
   const int count = EntryCount(ax);
   for (int i = 1; i <= count && i < 100000; ++i) {
     std::string entry = ReadRegistryString(kHKLM, ax, uninstallrecord::EntryValue(i), "");
-    if (entry.empty()) continue;
-    std::string path = uninstallrecord::ActiveXEntryPath(entry);
-    int kind = uninstallrecord::ActiveXEntryKind(entry);
-    if (isSelf(path)) {
-      UnregisterActiveX(path, kind);
-      continue;
-    }
-    if (!RemoveFile(path, std::max(kind, 0))) leftActiveX.push_back(entry);
+    if (!entry.empty()) activeX.push_back(entry);
   }
-  // Files and shortcuts: "Files", "Files1", "Files2", ...
   for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
     std::string sub = AddBackslash(key_) + uninstallrecord::FilesKey(k);
     if (!r.KeyExists(sub)) {
@@ -380,14 +464,40 @@ void TUninstaller::Run(const std::string& selfPath) {
     const int n = uninstallrecord::FileEntryCount(sub);
     for (int i = 1; i <= n && i < 100000; ++i) {
       std::string path = ReadRegistryString(kHKLM, sub, uninstallrecord::EntryValue(i), "");
-      if (path.empty()) continue;
-      if (isSelf(path)) {
-        NoteDirectory(ExtractFileDir(path));
-        selfRecord = path;
-        continue;  // removed after this program has ended
-      }
-      if (!RemoveFile(path)) leftFiles.push_back(path);
+      if (!path.empty()) files.push_back(path);
     }
+  }
+  // The setup program records its uninstaller as the entry's command, and
+  // maybe as a file: its folder goes with it when either names this program.
+  bool selfIsProducts = std::any_of(files.begin(), files.end(), isSelf);
+  const std::string command = ReadRegistryString(kHKLM, key_, "UninstallString", "");
+  for (const std::string& self : {FullPath(selfPath), GetShortPath(selfPath)}) {
+    if (!self.empty() && command.size() > self.size() && SameText(command.substr(0, self.size()), self) &&
+        command[self.size()] == ' ')
+      selfIsProducts = true;
+  }
+  std::vector<std::string> recorded = files;
+  for (const std::string& entry : activeX) recorded.push_back(uninstallrecord::ActiveXEntryPath(entry));
+  FindRoots(selfIsProducts ? ExtractFileDir(FullPath(selfPath)) : std::string(), recorded);
+  if (selfIsProducts) NoteDirectory(ExtractFileDir(selfPath));
+
+  // ActiveX servers are unregistered before their files go.
+  for (const std::string& entry : activeX) {
+    std::string path = uninstallrecord::ActiveXEntryPath(entry);
+    int kind = uninstallrecord::ActiveXEntryKind(entry);
+    if (isSelf(path)) {
+      std::string problem;
+      if (!UnregisterActiveX(path, kind, problem)) Log("Not unregistered, " + problem + ": " + path);
+      continue;
+    }
+    if (!RemoveFile(path, std::max(kind, 0))) leftActiveX.push_back(entry);
+  }
+  for (const std::string& path : files) {
+    if (isSelf(path)) {
+      selfRecord = path;
+      continue;  // removed after this program has ended
+    }
+    if (!RemoveFile(path)) leftFiles.push_back(path);
   }
   const bool complete = leftActiveX.empty() && leftFiles.empty();
   if (complete) {

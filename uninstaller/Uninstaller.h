@@ -55,10 +55,16 @@ public:
   std::vector<std::string> Failed;     // files that could not be removed ("path: reason")
 
 private:
-  void UnregisterActiveX(const std::string& path, int kind);
+  // false: the registration stays (so must the file); `problem` says why.
+  bool UnregisterActiveX(const std::string& path, int kind, std::string& problem);
   // false: the file is still there and its record stays. A kind of 0 or more
   // is an ActiveX server, unregistered when no other product counts it.
   bool RemoveFile(const std::string& path, int activeXKind = -1);
+  // The folders empty folders may be removed up to: the installation
+  // directory and the folders of the shortcuts. `selfDir` is the folder of
+  // the product's uninstaller, empty when this program is not it.
+  void FindRoots(const std::string& selfDir, const std::vector<std::string>& recorded);
+  void AddRoot(const std::string& dir);
   void KeepRecords(const std::vector<std::string>& activeX, const std::vector<std::string>& files);
   bool ReleaseSharedCount(const std::string& path);  // true: no other user remains
   void RemoveHelpEntry(const std::string& path);
@@ -70,7 +76,8 @@ private:
 
   std::string product_;
   std::string key_;
-  std::vector<std::string> dirs_;     // directories that held recorded files, and their parents
+  std::vector<std::string> roots_;    // see FindRoots; full paths
+  std::vector<std::string> dirs_;     // directories that held recorded files, and their parents up to a root
   std::vector<std::string> guarded_;  // system folders never removed
   std::vector<std::string> scheduled_;  // removed at the next restart, full paths
 };

@@ -84,7 +84,9 @@ while IFS= read -r f; do [ -e "$(unix_path "$f")" ] && fail "left: $f"; done <"$
 reg_exists "$ukey" && fail "the uninstall entry is left"
 [ -z "$(reg_value "$help_key" VORERURO.HLP)" ] || fail "help value VORERURO.HLP is left"
 [ -e "$dest" ] && fail "the installation folder is left: $(ls -R "$dest" | tr '\n' ' ')"
-[ -e "$c/Program Files/Kelvo" ] && fail "the emptied folder Kelvo is left"
+# Empty folders go up to the installation directory, never above it: which
+# folders above it the setup program made is not recorded.
+[ -d "$c/Program Files/Kelvo" ] || fail "the folder Kelvo above the installation directory was removed"
 read_log "$c/uninstall logs/kelvo uninstall.log"
 grep -F "  Uninstaller started: " "$work/log.txt" | grep -qF "${command#*uninstall.exe}" ||
   fail "the log does not say what the uninstaller was started with"

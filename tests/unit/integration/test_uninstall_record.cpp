@@ -94,29 +94,47 @@ TEST(UninstallRecord, EntriesAPassCutShortWrotePastTheCountAreReadAndAppendedAft
   DeleteRegistryTree(kHKLM, key);
 }
 
-TEST(UninstallRecord, EntriesTheOpenKeyCouldNotTakeFollowInOrderOrFailTheEndOfThePass) {
+// The open key vanishes under the writer: what it could not take follows
+// through the general path, in order. When that fails too, the End of the
+// pass or the next entry raises, naming the key and every entry left out.
+TEST(UninstallRecord, EntriesTheOpenKeyCouldNotTakeFollowInOrderOrRaiseNamingThem) {
   const std::string key = "Software\\Tarnwick Record Test vanished";
   const std::string files = key + "\\Files";
-  for (bool refused : {false, true}) {
+  enum { kFollow, kFailAtEnd, kFailAtNextEntry };
+  for (int how : {kFollow, kFailAtEnd, kFailAtNextEntry}) {
+    SCOPED_TRACE(how);
     DeleteRegistryTree(kHKLM, key);
     auto session = std::make_unique<uninstallrecord::TRecordSession>();
     uninstallrecord::AppendFile(key, "C:\\a");
     uninstallrecord::Settle();
-    // The open key vanishes: what is handed to it next cannot be written there.
     DeleteRegistryTree(kHKLM, files);
     uninstallrecord::AppendFile(key, "C:\\b");
-    if (refused) {
-      RegistryWriteRefusedHook = [](const std::string&) { return true; };
-      EXPECT_THROW(session->End(), EIRCannotWriteValue);
-      RegistryWriteRefusedHook = nullptr;
-      EXPECT_EQ(uninstallrecord::FileEntryCount(files), 0);
+    uninstallrecord::Settle();  // the writer has met the vanished key
+    if (how == kFollow) {
+      uninstallrecord::AppendFile(key, "C:\\c");
+      session->End();
+      EXPECT_EQ(ReadRegistryString(kHKLM, files, "Entries", ""), "2");
+      EXPECT_EQ(ReadRegistryString(kHKLM, files, "File1", ""), "C:\\b");
+      EXPECT_EQ(ReadRegistryString(kHKLM, files, "File2", ""), "C:\\c");
       continue;
     }
-    uninstallrecord::AppendFile(key, "C:\\c");
-    session->End();
-    EXPECT_EQ(ReadRegistryString(kHKLM, files, "Entries", ""), "2");
-    EXPECT_EQ(ReadRegistryString(kHKLM, files, "File1", ""), "C:\\b");
-    EXPECT_EQ(ReadRegistryString(kHKLM, files, "File2", ""), "C:\\c");
+    RegistryWriteRefusedHook = [](const std::string&) { return true; };
+    std::string message = "(nothing raised)";
+    try {
+      if (how == kFailAtEnd) session->End();
+      else uninstallrecord::AppendFile(key, "C:\\c");
+    } catch (const EIRCannotWriteValue& e) {
+      message = e.Message();
+    }
+    RegistryWriteRefusedHook = nullptr;
+    EXPECT_NE(message.find("Key: HKEY_LOCAL_MACHINE\\" + files + ". "), std::string::npos) << message;
+    EXPECT_NE(message.find(how == kFailAtEnd ? "could not take this entry: C:\\b"
+                                              : "could not take 2 entries: C:\\b, C:\\c"),
+              std::string::npos)
+        << message;
+    // Nothing is held back to vanish later.
+    EXPECT_NO_THROW(session->End());
+    EXPECT_EQ(uninstallrecord::FileEntryCount(files), 0);
   }
   DeleteRegistryTree(kHKLM, key);
 }

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <oleauto.h>
 
 #include <gtest/gtest.h>
 
@@ -279,6 +280,122 @@ TEST(Uninstaller, FilesInUseGoAtTheRestartAndKeepTheirRecordsForASecondRun) {
         "File removed: " + held, "ActiveX server unregistered: " + com, "Registry key removed: HKLM" + key,
         "Folder removed: " + bin, "Result: removed; exit code 0"})
     EXPECT_TRUE(has(want)) << "no \"" << want << "\" in:\n" << text;
+}
+
+namespace {
+// The test libraries (twuninst_a.idl, twuninst_b.idl), version 1.0.
+const GUID kLibA = {0x6C1E2B7A, 0x93D4, 0x4E0B, {0x8F, 0x5A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F, 0x60}};
+const GUID kLibB = {0x6C1E2B7A, 0x93D4, 0x4E0B, {0x8F, 0x5A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F, 0x61}};
+const char* const kLibBPathKey = "TypeLib\\{6C1E2B7A-93D4-4E0B-8F5A-1B2C3D4E5F61}\\1.0\\0\\win64";
+
+std::wstring Wide(const std::string& s) {
+  std::wstring w(s.size() + 1, L'\0');
+  w.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], static_cast<int>(w.size()))));
+  if (!w.empty()) w.pop_back();
+  return w;
+}
+
+// Registers a type library as the setup program does; false when it cannot.
+bool RegisterTypeLibrary(const std::string& path) {
+  std::wstring w = Wide(path);
+  ITypeLib* lib = nullptr;
+  if (FAILED(LoadTypeLibEx(w.c_str(), REGKIND_NONE, &lib)) || !lib) return false;
+  const bool ok = SUCCEEDED(RegisterTypeLib(lib, &w[0], nullptr));
+  lib->Release();
+  return ok;
+}
+
+// The path registered for a library, in the system's code page; empty when
+// it is not registered.
+std::string RegisteredTypeLibrary(const GUID& lib) {
+  BSTR path = nullptr;
+  if (FAILED(QueryPathOfRegTypeLib(lib, 1, 0, 0, &path)) || !path) return "";
+  char buf[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, path, -1, buf, sizeof(buf) - 1, nullptr, nullptr);
+  SysFreeString(path);
+  return buf;
+}
+
+void SetClassesRootDefault(const std::string& key, const std::string& value) {
+  HKEY k;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
+  RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(k);
+}
+}  // namespace
+
+// A product installed into Tools\App, whose Tools folder was there before,
+// with its shortcut in a group below an existing Programs folder. A type
+// library at a path outside ASCII is unregistered before its file goes; one
+// whose unregistration fails keeps its file and record (exit code 1, the
+// log names it) until a later run can unregister it. Emptied folders go up
+// to the installation directory and the shortcut's folder, never above.
+TEST(Uninstaller, TypeLibrariesStayUntilUnregisteredAndNoFolderAboveTheProductGoes) {
+  TTempDir root("uninst");
+  const std::string product = UniqueName("TwTypes");
+  const std::string key = TUninstaller::UninstallKeyOf(product);
+  const std::string tools = root.File("Tools"), app = tools + "\\App", programs = root.File("Programs");
+  const std::string menu = programs + "\\Tw Types", link = menu + "\\Prog.lnk";
+  const std::string self = app + "\\Uninstall\\uninstall.exe", exe = app + "\\bin\\prog.exe";
+  const std::string umlautDir = app + "\\\xDC" "bersicht", libA = umlautDir + "\\a.tlb", libB = app + "\\b.tlb";
+  const std::string log = root.File("u.log");
+  ASSERT_TRUE(CreateDirectoryA(tools.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(programs.c_str(), nullptr));
+  for (const std::string& f : {exe, link, self, libA}) Write(f);
+  ASSERT_TRUE(CopyFileA((BinDir() + "\\uninstall.exe").c_str(), self.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((BinDir() + "\\twuninst_a.tlb").c_str(), libA.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((BinDir() + "\\twuninst_b.tlb").c_str(), libB.c_str(), FALSE));
+  ASSERT_TRUE(RegisterTypeLibrary(libA));
+  ASSERT_TRUE(RegisterTypeLibrary(libB));
+  ASSERT_TRUE(SameText(RegisteredTypeLibrary(kLibA), libA)) << RegisteredTypeLibrary(kLibA);
+  // B's registration names a file that is not there: it cannot be unregistered.
+  SetClassesRootDefault(kLibBPathKey, app + "\\moved\\b.tlb");
+  WriteRegistryString(kHKLM, key, "DisplayName", product);
+  WriteRegistryString(kHKLM, key, "UninstallString", self + " " + product);
+  WriteRegistryString(kHKLM, key + "\\ActiveX", "Entries", "2");
+  WriteRegistryString(kHKLM, key + "\\ActiveX", "File1", libA + ";2");
+  WriteRegistryString(kHKLM, key + "\\ActiveX", "File2", libB + ";2");
+  WriteRegistryString(kHKLM, key + "\\Files", "Entries", "2");
+  WriteRegistryString(kHKLM, key + "\\Files", "File1", exe);
+  WriteRegistryString(kHKLM, key + "\\Files", "File2", link);
+
+  EXPECT_EQ(RunAndWait(self + " /VERYSILENT /LOG=\"" + log + "\" " + product), 1);
+  EXPECT_FALSE(FileExists(libA));
+  EXPECT_EQ(RegisteredTypeLibrary(kLibA), "");
+  EXPECT_FALSE(DirExists(umlautDir));
+  EXPECT_TRUE(FileExists(libB));
+  EXPECT_NE(RegisteredTypeLibrary(kLibB), "");
+  EXPECT_FALSE(FileExists(exe));
+  EXPECT_FALSE(DirExists(menu));
+  EXPECT_TRUE(DirExists(programs));
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\ActiveX", "Entries", ""), "1");
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\ActiveX", "File1", ""), libB + ";2");
+  EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File1", "(none)"), "(none)");
+  std::string text = ReadFileText(log);
+  for (const std::string& want : {"Not removed, its type library could not be unregistered: ",
+                                  "These files could not be removed:", "Result: failed, files left; exit code 1"})
+    EXPECT_NE(text.find(want), std::string::npos) << want << " not in:\n" << text;
+  EXPECT_NE(text.find(libB + ": its type library could not be unregistered"), std::string::npos) << text;
+
+  // Once B can be unregistered, a second run removes the rest: the
+  // installation directory goes, Tools stays.
+  SetClassesRootDefault(kLibBPathKey, libB);
+  EXPECT_EQ(RunAndWait(self + " /VERYSILENT /LOG=\"" + log + "\" " + product), 0);
+  EXPECT_FALSE(FileExists(libB));
+  EXPECT_EQ(RegisteredTypeLibrary(kLibB), "");
+  text = ReadFileText(log);
+  EXPECT_NE(text.find("Folder removed once this program has ended, if empty: " + app + "\r\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Folder removed once this program has ended, if empty: " + tools + "\r\n"), std::string::npos)
+      << text;
+  for (int i = 0; i < 200 && DirExists(app); ++i) Sleep(100);
+  EXPECT_FALSE(DirExists(app));
+  EXPECT_TRUE(DirExists(tools));
+  EXPECT_TRUE(DirExists(programs));
+  DeleteRegistryTree(kHKLM, key);
+  for (const GUID* lib : {&kLibA, &kLibB})
+    if (!RegisteredTypeLibrary(*lib).empty()) UnRegisterTypeLib(*lib, 1, 0, 0, SYS_WIN64);
 }
 
 // A product that is not installed, an unknown switch or a log that cannot
