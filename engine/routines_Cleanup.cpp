@@ -28,19 +28,14 @@ std::string LongPath(const std::string& path) {
 template <class F>
 bool ListDirectory(const std::string& dir, F visit) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((AddBackslash(dir) + "*.*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  bool ok = true;
+  TFindHandle h(FindFirstFileA((AddBackslash(dir) + "*.*").c_str(), &fd));
+  if (!h) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     const std::string name = fd.cFileName;
     if (name == "." || name == "..") continue;
-    if (!visit(name, fd.dwFileAttributes)) {
-      ok = false;
-      break;
-    }
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return ok;
+    if (!visit(name, fd.dwFileAttributes)) return false;
+  } while (FindNextFileA(h.Get(), &fd));
+  return true;
 }
 
 // Paths in the batch lines below are spelt as a batch file needs them.
