@@ -312,7 +312,7 @@ TEST_F(InstallSequence, NoUninstallLeavesNoUninstallKey) {
                            "\n    Information.ProductName = '" + product + "'\n  end\n"
                            "  object MainFolder: TMainLinkGroup\n    Container = Install1\n"
                            "    DestDir = '\\" + folder + "'\n  end\n"
-                           "  object WebLink: TInstallMainLink\n    Container = MainFolder\n"
+                           "  object WebLink: TInstallMainLink\n    Container = MainFolder\n    LinkName = 'Example.URL'\n"
                            "    ObjectLocation = 'http://www.example.com/'\n  end\nend\n"));
     install = dynamic_cast<TInstall*>(form->FindComponent("Install1"));
     ASSERT_NE(install, nullptr);
@@ -323,10 +323,10 @@ TEST_F(InstallSequence, NoUninstallLeavesNoUninstallKey) {
     install->Install();
     uninstallrecord::Settle();
     EXPECT_EQ(InstallExitCode, 0);
-    EXPECT_TRUE(testsupport::FileExists(links + "\\www.example.com_.URL"));
+    EXPECT_TRUE(testsupport::FileExists(links + "\\Example.URL"));
     EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key.substr(1)), !noUninstall);
     EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File1", "(none)"),
-              noUninstall ? "(none)" : links + "\\www.example.com_.URL");
+              noUninstall ? "(none)" : links + "\\Example.URL");
     form.reset();
     DeleteRegistryTree(kHKLM, key);
     testsupport::RemoveTree(links);
