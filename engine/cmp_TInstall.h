@@ -97,6 +97,8 @@ public:
   void AddUnfinished(const std::string& text, int kind) override;
   bool IsInstalling() const override { return Installing; }
   std::string UninstallProductName() const override { return information_.ProductName; }
+  // NoUninstall: no uninstall entry and no record of files.
+  bool RecordsForUninstall() const override { return !NoUninstall; }
   TInstallInformation* Information() override { return &information_; }
   TControlPanelExtensionInformation* win2KExtendedInformation() override { return extendedInformation_.get(); }
   TRegistrationInformation* RegistrationInformation() override { return &registrationInformation_; }

@@ -53,7 +53,8 @@ void TCustomInstall::RegisterRunOnce() {
   if (HasSwitch(swSelfExtract))
     launchArchive = GetArchivePath();
   else if (UseLoadingProgram())
-    launchArchive = AddBackslash(SourceDir) + (__argc > 2 ? std::string(__argv[2]) : std::string());
+    // Without -e only the directory counts: the loading program's (-s).
+    launchArchive = AddBackslash(SourceDir);
   else
     launchArchive = program;
   const std::string command =

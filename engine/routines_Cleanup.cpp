@@ -28,22 +28,19 @@ std::string LongPath(const std::string& path) {
 template <class F>
 bool ListDirectory(const std::string& dir, F visit) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((AddBackslash(dir) + "*.*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  bool ok = true;
+  TFindHandle h(FindFirstFileA((AddBackslash(dir) + "*.*").c_str(), &fd));
+  if (!h) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     const std::string name = fd.cFileName;
     if (name == "." || name == "..") continue;
-    if (!visit(name, fd.dwFileAttributes)) {
-      ok = false;
-      break;
-    }
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return ok;
+    if (!visit(name, fd.dwFileAttributes)) return false;
+  } while (FindNextFileA(h.Get(), &fd));
+  return true;
 }
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+// Paths in the batch lines below are spelt as a batch file needs them.
+std::string Quoted(const std::string& s) { return "\"" + BatchPath(s) + "\""; }
+std::string ShortBatchPath(const std::string& path) { return BatchPath(GetShortPath(path)); }
 
 }  // namespace
 
@@ -89,16 +86,17 @@ std::string ProgramDirCleanupBatchText(const std::string& programPath, const std
     request.FinalLines.push_back("IF EXIST " + Quoted(pif) + " ERASE " + Quoted(pif) + " >NUL");
   } else {
     // command.com: short names, no CD /D.
-    const std::string shortBatchDir = GetShortPath(batchDir);
+    const std::string shortBatchDir = ShortBatchPath(batchDir);
     if (shortBatchDir.size() >= 2 && shortBatchDir[1] == ':') request.ExtraLines.push_back(shortBatchDir.substr(0, 2));
     request.ExtraLines.push_back("CD " + shortBatchDir);
     request.Files.push_back(GetShortPath(programPath));
-    request.FinalLines.push_back("DELTREE /Y " + GetShortPath(dir) + " >NUL");
+    request.FinalLines.push_back("DELTREE /Y " + ShortBatchPath(dir) + " >NUL");
     // Where the command interpreter has no DELTREE, the directory is still
     // there: remove it as the NT family would.
-    request.FinalLines.push_back("IF EXIST " + GetShortPath(dir) + "\\NUL RMDIR /S /Q " + GetShortPath(dir) + " >NUL");
-    request.FinalLines.push_back("IF EXIST " + shortBatchDir + "\\" + ExtractFileName(pif) + " ERASE " +
-                                 shortBatchDir + "\\" + ExtractFileName(pif) + " >NUL");
+    request.FinalLines.push_back("IF EXIST " + ShortBatchPath(dir) + "\\NUL RMDIR /S /Q " + ShortBatchPath(dir) +
+                                 " >NUL");
+    const std::string shortPif = shortBatchDir + "\\" + BatchPath(ExtractFileName(pif));
+    request.FinalLines.push_back("IF EXIST " + shortPif + " ERASE " + shortPif + " >NUL");
   }
   return DeferredDeleteBatchText(request, batchPath);
 }

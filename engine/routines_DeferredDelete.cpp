@@ -9,8 +9,18 @@
 #include "routines_API.h"
 #include "routines_Strings.h"
 
+std::string BatchPath(const std::string& path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    if (c == '%') out += '%';
+    out += c;
+  }
+  return out;
+}
+
 namespace {
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) { return "\"" + BatchPath(path) + "\""; }
 }  // namespace
 
 std::string DeferredDeleteBatchText(const TDeferredDelete& request, const std::string& self) {
@@ -50,7 +60,7 @@ std::string StartDeferredDelete(const TDeferredDelete& request) {
   char comspec[MAX_PATH + 1] = {};
   DWORD n = GetEnvironmentVariableA("COMSPEC", comspec, sizeof(comspec));
   std::string shell = n && n < sizeof(comspec) ? std::string(comspec) : GetSystemDir() + "\\cmd.exe";
-  std::string cmd = Quoted(shell) + " /C " + Quoted(GetShortPath(batch));
+  std::string cmd = "\"" + shell + "\" /C \"" + GetShortPath(batch) + "\"";
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESHOWWINDOW;

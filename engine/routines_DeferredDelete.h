@@ -13,6 +13,11 @@ struct TDeferredDelete {
   std::vector<std::string> FinalLines;   // run after the files and directories, before the batch erases itself
 };
 
+// A path as a batch file must spell it: the command interpreter expands
+// "%" in a batch file, so each is doubled. Lines given as written
+// (ExtraLines, FinalLines) spell their paths this way themselves.
+std::string BatchPath(const std::string& path);
+
 // The batch text for a request (lines separated by CR LF); `self` is the
 // batch file's own path, erased last.
 std::string DeferredDeleteBatchText(const TDeferredDelete& request, const std::string& self);

@@ -181,7 +181,7 @@ void TInstallContainer::ProcessStep() {
     if (CurrentInstallType != itCustom && !installTypes_.Contains(CurrentInstallType)) return;
     InstallObjects();
     Processed = true;
-    if (CurrentInstall && Uninstall)
+    if (CurrentInstall && Uninstall && CurrentInstall->RecordsForUninstall())
       RecordForUninstall(kUninstallKeyPrefix + CurrentInstall->UninstallProductName());
     CallHandler(OnAfterProcess, this);
     Broadcast(bcAfterProcess, nullptr);

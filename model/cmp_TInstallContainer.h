@@ -95,6 +95,8 @@ public:
   // Answered by the install component (the root of the project).
   virtual bool IsInstalling() const { return false; }
   virtual std::string UninstallProductName() const { return std::string(); }
+  // Whether installed objects record themselves for the uninstaller.
+  virtual bool RecordsForUninstall() const { return true; }
   // True for file containers (counted by FileContainerCount).
   virtual bool IsFileContainer() const { return false; }
   // Where archives come from; the effective type without an install

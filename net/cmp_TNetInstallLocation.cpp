@@ -11,6 +11,7 @@
 #include "Application.h"
 #include "ClassReg.h"
 #include "WinHandles.h"
+#include "cmp_TTrnwCompress.h"
 #include "routines_Strings.h"
 
 TCustomNetInstallLocation* CurrentNetLocation = nullptr;
@@ -329,6 +330,9 @@ void TCustomNetInstallLocation::CloseRemote() {
 }
 
 void TCustomNetInstallLocation::Download(const std::string& remoteName, const std::string& localFile) {
+  // A stop asked for an earlier download does not stop this one; a cancel
+  // of the run that is still standing does.
+  NetDownloadAbort = TTrnwCompress::CancelRequested();
   Connect();
   remoteName_ = remoteName;
   localFile_ = localFile;
@@ -429,8 +433,11 @@ void TCustomNetInstallLocation::CopyData() {
       throw ENIL_ReadFile("Could not read from file %s on the server", {remoteName_});
   }
   out.Reset();
+  // A stopped download delivers no file: the partial one goes, the local
+  // file keeps what it held.
+  if (NetDownloadAbort) return;
   // A connection that ends early delivers no file.
-  if (!NetDownloadAbort && fileSize > 0 && received != fileSize)
+  if (fileSize > 0 && received != fileSize)
     throw ENIL_ReadFile("The file %s was received incompletely from the server: %d of %d bytes",
                         {remoteName_, static_cast<unsigned long>(received), static_cast<unsigned long>(fileSize)});
   if (!MoveFileExA(partial, localFile_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))

@@ -156,7 +156,8 @@ TCustomNetInstallLocationList& NetInstallLocations();
 extern TCustomNetInstallLocation* CurrentNetLocation;
 // The location that last connected; named in error messages.
 extern TCustomNetInstallLocation* ConnectedNetLocation;
-// Set to stop every download at its next block.
+// Set to stop the running download at its next block; each download starts
+// with it clear unless the run's cancel (TTrnwCompress) is standing.
 extern bool NetDownloadAbort;
 // The internet library the locations load ("WININET.DLL").
 extern std::string NetLibraryName;

@@ -85,7 +85,8 @@ TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size) {
   std::size_t tableStart = base + hsize;
   if (compression == 3 /*BI_BITFIELDS*/) {
     if (bpp != 16 && bpp != 32) throw EInvalidGraphic("Bitmap bit fields need 16 or 32 bits");
-    if (hsize == 40) {
+    if (hsize < 52) {
+      // A header too short to hold the masks is followed by them.
       if (size - tableStart < 12) throw EInvalidGraphic("Bitmap header truncated");
       rmask = GetLE32(data + tableStart); gmask = GetLE32(data + tableStart + 4);
       bmask = GetLE32(data + tableStart + 8);

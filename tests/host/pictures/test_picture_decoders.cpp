@@ -105,3 +105,42 @@ TEST(PictureDecoders, EncodedBitmapDecodesToTheSamePixels) {
   ExpectRedWithBlueCorner(back);
   EXPECT_EQ(back.Pixels.size(), p.Pixels.size());
 }
+
+// Bit-field bitmaps with every info header size from 40 to 56 bytes, bare and
+// in a file: the colour masks sit after a header too short to hold them and
+// inside a longer one. Every shorter prefix is refused without reading past it.
+TEST(PictureDecoders, BitFieldMasksAreReadWithinTheBufferForEveryHeaderSize) {
+  auto put32 = [](std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
+    for (int i = 0; i < 4; ++i) v[at + i] = static_cast<std::uint8_t>(x >> (8 * i));
+  };
+  for (std::uint32_t hsize = 40; hsize <= 56; ++hsize) {
+    for (bool file : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "header " << hsize << (file ? " in a file" : " bare"));
+      const std::size_t base = file ? 14 : 0;
+      const std::size_t masksAt = hsize < 52 ? base + hsize : base + 40;
+      const std::size_t bitsAt = hsize < 52 ? masksAt + 12 : base + hsize;
+      std::vector<std::uint8_t> bmp(bitsAt + 4, 0);
+      if (file) {
+        bmp[0] = 'B'; bmp[1] = 'M';
+        put32(bmp, 2, static_cast<std::uint32_t>(bmp.size()));
+        put32(bmp, 10, static_cast<std::uint32_t>(bitsAt));
+      }
+      put32(bmp, base, hsize);
+      put32(bmp, base + 4, 1);                 // 1 x 1
+      put32(bmp, base + 8, 1);
+      bmp[base + 12] = 1;                      // planes
+      bmp[base + 14] = 32;                     // bits per pixel
+      put32(bmp, base + 16, 3);                // BI_BITFIELDS
+      put32(bmp, masksAt, 0x000000FF);         // red in the low byte
+      put32(bmp, masksAt + 4, 0x0000FF00);
+      put32(bmp, masksAt + 8, 0x00FF0000);
+      put32(bmp, bitsAt, 0x00332211);
+      TDecodedImage img = DecodeBmp(bmp.data(), bmp.size());
+      EXPECT_EQ(img.PixelRGB(0, 0), 0x112233u);
+      for (std::size_t n = 0; n < bmp.size(); ++n) {
+        std::vector<std::uint8_t> part(bmp.begin(), bmp.begin() + n);
+        EXPECT_THROW(DecodeBmp(part.data(), part.size()), EInvalidGraphic) << n << " bytes";
+      }
+    }
+  }
+}

@@ -9,10 +9,14 @@
 #include "FormReader.h"
 #include "TestSupport.h"
 #include "cmp_TInstall.h"
+#include "cmp_TInstallShellLink.h"
 #include "cmp_TTrnwCompress.h"
 #include "cmp_TTrnwRegistry.h"
 #include "routines_InstallBoxes.h"
+#include "format_UninstallRecord.h"
+#include "routines_ExpandPaths.h"
 #include "routines_InstallKey.h"
+#include "routines_Registry.h"
 #include "uInstMain.h"
 
 namespace {
@@ -329,4 +333,39 @@ TEST_F(InstallSequence, AFailureInAWindowProcedureDuringTheRunEndsItOnceAsAFailu
   install->Install();
   EXPECT_EQ(Steps.back(), "BeforeShutdown");
   EXPECT_EQ(InstallExitCode, 0);
+}
+
+// An installed shortcut records itself below the product's uninstall key,
+// unless the install says NoUninstall: then there is no uninstall key at all.
+TEST_F(InstallSequence, NoUninstallLeavesNoUninstallKey) {
+  for (bool noUninstall : {false, true}) {
+    SCOPED_TRACE(noUninstall ? "NoUninstall" : "uninstall recorded");
+    const std::string product = testsupport::UniqueName("Tarnwick NoUninstall");
+    const std::string folder = testsupport::UniqueName("twnouninstall");
+    form = std::make_unique<TForm>(nullptr);
+    ReadForm(form.get(),
+             ParseFormText("object F: TForm\n  object Install1: TInstall\n    AutoMaximizeWindow = False\n"
+                           "    NoUninstall = " + std::string(noUninstall ? "True" : "False") +
+                           "\n    Information.ProductName = '" + product + "'\n  end\n"
+                           "  object MainFolder: TMainLinkGroup\n    Container = Install1\n"
+                           "    DestDir = '\\" + folder + "'\n  end\n"
+                           "  object WebLink: TInstallMainLink\n    Container = MainFolder\n    LinkName = 'Example.URL'\n"
+                           "    ObjectLocation = 'http://www.example.com/'\n  end\nend\n"));
+    install = dynamic_cast<TInstall*>(form->FindComponent("Install1"));
+    ASSERT_NE(install, nullptr);
+    for (const char* name : {"Install1", "MainFolder", "WebLink"})
+      dynamic_cast<TInstallContainer*>(form->FindComponent(name))->OS.Include(osUnidentified);
+    const std::string links = GetProgramsMenuDir() + "\\" + folder;
+    const std::string key = kUninstallKeyPrefix + product;
+    install->Install();
+    uninstallrecord::Settle();
+    EXPECT_EQ(InstallExitCode, 0);
+    EXPECT_TRUE(testsupport::FileExists(links + "\\Example.URL"));
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key.substr(1)), !noUninstall);
+    EXPECT_EQ(ReadRegistryString(kHKLM, key + "\\Files", "File1", "(none)"),
+              noUninstall ? "(none)" : links + "\\Example.URL");
+    form.reset();
+    DeleteRegistryTree(kHKLM, key);
+    testsupport::RemoveTree(links);
+  }
 }

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "routines_API.h"
 #include "routines_Cleanup.h"
+#include "routines_DeferredDelete.h"
 #include "routines_Strings.h"
 
 using namespace testsupport;
@@ -103,4 +104,44 @@ TEST(ProgramDirCleanup, BatchErasesTheProgramBeforeRemovingTheDirectoryByFamily)
   EXPECT_NE(std::string::npos, fallback);
   EXPECT_GT(fallback, deltree);
   EXPECT_EQ(std::string::npos, w9x.find("CD /D"));
+}
+
+// "%" in a path must reach the command interpreter as itself: each batch
+// writer's batch, run on a folder named "100%x", removes that folder and not
+// "100x", the folder a bare "%x" would name, and erases itself from a folder
+// named "50%y".
+TEST(ProgramDirCleanup, BatchesRemoveTheNamedFolderWhenItsPathHoldsAPercentSign) {
+  using TWriter = std::string (*)(const std::string& program, const std::string& batch);
+  const struct {
+    const char* name;
+    TWriter write;
+  } writers[] = {
+      {"deferred delete",
+       [](const std::string& program, const std::string& batch) {
+         TDeferredDelete request;
+         request.Files.push_back(program);
+         request.Directories.push_back(ExtractFileDir(program));
+         return DeferredDeleteBatchText(request, batch);
+       }},
+      {"clean-up, NT family",
+       [](const std::string& program, const std::string& batch) {
+         return ProgramDirCleanupBatchText(program, batch, true);
+       }},
+  };
+  for (const auto& w : writers) {
+    SCOPED_TRACE(w.name);
+    TTempDir root("pct");
+    const std::string dir = root.File("100%x"), decoy = root.File("100x"), batchDir = root.File("50%y");
+    for (const std::string& d : {dir, decoy, batchDir}) {
+      ASSERT_TRUE(CreateDirectoryA(d.c_str(), nullptr)) << d;
+      WriteFileText(d + "\\setup.exe", "x");
+    }
+    const std::string batch = batchDir + "\\run.bat";
+    WriteFileText(batch, w.write(dir + "\\setup.exe", batch));
+    ASSERT_NE(-1, RunAndWait("cmd.exe /c \"" + batch + "\""));
+    EXPECT_FALSE(FileExists(dir)) << ReadFileText(batch);
+    EXPECT_TRUE(FileExists(decoy + "\\setup.exe"));
+    EXPECT_FALSE(FileExists(batch));
+    EXPECT_TRUE(FileExists(batchDir + "\\setup.exe"));
+  }
 }

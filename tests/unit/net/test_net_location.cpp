@@ -275,10 +275,12 @@ TEST_F(NetLocation, ClosedPortCannotConnect) {
   EXPECT_FALSE(FileExists(Local("file.bin")));
 }
 
-TEST_F(NetLocation, AbortStopsAtTheNextBlockAndKeepsWhatWasWritten) {
+TEST_F(NetLocation, AbortStopsAtTheNextBlockLeavesTheLocalFileAndTheNextDownloadRunsInFull) {
   TW_REQUIRE_SERVERS();
   const std::string payload = Noise(200000, 3);
   Serve(sub + "\\big.bin", payload);
+  const std::string small = Noise(5000, 4);
+  Serve(sub + "\\small.bin", small);
   for (const char* server : {"HTTP", "FTP"}) {
     SCOPED_TRACE(server);
     blocks.clear();
@@ -292,12 +294,25 @@ TEST_F(NetLocation, AbortStopsAtTheNextBlockAndKeepsWhatWasWritten) {
       if (blocks.size() == 2) NetDownloadAbort = true;
     };
     const std::string local = Local(std::string("big-") + server + ".bin");
+    WriteFileText(local, "the earlier copy");
     location->Download("big.bin", local);
     ASSERT_EQ(blocks.size(), 2u);
-    // The block that saw the flag is not written.
-    EXPECT_EQ(ReadFileText(local), blocks[0].data);
-    EXPECT_EQ(payload.compare(0, blocks[0].bytes, blocks[0].data), 0);
+    // Nothing of the stopped download is moved into place or left beside it.
+    const std::string kept = ReadFileText(local);
+    EXPECT_TRUE(kept == "the earlier copy") << kept.size() << " bytes";
+    WIN32_FIND_DATAA fd;
+    HANDLE partial = FindFirstFileA(Local("nil*.tmp").c_str(), &fd);
+    EXPECT_EQ(partial, INVALID_HANDLE_VALUE) << fd.cFileName;
+    if (partial != INVALID_HANDLE_VALUE) FindClose(partial);
     EXPECT_EQ(after, std::vector<bool>{true});
+
+    // The flag of the stopped download does not stop the next one.
+    Record(location);
+    blocks.clear();
+    location->Download("small.bin", local);
+    const std::string next = ReadFileText(local);
+    EXPECT_TRUE(next == small) << next.size() << " bytes";
+    EXPECT_EQ(after, (std::vector<bool>{true, false}));
   }
 }
 
