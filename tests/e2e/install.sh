@@ -141,7 +141,10 @@ cp "$dist/files.1" "$c/Damaged/files.1"
 python3 - "$c/Damaged/files.1" <<'PY'
 import sys
 p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
-for i in range(len(d) // 3, len(d) // 3 + 64): d[i] ^= 0x5A
+# Inside the compressed data of voreruro.exe: just behind its header, which
+# ends with the member's stored name.
+at = d.find(b'voreruro.exe') + 256
+for i in range(at, at + 64): d[i] ^= 0x5A
 open(p, 'wb').write(d)
 PY
 # The licence the wizard shows lies beside the program, as the loading program leaves it.
