@@ -22,12 +22,6 @@ bool IsAbsolute(const std::string& p) {
   return (p.size() >= 2 && p[1] == ':') || (!p.empty() && (p[0] == '\\' || p[0] == '/'));
 }
 
-std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH * 4];
-  const DWORD n = GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, nullptr);
-  return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : path;
-}
-
 // A path of the project made absolute: relative ones are relative to the project.
 std::string Resolve(const std::string& dir, const std::string& path) {
   if (path.empty()) return dir;
@@ -143,6 +137,12 @@ void CheckEvents(const TProjectFile& project, const TFormObject& o, const TForm&
 }
 
 }  // namespace
+
+std::string FullPath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, nullptr);
+  return n > 0 && n < sizeof(buffer) ? std::string(buffer, n) : path;
+}
 
 int TProjectFile::LineOf(const std::string& component) const {
   auto it = Lines.find(UpperCase(component));

@@ -41,6 +41,10 @@ struct TProjectFile {
   bool Gives(const std::string& component, const std::string& property) const;
 };
 
+// The full path of a path relative to the current directory (the path
+// itself when the system cannot tell).
+std::string FullPath(const std::string& path);
+
 // Reads and resolves a project file; engineDir is where the uninstaller is
 // taken from when the project names no directory for it.
 TProjectFile LoadProjectFile(const std::string& path, const std::string& engineDir);

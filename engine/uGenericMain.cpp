@@ -82,12 +82,6 @@ std::string Megabytes(std::int64_t bytes) {
 TProjectFile g_project;
 std::string g_output;
 
-std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH * 4];
-  const DWORD n = GetFullPathNameA(path.c_str(), sizeof(buffer), buffer, nullptr);
-  return n > 0 && n < sizeof(buffer) ? StripBackslash(std::string(buffer, n)) : path;
-}
-
 void RemoveTree(const std::string& dir) {
   WIN32_FIND_DATAA data;
   HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
@@ -300,7 +294,7 @@ int RunGenericSetupProgram() {
       return 1;
     }
     tree = g_project.Tree;
-    g_output = args.Output.empty() ? std::string() : FullPath(args.Output);
+    g_output = args.Output.empty() ? std::string() : StripBackslash(FullPath(args.Output));
     // Relative paths of the install, like those of the project, are the project's.
     SetCurrentDirectoryA(g_project.Dir.c_str());
     BuildModeOverride = PackageBuild;
