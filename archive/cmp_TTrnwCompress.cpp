@@ -10,6 +10,7 @@
 #include "ByteOrder.h"
 #include "Controls.h"
 #include "ScopeExit.h"
+#include "routines_Journal.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
@@ -542,10 +543,14 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     createdDir_ = ExtractDirectory;
   }
   if (!SameText(createdDir_, ExtractDirectory)) {
+    journal::DirectoryToCreate(ExtractDirectory);
     twfile::ForceDirectories(ExtractDirectory);
     createdDir_ = ExtractDirectory;
   }
-  if (!fresh) fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+  if (!fresh) {
+    fresh = TWinFileStream::Open(target, TWinFileStream::fmCreateNew);
+    if (fresh) journal::FileCreated(target);
+  }
   TScopeExit freshGuard([&fresh, target] {  // removed again unless it is handed on to be written
     if (fresh) {
       fresh.reset();
@@ -581,6 +586,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   // A file that was there is replaced only by a complete member: the data
   // goes beside it first, so that damage or a stop never destroys it.
   std::string temp = replacing ? target + ".tw~" : target;
+  if (replacing) journal::FileToCreate(temp);
   auto out = fresh ? std::move(fresh) : TWinFileStream::Open(temp, TWinFileStream::fmCreate);
   if (!out) throw ETrnwCompress("Cannot create the file %s", {target});
   TScopeExit tempGuard([&out, temp] {
@@ -640,6 +646,9 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   }
   laterDisks.clear();
   if (replacing) {
+    // The old file is kept, with its date and attributes, until the run
+    // ends well.
+    journal::SetAside(target);
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
       throw ETrnwCompress("Cannot create the file %s", {target});

@@ -138,6 +138,12 @@ public:
   // Whether the restart was started.
   bool RebootWindows();
   void ReadSelfExtractOffset();
+  // The journal of the run: begun once the record is found, ended well
+  // (kept files dropped) or undone. A journal an earlier run left behind
+  // is undone before this run begins.
+  void BeginJournal();
+  void EndJournal(bool good);
+  void UndoLeftOverRun();
   bool Shutdown();
   void ApplyRemoteFileList();
 

@@ -18,7 +18,10 @@
 #include "routines_API.h"
 #include "routines_Cleanup.h"
 #include "routines_InstallBoxes.h"
+#include "routines_InstallKey.h"
+#include "routines_Journal.h"
 #include "routines_Log.h"
+#include "routines_Registry.h"
 #include "routines_Strings.h"
 #include "routines_Unattended.h"
 #include "ordlg_SelectFolder.h"
@@ -155,6 +158,8 @@ void TCustomInstall::Install() {
   if (HasSwitch(swNoUnfinished)) ClearUnfinished();
   CurrentInstallKey = FindInstallKey(true);
   LogLine("Install record: " + CurrentInstallKey);
+  UndoLeftOverRun();
+  BeginJournal();
   ClearUnfinished();
   if (HasSwitch(swSelfExtract)) ReadSelfExtractOffset();
   ReadArchiveInfo();
@@ -187,6 +192,8 @@ void TCustomInstall::Install() {
   StopIfFailedOrCancelled();
   if (UnfinishedCount > 0 || Reboot()) RegisterRunOnce();
   const bool rebootWish = Reboot();
+  // What is left for the restart no longer undoes the run.
+  if (rebootWish) EndJournal(true);
   if (rebootWish) SaveLanguage();
   if (Reboot()) {
     LogLine("Stage: a restart is needed to finish the installation");
@@ -223,6 +230,55 @@ void TCustomInstall::Install() {
   LogLine("Installation finished");
 }
 
+namespace {
+const char* const kJournalValue = "Journal";
+}
+
+void TCustomInstall::BeginJournal() {
+  if (CurrentInstallKey.empty() || journal::Active()) return;
+  const std::string record = CurrentInstallKey.substr(CurrentInstallKey.find_last_of('\\') + 1);
+  const std::string path = AddBackslash(GetTempDir()) + "tw-journal-" + record + ".txt";
+  journal::Begin(path, ProgramPath(), kInstallRecordsKey);
+  WriteRegistryString(kHKLM, CurrentInstallKey, kJournalValue, path);
+}
+
+void TCustomInstall::EndJournal(bool good) {
+  if (!journal::Active()) return;
+  if (good) {
+    journal::Commit();
+  } else {
+    try {
+      journal::Rollback();
+    } catch (const std::exception& e) {
+      LogLine(std::string("Rollback: ") + e.what());
+    }
+  }
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (r.OpenKey(CurrentInstallKey, false)) r.DeleteValue(kJournalValue);
+}
+
+void TCustomInstall::UndoLeftOverRun() {
+  const std::string left = Trim(ReadRegistryString(kHKLM, CurrentInstallKey, kJournalValue, ""));
+  if (left.empty()) return;
+  const std::string program = journal::RollbackLeftOver(left);
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  if (r.OpenKey(CurrentInstallKey, false)) r.DeleteValue(kJournalValue);
+  // The directory the loading program had unpacked that run into.
+  const std::string dir = StripBackslash(ExtractFileDir(program));
+  if (program.empty() || SameText(dir, GetProgramDir())) return;
+  std::vector<std::string> unpacked{ExtractFileName(program)};
+  for (const std::string& line : PresetupFileNames()) unpacked.push_back(ExtractFileName(Trim(line)));
+  if (!IsUnpackedProgramDirectory(dir, unpacked)) return;
+  for (const std::string& name : unpacked) {
+    const std::string path = AddBackslash(dir) + name;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+  }
+  if (RemoveDirectoryA(dir.c_str())) LogLine("Removed the directory of the earlier run: " + dir);
+}
+
 void TCustomInstall::ApplyCommandLineChoices() {
   if (Unattended.HasDir) {
     SetDestDirType(nullptr);
@@ -236,6 +292,7 @@ void TCustomInstall::ApplyCommandLineChoices() {
 }
 
 void TCustomInstall::FinishGoodInstall() {
+  EndJournal(true);
   NotifyGoodInstall();
   Cleanup();
   RemoveInstallKey();
@@ -394,6 +451,7 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
   Aborted = true;
   LogLine(std::string("Installation failed: ") + message);
   try {
+    EndJournal(false);
     if (userAbort) {
       InstallExitCode = 2;
       NotifyBadInstall();

@@ -141,6 +141,13 @@ void RemoveInstallRecord(const std::string& key) {
     bool empty = records.GetKeyNames().empty();
     records.CloseKey();
     if (empty) records.DeleteKey(kInstallRecordsKey);
+    // Its parent too, when the records were all it held.
+    const std::string parent = ExtractFileDir(kInstallRecordsKey);
+    if (empty && records.OpenKey(parent, false)) {
+      const bool bare = records.GetKeyNames().empty() && records.GetValueNames().empty();
+      records.CloseKey();
+      if (bare) records.DeleteKey(parent);
+    }
     TtrnwRegistry maker;
     maker.SetRootKeyIndex(kHKLM);
     if (maker.OpenKey(kEngineMakerKey, false)) {

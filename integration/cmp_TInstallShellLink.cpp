@@ -14,6 +14,7 @@
 #include "format_UninstallRecord.h"
 #include "routines_ExpandPaths.h"
 #include "routines_FileSystem.h"
+#include "routines_Journal.h"
 #include "routines_Registry.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
@@ -288,8 +289,12 @@ void TCustomInstallShellLink::CreateShellLink() {
     if (SUCCEEDED(hr)) {
       wchar_t wide[MAX_PATH + 1] = {};
       int n = MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-      if (n == 0) hr = E_INVALIDARG;
-      else hr = file->Save(wide, TRUE);
+      if (n == 0) {
+        hr = E_INVALIDARG;
+      } else {
+        journal::BeforeOverwrite(linkPath);
+        hr = file->Save(wide, TRUE);
+      }
     }
   } catch (const Exception& e) {
     throw IEInstallShellLink(
@@ -306,6 +311,7 @@ void TCustomInstallShellLink::CreateShellLink() {
 void TCustomInstallShellLink::CreateHardLink() {
   CreateDirectoryTree(StripBackslash(GetDestPath()));
   bool success = false;
+  journal::BeforeOverwrite(LinkPath());
   MakeHardLink(LinkPath(), GetTargetPath(), nullptr, success);
   if (!success) throw IEInstallHardLink("Could not create hardlink for %s", {Name()});
   LogLine("Shortcut (hard link) " + LinkPath() + " -> " + GetTargetPath());
@@ -313,6 +319,7 @@ void TCustomInstallShellLink::CreateHardLink() {
 
 void TCustomInstallShellLink::CreateInternetShortcut() {
   CreateDirectoryTree(StripBackslash(GetDestPath()));
+  journal::BeforeOverwrite(LinkPath());
   if (!WritePrivateProfileStringA("InternetShortcut", "URL", objectLocation_.c_str(), LinkPath().c_str()))
     throw IEInstallShellLink(
         "The TCustomInstallShellLink %s name could not be installed. The following error was reported %s",

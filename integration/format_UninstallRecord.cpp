@@ -12,6 +12,7 @@
 
 #include "cmp_TTrnwRegistry.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Journal.h"
 #include "routines_Log.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -274,6 +275,7 @@ bool AppendToOpenKey(const std::string& base, const std::string& path) {
   // A failed write is tried again by the general path, which writes the
   // same values.
   const std::string value = EntryValue(g_open.count + 1);
+  journal::ValueToWrite(HKEY_LOCAL_MACHINE, sub, value);
   const bool taken = g_open.count < kMaxCount &&
                      (g_open.writer ? g_open.writer->Post(value, path) : g_open.reg->WriteString(value, path));
   if (!taken) return false;

@@ -10,6 +10,7 @@
 #include "routines_API.h"
 #include "routines_FileSystem.h"
 #include "routines_InstallBoxes.h"
+#include "routines_Journal.h"
 #include "routines_Registry.h"
 #include "routines_Log.h"
 #include "routines_Strings.h"
@@ -604,6 +605,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
     const std::string shortTarget = GetShortPath(target);
     const std::string shortNew = GetShortPath(newFile);
     const std::string ini = AddBackslash(GetWindowsDir()) + "WININIT.INI";
+    journal::WininitRename(ini, shortTarget);
     if (!WritePrivateProfileStringA("Rename", shortTarget.c_str(), shortNew.c_str(), ini.c_str()))
       throw IECustomInstallFile(
           "%s cannot register a routine in the register to move the files after the computer is reboot",
@@ -612,6 +614,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
     return;
   }
   if (CurrentInstall) CurrentInstall->SetReboot(true);
+  journal::PendingRename(newFile, target);
   if (MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
     return;
   if (!CurrentInstall) return;
@@ -620,6 +623,7 @@ void TCustomInstallFile::RegisterReplaceAtReboot() {
   if (!SameText(batch, reserved)) DeleteFileA(reserved.c_str());
   const std::string text = ReplaceAtRestartBatchText(newFile, target);
   bool written = false;
+  journal::FileToCreate(batch);
   if (HANDLE h = CreateFileA(batch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr);
       h != INVALID_HANDLE_VALUE) {
@@ -654,7 +658,10 @@ void TCustomInstallFile::InstallObjects() {
   // its whole directory). One the user is asked about waits for the answer,
   // and a name the extraction would refuse or change is left to it.
   TNewTarget fresh{TargetPath(), nullptr};
-  if (OverwriteMode != owAsk && SafeMemberFileName(destName_) == destName_) fresh.file = TWinFileStream::Open(fresh.path, TWinFileStream::fmCreateNew);
+  if (OverwriteMode != owAsk && SafeMemberFileName(destName_) == destName_) {
+    fresh.file = TWinFileStream::Open(fresh.path, TWinFileStream::fmCreateNew);
+    if (fresh.file) journal::FileCreated(fresh.path);
+  }
   TargetExisted = !fresh.file && twfile::FileExists(fresh.path);
   CopyWanted = DecideCopy();
   if (CopyWanted) {

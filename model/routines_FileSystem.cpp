@@ -10,6 +10,7 @@
 #include "WinHandles.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
+#include "routines_Journal.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
 
@@ -85,6 +86,7 @@ bool CreateDirectoryTree(const std::string& path) {
   while (first > 0 && !IsDirectory(p.substr(0, ends[first - 1]))) --first;
   for (size_t k = first; k < ends.size(); ++k) {
     const std::string level = p.substr(0, ends[k]);
+    journal::DirectoryToCreate(level);
     if (!CreateDirectoryA(level.c_str(), nullptr)) {
       DWORD error = GetLastError();
       if (!IsDirectory(level)) {  // a file in the way, a bad name, no access

@@ -15,6 +15,7 @@
 #include "cmp_TTrnwRegistry.h"
 #include "format_UninstallRecord.h"
 #include "routines_API.h"
+#include "routines_Journal.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
@@ -68,6 +69,7 @@ void TCustomInstallFile::PostInstall() {
 }
 
 void TCustomInstallFile::RegisterActiveX() {
+  journal::Registered(InstalledPath(), RegistrationKind(fileName_));
   switch (RegistrationKind(fileName_)) {
     case 1: RegisterServerExe(); break;
     case 2: RegisterTypeLibrary(); break;

@@ -12,6 +12,7 @@
 #include "format_UninstallRecord.h"
 #include "routines_API.h"
 #include "routines_DeferredDelete.h"
+#include "routines_Journal.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
 
@@ -58,52 +59,6 @@ bool IsDriveRoot(const std::string& dir) { return dir.size() <= 3 && dir.size() 
 bool IsShortcut(const std::string& path) {
   const std::string ext = UpperCase(ExtractFileExt(path));
   return ext == ".LNK" || ext == ".URL" || ext == ".PIF";
-}
-
-// Paths are ANSI text in the system's code page.
-std::wstring WidePath(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
-
-std::string ComError(HRESULT hr) {
-  char code[16];
-  wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
-  const std::string text = Trim(SysErrorMessage(static_cast<DWORD>(hr)));
-  return text.empty() ? std::string("error ") + code : text + " (" + code + ")";
-}
-
-// false when the library stays registered; `problem` says why. A library
-// that is no longer registered needs nothing.
-bool UnregisterTypeLibrary(const std::string& path, std::string& problem) {
-  TComPtr<ITypeLib> lib;
-  HRESULT hr = LoadTypeLibEx(WidePath(path).c_str(), REGKIND_NONE, lib.Put());
-  if (FAILED(hr) || !lib) {
-    problem = "its type library cannot be read to unregister it: " + ComError(hr);
-    return false;
-  }
-  TLIBATTR* attr = nullptr;
-  hr = lib->GetLibAttr(&attr);
-  if (FAILED(hr) || !attr) {
-    problem = "its type library cannot be read to unregister it: " + ComError(hr);
-    return false;
-  }
-  BSTR registered = nullptr;
-  const bool isRegistered =
-      SUCCEEDED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, &registered));
-  SysFreeString(registered);
-  hr = isRegistered ? UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind)
-                    : S_OK;
-  lib->ReleaseTLibAttr(attr);
-  if (FAILED(hr)) {
-    problem = "its type library could not be unregistered: " + ComError(hr);
-    return false;
-  }
-  return true;
 }
 
 // The folders no uninstall may remove, even when empty.
@@ -371,39 +326,20 @@ bool TUninstaller::RemoveFile(const std::string& path, int activeXKind) {
 
 bool TUninstaller::UnregisterActiveX(const std::string& path, int kind, std::string& problem) {
   if (!Exists(path)) return true;
-  bool ok = true;
-  std::string dir = ExtractFileDir(path);
-  char oldDir[MAX_PATH + 1] = {};
-  GetCurrentDirectoryA(sizeof(oldDir), oldDir);
-  SetCurrentDirectoryA(dir.c_str());
-  if (kind == 1) {
-    std::string cmd = "\"" + path + "\" /UNREGSERVER";
-    std::vector<char> buf(cmd.begin(), cmd.end());
-    buf.push_back('\0');
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION pi = {};
-    if (CreateProcessA(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
-      TKernelHandle process(pi.hProcess), thread(pi.hThread);
-      WaitForSingleObject(process.Get(), 60000);
-      Log("ActiveX server unregistered (/UNREGSERVER): " + path);
-    }
-  } else if (kind == 2) {
-    ok = UnregisterTypeLibrary(path, problem);
-    if (ok) Log("Type library unregistered: " + path);
-  } else {
-    TComInit com;
-    TModuleHandle lib(LoadLibraryA(path.c_str()));
-    if (lib) {
-      using Fn = HRESULT(WINAPI*)();
-      auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib.Get(), "DllUnregisterServer")));
-      if (fn && SUCCEEDED(fn())) Log("ActiveX server unregistered: " + path);
-    }
+  std::string why;
+  const bool ok = journal::UnregisterServer(path, kind, why);
+  if (ok) {
+    Log((kind == 1 ? "ActiveX server unregistered (/UNREGSERVER): "
+         : kind == 2 ? "Type library unregistered: "
+                     : "ActiveX server unregistered: ") + path);
   }
-  SetCurrentDirectoryA(oldDir);
-  return ok;
+  // A server that cannot be started or asked is left to go with its file;
+  // a type library that stays registered keeps its file.
+  if (kind == 2 && !ok) {
+    problem = why;
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::string> TUninstaller::RemovableDirectories() const {

@@ -46,6 +46,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
   if (!canCreate || path.empty()) {
     rc = RegOpenKeyExA(base, path.c_str(), 0, access_, &k);
   } else {
+    if (RegistryChangeObserver) RegistryChangeObserver(root_, JoinPath(path, relative), nullptr);
     DWORD disp = 0;
     rc = RegCreateKeyExA(base, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access_, nullptr,
                          &k, &disp);
@@ -86,6 +87,7 @@ bool TRegistry::ValueExists(const std::string& name) const {
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
+  if (current_ && RegistryChangeObserver) RegistryChangeObserver(root_, currentPath_, &name);
   return current_ && RegDeleteValueA(current_, name.c_str()) == ERROR_SUCCESS;
 }
 
@@ -122,8 +124,13 @@ bool TRegistry::ReadInteger(const std::string& name, int& value) const {
 }
 
 void (*RegistryWriteObserver)(const TRegistry&, const std::string&, const std::string&) = nullptr;
+void (*RegistryChangeObserver)(HKEY, const std::string&, const std::string*) = nullptr;
 
 namespace {
+void Changing(const TRegistry& r, const std::string& name) {
+  if (r.CurrentKey() && RegistryChangeObserver) RegistryChangeObserver(r.RootKey(), r.CurrentPath(), &name);
+}
+
 bool Told(const TRegistry& r, bool written, const std::string& name, const std::string& value) {
   if (written && RegistryWriteObserver) RegistryWriteObserver(r, name, value);
   return written;
@@ -131,6 +138,7 @@ bool Told(const TRegistry& r, bool written, const std::string& name, const std::
 }  // namespace
 
 bool TRegistry::WriteString(const std::string& name, const std::string& value) {
+  Changing(*this, name);
   return Told(*this,
               current_ && RegSetValueExA(current_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS,
@@ -138,6 +146,7 @@ bool TRegistry::WriteString(const std::string& name, const std::string& value) {
 }
 
 bool TRegistry::WriteExpandString(const std::string& name, const std::string& value) {
+  Changing(*this, name);
   return Told(*this,
               current_ && RegSetValueExA(current_, name.c_str(), 0, REG_EXPAND_SZ,
                                          reinterpret_cast<const BYTE*>(value.c_str()),
@@ -146,6 +155,7 @@ bool TRegistry::WriteExpandString(const std::string& name, const std::string& va
 }
 
 bool TRegistry::WriteInteger(const std::string& name, int value) {
+  Changing(*this, name);
   DWORD data = static_cast<DWORD>(value);
   return Told(*this,
               current_ && RegSetValueExA(current_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
@@ -164,6 +174,7 @@ bool TRegistry::ReadBinaryData(const std::string& name, void* buffer, unsigned l
 }
 
 bool TRegistry::WriteBinaryData(const std::string& name, const void* buffer, unsigned long size) {
+  Changing(*this, name);
   return Told(*this,
               current_ && RegSetValueExA(current_, name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(buffer),
                                          size) == ERROR_SUCCESS,

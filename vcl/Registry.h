@@ -10,6 +10,11 @@ class TRegistry;
 // Told of every value a TRegistry writes (the run log), when set.
 extern void (*RegistryWriteObserver)(const TRegistry& registry, const std::string& name, const std::string& value);
 
+// Told before a TRegistry changes the value `name` of the key at path below
+// root, or (name null) creates the key at path with any missing parents
+// (the run's journal), when set.
+extern void (*RegistryChangeObserver)(HKEY root, const std::string& path, const std::string* name);
+
 class TRegistry {
 public:
   explicit TRegistry(REGSAM access = KEY_ALL_ACCESS);
