@@ -270,13 +270,17 @@ void TCustomInstall::UndoLeftOverRun() {
   if (program.empty() || SameText(dir, GetProgramDir())) return;
   std::vector<std::string> unpacked{ExtractFileName(program)};
   for (const std::string& line : PresetupFileNames()) unpacked.push_back(ExtractFileName(Trim(line)));
-  if (!IsUnpackedProgramDirectory(dir, unpacked)) return;
+  if (!IsUnpackedProgramDirectory(dir, unpacked)) {
+    LogLine("The directory of the earlier run is not an unpacked setup directory; it is left alone: " + dir);
+    return;
+  }
   for (const std::string& name : unpacked) {
     const std::string path = AddBackslash(dir) + name;
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path.c_str());
   }
   if (RemoveDirectoryA(dir.c_str())) LogLine("Removed the directory of the earlier run: " + dir);
+  else LogLine("The directory of the earlier run cannot be removed: " + dir + ": " + SysErrorMessage(GetLastError()));
 }
 
 void TCustomInstall::ApplyCommandLineChoices() {

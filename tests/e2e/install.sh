@@ -119,15 +119,14 @@ if full=$(mktemp -d /tmp/tw-full.XXXXXX) && mount -t tmpfs -o size=400k tmpfs "$
   [ "$rc" = 1 ] || fail "a full disk ended with $rc"
   grep -qi 'disk is full' "$work/box.txt" || fail "the message does not say that the disk is full"
   [ "$(cat "$full/Vantlex/notes.txt")" = "my notes" ] || fail "the user's notes were touched"
-  # The earlier programs are there or their whole replacements; every other
-  # file is whole, and nothing half-written is left.
+  # The earlier programs are back, and nothing else is left.
   (cd "$full/Vantlex" && find . -type f ! -name notes.txt) | while read -r f; do
-    src=$(find "$c/KelvoBuild" -path '*/dist' -prune -o -type f -name "$(basename "$f")" -print | head -n 1)
-    grep -qx "an earlier program" "$full/Vantlex/$f" 2>/dev/null && continue
-    [ -n "$src" ] && cmp -s "$src" "$full/Vantlex/$f" || echo "FAIL: a partial or stray file $f"
+    grep -qx "an earlier program" "$full/Vantlex/$f" 2>/dev/null || echo "FAIL: a partial or stray file $f"
   done | tee "$work/partial.txt"
   echo "   on the full disk: $(cd "$full/Vantlex" && find . -type f | sort | tr '\n' ' ')"
   [ -s "$work/partial.txt" ] && failures=$((failures + 1))
+  [ -f "$full/Vantlex/voreruro.exe" ] && [ -f "$full/Vantlex/Uninstall/uninstall.exe" ] ||
+    fail "an earlier program on the full disk is gone"
   reg_exists 'HKLM\SOFTWARE\VOQ\Install' || fail "the record of the failed run is gone"
   rm -f "$WINEPREFIX/dosdevices/t:"
 else
@@ -153,9 +152,11 @@ run_failing "$setup" '-sC:\Damaged'
 tr -d '\r' <"$log" | sed 's/^/   /'
 [ "$rc" = 1 ] || fail "a damaged archive ended with $rc"
 [ -e "$dest/voreruro.exe" ] && fail "a half-extracted voreruro.exe was left"
-# The files the tree installs before the damaged member are in place, whole.
-for f in VORERURO.HLP Voreruro.312 voreruro.GID voreruro.cnt; do check_installed bin "$f"; done
-check_installed install/data Readme.wri
+# The files the run installed before the damaged member are taken away again.
+for f in VORERURO.HLP Voreruro.312 voreruro.GID voreruro.cnt Readme.wri; do
+  [ -e "$dest/$f" ] && fail "$f of the failed run is left"
+done
+grep -q 'Undone: deleted .*VORERURO.HLP' <(tr -d '\r' <"$log") || fail "the log does not list what was undone"
 grep -q 'Installation failed' <(tr -d '\r' <"$log") || fail "the failure is not reported"
 grep -q 'Installation finished' <(tr -d '\r' <"$log") && fail "a damaged archive was reported as a success"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 || fail "the record of the failed run is gone"

@@ -12,6 +12,9 @@
 //   uidriver progress TITLE [TIMEOUT_MS]        wait for the window, then print the positions of its
 //                                                progress bars ("file total") each time they change,
 //                                                and the texts of its statics, until it goes
+//   uidriver at TITLE PERCENT [BUTTON] [TIMEOUT_MS]
+//                                                wait until the window's total (last) progress bar stands at
+//                                                PERCENT or more, then click BUTTON at once, if given
 //   uidriver keys TITLE KEY...                   bring the window to the front and press keys
 //                                                (ENTER, ESC, TAB, SHIFT+TAB, ALT+F4, ALT+<letter>, a letter)
 // Only visible child windows count: hidden wizard pages are not seen.
@@ -222,6 +225,28 @@ int main(int argc, char** argv) {
       Sleep(5);
     }
     return 0;
+  }
+  if (cmd == "at") {
+    // The last progress bar is the total.
+    const int percent = std::atoi(Arg(argc, argv, 3, "50").c_str());
+    const std::string button = WithoutAmpersands(Arg(argc, argv, 4));
+    HWND w = WaitFor(title, "", std::atoi(Arg(argc, argv, 5, "60000").c_str()));
+    if (!w) return 1;
+    while (IsWindow(w) && IsWindowVisible(w)) {
+      HWND total = nullptr;
+      for (HWND c : Children(w))
+        if (ClassOf(c) == "msctls_progress32") total = c;
+      const LRESULT pos = total ? SendMessageA(total, PBM_GETPOS, 0, 0) : 0;
+      if (pos >= percent) {
+        for (HWND c : Children(w))
+          if (!button.empty() && WithoutAmpersands(TextOf(c)) == button && IsWindowEnabled(c))
+            PostMessageA(c, BM_CLICK, 0, 0);
+        std::printf("%ld\n", static_cast<long>(pos));
+        return 0;
+      }
+      Sleep(2);
+    }
+    return 2;
   }
   if (cmd == "keys") {
     HWND w = WaitFor(title, "", 10000);
