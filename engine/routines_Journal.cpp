@@ -453,10 +453,12 @@ std::string SetAside(const std::string& path) {
 
 void BeforeOverwrite(const std::string& path) {
   if (!g_journal) return;
-  if (!Exists(path)) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     g_journal->Write({"new", path});
     return;
   }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return;  // no file goes there
   const std::string kept = AsideName(path);
   g_journal->Write({"aside", path, kept});
   if (!CopyFileA(path.c_str(), kept.c_str(), TRUE))
