@@ -154,6 +154,31 @@ TEST(Journal, AFailedRunIsUndoneExactlyAndOneThatEndsWellKeepsItsChanges) {
     EXPECT_FALSE(FileExists(run.journalPath));
     EXPECT_EQ(journal::RollbackLeftOver(run.journalPath), "");
   }
+  {
+    // A server the run replaced: the new one's registration is withdrawn and
+    // the old file, back in place, is registered again.
+    testsupport::TTempDir d{"journalcom"};
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string bin = self;
+    bin.erase(bin.find_last_of('\\'));
+    const std::string server = d.File("server.dll");
+    ASSERT_TRUE(CopyFileA((bin + "\\comserver.dll").c_str(), server.c_str(), FALSE));
+    std::string problem;
+    ASSERT_TRUE(journal::RegisterServer(server, 0, problem)) << problem;
+    journal::Begin(d.File("journal.txt"), "", "");
+    journal::SetAside(server);
+    ASSERT_TRUE(CopyFileA((bin + "\\comserver.dll").c_str(), server.c_str(), FALSE));
+    journal::Registered(server, 0);
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\TarnwickTests\\ComServer", 0, KEY_SET_VALUE, &k), ERROR_SUCCESS);
+    const DWORD two = 2;  // the new server's registration
+    RegSetValueExA(k, server.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&two), sizeof two);
+    RegCloseKey(k);
+    journal::Rollback();
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, "Software\\TarnwickTests\\ComServer", server), std::string("\1\0\0\0", 4));
+    journal::UnregisterServer(server, 0, problem);
+  }
   HKEY k = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\TarnwickTests\\Records", 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
     RegDeleteKeyA(k, "Install9");
