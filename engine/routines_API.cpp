@@ -63,3 +63,14 @@ std::string SysErrorMessage(unsigned long code) {
   if (text) LocalFree(text);
   return r;
 }
+
+TCurrentDirectory::TCurrentDirectory(const std::string& dir) {
+  char buf[MAX_PATH + 1];
+  const DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
+  if (n > 0 && n < sizeof buf) previous_.assign(buf, n);
+  SetCurrentDirectoryA(dir.c_str());
+}
+
+TCurrentDirectory::~TCurrentDirectory() {
+  if (!previous_.empty()) SetCurrentDirectoryA(previous_.c_str());
+}

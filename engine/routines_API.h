@@ -17,3 +17,16 @@ std::string GetTempDir();  // without trailing backslash
 std::string GetShortPath(const std::string& path);
 // Text of a system error code.
 std::string SysErrorMessage(unsigned long code);
+
+// Makes a directory current for the object's lifetime, then the previous
+// one again; failures either way are ignored.
+class TCurrentDirectory {
+public:
+  explicit TCurrentDirectory(const std::string& dir);
+  ~TCurrentDirectory();
+  TCurrentDirectory(const TCurrentDirectory&) = delete;
+  TCurrentDirectory& operator=(const TCurrentDirectory&) = delete;
+
+private:
+  std::string previous_;
+};

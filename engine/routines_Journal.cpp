@@ -120,22 +120,6 @@ bool KeyExists(HKEY root, const std::string& path) {
   return true;
 }
 
-bool DeleteTree(HKEY base, const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-      char buf[256];
-      DWORD len = sizeof(buf);
-      if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      names.emplace_back(buf, len);
-    }
-    for (const std::string& n : names) DeleteTree(key, n);
-    RegCloseKey(key);
-  }
-  return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
-}
-
 // A free name beside path for its old file.
 std::string AsideName(const std::string& path) {
   for (int n = 0;; ++n) {
@@ -290,7 +274,7 @@ void UndoEntry(const std::vector<std::string>& e, TUndo& undo,
     else LogLine("Not undone: the directory " + path + " is not empty");
   } else if (kind == "key") {
     HKEY root = RootKey(field(1));
-    if (root && KeyExists(root, field(2)) && DeleteTree(root, field(2)))
+    if (root && KeyExists(root, field(2)) && DeleteKeyTree(root, field(2)))
       undo.Say("deleted the registry key " + field(1) + "\\" + field(2));
   } else if (kind == "value") {
     HKEY root = RootKey(field(1));
@@ -583,29 +567,8 @@ bool CallDllEntry(const std::string& path, const char* entry, std::string& probl
 }
 }  // namespace
 
-namespace {
-// The server's own directory is current while it registers.
-class TInDirectory {
-public:
-  explicit TInDirectory(const std::string& dir) {
-    char buf[MAX_PATH + 1];
-    const DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    if (n > 0 && n < sizeof buf) previous_.assign(buf, n);
-    SetCurrentDirectoryA(dir.c_str());
-  }
-  ~TInDirectory() {
-    if (!previous_.empty()) SetCurrentDirectoryA(previous_.c_str());
-  }
-  TInDirectory(const TInDirectory&) = delete;
-  TInDirectory& operator=(const TInDirectory&) = delete;
-
-private:
-  std::string previous_;
-};
-}  // namespace
-
 bool RegisterServer(const std::string& path, int kind, std::string& problem) {
-  TInDirectory in(ExtractFileDir(path));
+  TCurrentDirectory in(ExtractFileDir(path));
   if (kind == 1) return RunServer(path, "/REGSERVER", problem);
   if (kind != 2) return CallDllEntry(path, "DllRegisterServer", problem);
   ITypeLib* lib = nullptr;
@@ -617,7 +580,7 @@ bool RegisterServer(const std::string& path, int kind, std::string& problem) {
 }
 
 bool UnregisterServer(const std::string& path, int kind, std::string& problem) {
-  TInDirectory in(ExtractFileDir(path));
+  TCurrentDirectory in(ExtractFileDir(path));
   if (kind == 1) return RunServer(path, "/UNREGSERVER", problem);
   if (kind != 2) return CallDllEntry(path, "DllUnregisterServer", problem);
   TComPtr<ITypeLib> lib;

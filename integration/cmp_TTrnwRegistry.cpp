@@ -7,21 +7,6 @@ namespace {
 const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
                        HKEY_DYN_DATA, HKEY_LOCAL_MACHINE, HKEY_USERS};
 
-bool DeleteKeyFrom(HKEY base, const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(base, path.c_str(), 0, TtrnwRegistry::kFullAccess, &key) == ERROR_SUCCESS) {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-      char buf[256];
-      DWORD len = sizeof(buf);
-      if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      names.emplace_back(buf, len);
-    }
-    for (const std::string& n : names) DeleteKeyFrom(key, n);
-    RegCloseKey(key);
-  }
-  return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
-}
 }  // namespace
 
 std::function<bool(const std::string& key)> RegistryWriteRefusedHook;
@@ -54,7 +39,7 @@ bool TtrnwRegistry::KeyExists(const std::string& key) { return TRegistry::KeyExi
 bool TtrnwRegistry::DeleteKey(const std::string& key) {
   std::string path = key;
   HKEY base = BaseKeyFor(path);
-  return DeleteKeyFrom(base, path);
+  return DeleteKeyTree(base, path);
 }
 
 void TtrnwRegistry::SetRootKeyIndex(int index) {

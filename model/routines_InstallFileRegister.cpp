@@ -21,26 +21,6 @@
 #include "stream_WinFile.h"
 
 namespace {
-// Changes to a directory for the lifetime of the object and back again;
-// failures either way are ignored.
-class TDirectoryChange {
-public:
-  explicit TDirectoryChange(const std::string& dir) {
-    char buf[MAX_PATH + 1];
-    const DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    if (n > 0 && n < sizeof buf) previous_.assign(buf, n);
-    SetCurrentDirectoryA(dir.c_str());
-  }
-  ~TDirectoryChange() {
-    if (!previous_.empty()) SetCurrentDirectoryA(previous_.c_str());
-  }
-  TDirectoryChange(const TDirectoryChange&) = delete;
-  TDirectoryChange& operator=(const TDirectoryChange&) = delete;
-
-private:
-  std::string previous_;
-};
-
 // Kind of an ActiveX record by the file's extension: 0 DllRegisterServer,
 // 1 an executable server, 2 a type library.
 int RegistrationKind(const std::string& fileName) {
@@ -94,7 +74,7 @@ void TCustomInstallFile::RegisterServerDll() {
       if (SUCCEEDED(hr)) OleUninitialize();
     }
   } ole{init};
-  TDirectoryChange dir(GetDestPath());
+  TCurrentDirectory dir(GetDestPath());
   HMODULE module = LoadLibraryA(path.c_str());
   if (!module)
     throw IECustomInstallFile(
@@ -123,7 +103,7 @@ void TCustomInstallFile::RegisterServerExe() {
   const std::string path = InstalledPath();
   if (Trim(AddBackslash(GetDestPath()) + destName_).empty() || !twfile::FileExists(path))
     throw IECustomInstallFile(kBlankDestination, {Name()});
-  TDirectoryChange dir(GetDestPath());
+  TCurrentDirectory dir(GetDestPath());
   TProgramLauncher launcher(nullptr);
   launcher.FileName = path;
   launcher.Parameters = "/REGSERVER";
@@ -161,7 +141,7 @@ void TCustomInstallFile::RegisterTypeLibrary() {
   const std::string path = InstalledPath();
   if (Trim(AddBackslash(GetDestPath()) + destName_).empty() || !twfile::FileExists(path))
     throw IECustomInstallFile(kBlankDestination, {Name()});
-  TDirectoryChange dir(GetDestPath());
+  TCurrentDirectory dir(GetDestPath());
   const std::wstring widePath = Wide(path);
   TComPtr<ITypeLib> lib;
   CheckCom(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, lib.Put()), "LoadTypeLibEx", path);

@@ -1,5 +1,23 @@
 #include "Registry.h"
 
+#include <vector>
+
+bool DeleteKeyTree(HKEY base, const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+      char buf[256];
+      DWORD len = sizeof(buf);
+      if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      names.emplace_back(buf, len);
+    }
+    for (const std::string& n : names) DeleteKeyTree(key, n);
+    RegCloseKey(key);
+  }
+  return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
+}
+
 TRegistry::TRegistry(REGSAM access) : access_(access) {}
 
 TRegistry::~TRegistry() { CloseKey(); }

@@ -7,6 +7,8 @@
 #include <vector>
 
 class TRegistry;
+// Deletes the key at path below base with everything beneath it.
+bool DeleteKeyTree(HKEY base, const std::string& path);
 // Told of every value a TRegistry writes (the run log), when set.
 extern void (*RegistryWriteObserver)(const TRegistry& registry, const std::string& name, const std::string& value);
 
