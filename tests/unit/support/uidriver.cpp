@@ -36,7 +36,12 @@
 namespace {
 std::string TextOf(HWND w) {
   char buf[4096] = {};
-  SendMessageTimeoutA(w, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+  // A window whose thread is busy for a while (a large file being copied)
+  // does not answer; the title the system keeps stands in for it.
+  if (!SendMessageTimeoutA(w, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000,
+                           nullptr) ||
+      !buf[0])
+    GetWindowTextA(w, buf, sizeof(buf));
   return buf;
 }
 std::string ClassOf(HWND w) {
