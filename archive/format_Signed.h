@@ -15,10 +15,14 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
-// Reads exactly size bytes at offset; false when they are not all there.
-using TReadAt = std::function<bool(std::uint64_t offset, void* buffer, std::size_t size)>;
+// Random read access to a file's bytes.
+class TRandomRead {
+public:
+  virtual ~TRandomRead() = default;
+  // Reads exactly size bytes at offset; false when they are not all there.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
+};
 
 struct TPeSignFields {
   std::uint64_t CheckSumAt = 0;       // file offset of the 4-byte CheckSum field
@@ -30,7 +34,7 @@ struct TPeSignFields {
 
 // The fields of a PE image's headers; false when the file is no PE image
 // (or its optional header has no security entry).
-bool ReadPeSignFields(std::uint64_t fileSize, const TReadAt& read, TPeSignFields& fields);
+bool ReadPeSignFields(std::uint64_t fileSize, TRandomRead& file, TPeSignFields& fields);
 
 enum class TSealLayoutError {
   None,
@@ -48,7 +52,7 @@ struct TSealLayout {
 // table ends with its trailer. One with a table must have it start at the
 // 8-byte aligned end of the trailer, behind zero padding, and run to the end
 // of the file.
-TSealLayoutError LocateSeal(std::uint64_t fileSize, const TReadAt& read, TSealLayout& layout);
+TSealLayoutError LocateSeal(std::uint64_t fileSize, TRandomRead& file, TSealLayout& layout);
 
 // Zeroes the bytes of the block [offset, offset + size) that fall on the
 // CheckSum field or the security entry.

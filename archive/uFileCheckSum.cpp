@@ -51,15 +51,20 @@ void AppendFileChecksum(const std::string& fileName, std::string checksum) {
 
 namespace {
 
-TReadAt FileReader(HANDLE f) {
-  return [f](std::uint64_t at, void* buffer, std::size_t size) {
+class THandleRead : public TRandomRead {
+public:
+  explicit THandleRead(HANDLE f) : f_(f) {}
+  bool ReadAt(std::uint64_t at, void* buffer, std::size_t size) override {
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(at);
     DWORD got = 0;
-    return SetFilePointerEx(f, pos, nullptr, FILE_BEGIN) &&
-           ReadFile(f, buffer, static_cast<DWORD>(size), &got, nullptr) && got == size;
-  };
-}
+    return SetFilePointerEx(f_, pos, nullptr, FILE_BEGIN) &&
+           ReadFile(f_, buffer, static_cast<DWORD>(size), &got, nullptr) && got == size;
+  }
+
+private:
+  HANDLE f_;
+};
 
 }  // namespace
 
@@ -68,7 +73,8 @@ bool ReadSealLayout(const std::string& fileName, TSealLayout& layout) {
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER size;
   if (!f || !GetFileSizeEx(f.Get(), &size)) return false;
-  return LocateSeal(static_cast<std::uint64_t>(size.QuadPart), FileReader(f.Get()), layout) ==
+  THandleRead read(f.Get());
+  return LocateSeal(static_cast<std::uint64_t>(size.QuadPart), read, layout) ==
          TSealLayoutError::None;
 }
 
@@ -78,8 +84,8 @@ void ClearSignFields(const std::string& fileName) {
   if (!f) throw Exception("Cannot open file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())});
   LARGE_INTEGER size;
   TPeSignFields fields;
-  if (!GetFileSizeEx(f.Get(), &size) ||
-      !ReadPeSignFields(static_cast<std::uint64_t>(size.QuadPart), FileReader(f.Get()), fields))
+  THandleRead read(f.Get());
+  if (!GetFileSizeEx(f.Get(), &size) || !ReadPeSignFields(static_cast<std::uint64_t>(size.QuadPart), read, fields))
     return;
   const std::uint8_t zero[8] = {};
   for (auto [at, count] : {std::pair<std::uint64_t, DWORD>{fields.CheckSumAt, 4}, {fields.SecurityEntryAt, 8}}) {

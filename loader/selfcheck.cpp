@@ -39,9 +39,7 @@ const char* SelfCheckMessage(TSelfCheckError error) {
 }
 
 TSelfCheckError LocateSeal(TByteSource& source, TSealLayout& layout) {
-  const TSealLayoutError e = LocateSeal(
-      source.Size(), [&source](std::uint64_t at, void* buffer, std::size_t n) { return source.ReadAt(at, buffer, n); },
-      layout);
+  const TSealLayoutError e = LocateSeal(source.Size(), source, layout);
   if (e == TSealLayoutError::ReadError) return TSelfCheckError::ReadError;
   if (e == TSealLayoutError::Misplaced) return TSelfCheckError::MisplacedSignature;
   return TSelfCheckError::None;

@@ -72,16 +72,18 @@ std::string Signer(const std::uint8_t* table, std::size_t size) {
 
 int Record(const std::string& path) {
   std::vector<std::uint8_t> bytes = ReadAll(path);
+  struct TBytesRead : TRandomRead {
+    const std::vector<std::uint8_t>& b;
+    explicit TBytesRead(const std::vector<std::uint8_t>& bytes) : b(bytes) {}
+    bool ReadAt(std::uint64_t at, void* buffer, std::size_t n) override {
+      if (at > b.size() || n > b.size() - at) return false;
+      std::copy(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n),
+                static_cast<std::uint8_t*>(buffer));
+      return true;
+    }
+  } read(bytes);
   TSealLayout layout;
-  const TSealLayoutError where = LocateSeal(
-      bytes.size(),
-      [&bytes](std::uint64_t at, void* buffer, std::size_t n) {
-        if (at > bytes.size() || n > bytes.size() - at) return false;
-        std::copy(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + n),
-                  static_cast<std::uint8_t*>(buffer));
-        return true;
-      },
-      layout);
+  const TSealLayoutError where = LocateSeal(bytes.size(), read, layout);
   if (where != TSealLayoutError::None) throw std::runtime_error("the certificate table does not follow the trailer");
   if (layout.End < ExtractionInfoDistance + ChecksumTrailerSize)
     throw std::runtime_error("too short for a record and a trailer");

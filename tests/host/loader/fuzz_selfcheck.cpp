@@ -56,11 +56,7 @@ void Unpack(TByteSource& file) {
 void SignedAgrees(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> image(data, data + size);
   TPeSignFields fields;
-  auto read = [&image](std::uint64_t at, void* buffer, std::size_t n) {
-    if (at > image.size() || n > image.size() - at) return false;
-    std::memcpy(buffer, image.data() + at, n);
-    return true;
-  };
+  TMemorySource read(image.data(), image.size());
   if (!ReadPeSignFields(image.size(), read, fields)) return;
   ZeroSignFields(fields, 0, image.data(), image.size());
   const std::string digest = Sha0Hex(image.data(), image.size());
