@@ -142,6 +142,7 @@ echo "== signed, with a time-stamp server that does not answer"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 sha256sum "$kit/TarnwickSetup.exe" "$kit/uninstall.exe" >"$work/kit.txt"
 signing cert.pem key.pem
+touch -d '2026-01-02 03:04:06' "$project"  # the carrying program's date, long before any signature
 "$top/scripts/package" "$project" "$out" --timestamp "http://127.0.0.1:$port/" >"$work/signed.txt" 2>&1 ||
   fail "the signed build failed: $(cat "$work/signed.txt")"
 sed 's/^/   /' "$work/signed.txt"
@@ -160,9 +161,26 @@ start, packed = struct.unpack_from('<ii', d, 5 + 136)
 open(sys.argv[2], 'wb').write(zlib.decompress(d[start:start + packed]))
 PY
 verify "$work/setup-program.exe" "the setup program in setup.1"
+# The signed members keep their names and dates: the setup program the
+# project's, the uninstaller the engine's.
+"$distinfo" list "$out/setup.1" >"$work/setup-members.txt" 2>&1
 "$distinfo" list "$out/files.1" >"$work/files.txt" 2>&1
-grep -qiF 'tarnwick-engine\uninstall.exe' "$work/files.txt" ||
-  fail "the uninstaller's member lost its name: $(grep -i uninstall "$work/files.txt")"
+member_dated() { # listing name-suffix file
+  python3 - "$@" <<'PY'
+import os, sys, time
+listing, suffix, source = sys.argv[1:]
+for line in open(listing):
+    f = line.rstrip('\n').split('\t')
+    if f[-1].lower().endswith(suffix.lower()):
+        stored = time.mktime(time.strptime(f[2], '%Y-%m-%d %H:%M:%S'))
+        sys.exit(0 if abs(stored - os.path.getmtime(source)) < 2.5 else 1)
+sys.exit(1)
+PY
+}
+member_dated "$work/setup-members.txt" 'TarnwickSetup.exe' "$project" ||
+  fail "the setup program's member lost its name or date: $(head -n 1 "$work/setup-members.txt")"
+member_dated "$work/files.txt" 'tarnwick-engine\uninstall.exe' "$kit/uninstall.exe" ||
+  fail "the uninstaller's member lost its name or date: $(grep -i uninstall "$work/files.txt")"
 
 echo "== the signed setup.exe installs"
 "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null || fail "the version was not set"
