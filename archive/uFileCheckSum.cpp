@@ -51,10 +51,10 @@ void AppendFileChecksum(const std::string& fileName, std::string checksum) {
 
 namespace {
 
-class THandleRead : public TRandomRead {
+class THandleRead {
 public:
   explicit THandleRead(HANDLE f) : f_(f) {}
-  bool ReadAt(std::uint64_t at, void* buffer, std::size_t size) override {
+  bool ReadAt(std::uint64_t at, void* buffer, std::size_t size) {
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(at);
     DWORD got = 0;

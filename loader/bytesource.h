@@ -7,11 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "format_Signed.h"
-
-class TByteSource : public TRandomRead {
+class TByteSource {
 public:
+  virtual ~TByteSource() = default;
   virtual std::uint64_t Size() const = 0;
+  // Reads exactly size bytes at offset; false when they are not all there.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
 };
 
 class TMemorySource : public TByteSource {

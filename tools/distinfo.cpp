@@ -72,10 +72,10 @@ std::string Signer(const std::uint8_t* table, std::size_t size) {
 
 int Record(const std::string& path) {
   std::vector<std::uint8_t> bytes = ReadAll(path);
-  struct TBytesRead : TRandomRead {
+  struct TBytesRead {
     const std::vector<std::uint8_t>& b;
     explicit TBytesRead(const std::vector<std::uint8_t>& bytes) : b(bytes) {}
-    bool ReadAt(std::uint64_t at, void* buffer, std::size_t n) override {
+    bool ReadAt(std::uint64_t at, void* buffer, std::size_t n) {
       if (at > b.size() || n > b.size() - at) return false;
       std::copy(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n),
                 static_cast<std::uint8_t*>(buffer));
