@@ -200,6 +200,22 @@ void TTrnwCompress::Add(bool append, std::int32_t identifier) {
   }
 }
 
+namespace {
+std::string FullPathOf(const std::string& path) {
+  char buf[MAX_PATH * 2];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof(buf), buf, nullptr);
+  return n > 0 && n < sizeof(buf) ? std::string(buf, n) : path;
+}
+}  // namespace
+
+std::string TTrnwCompress::ReadPathOf(const std::string& name) const {
+  if (ReadInsteadOf.empty()) return name;
+  const std::string full = FullPathOf(name);
+  for (const auto& [source, read] : ReadInsteadOf)
+    if (lstrcmpiA(FullPathOf(source).c_str(), full.c_str()) == 0) return read;
+  return name;
+}
+
 void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
   Abort = false;
   operation_ = opAdding;
@@ -279,7 +295,7 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     auto h = std::make_unique<TFileHeader>();
     h->Rec.SetStoredName(name);
     if (Trim(h->Rec.StoredName).empty()) throw ETrnwCompress("Tried to add an invalid file header");
-    auto src = TWinFileStream::Open(name, TWinFileStream::fmOpenRead);
+    auto src = TWinFileStream::Open(ReadPathOf(name), TWinFileStream::fmOpenRead);
     if (!src) throw ETrnwCompress("Cannot open the file %s", {name});
     std::int64_t size = src->Size();
     if (size > INT32_MAX) throw ETrnwCompress("The file %s is too large for an archive", {name});

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Classes.h"
@@ -82,6 +83,12 @@ public:
   TlzhNewDiskEvent OnNewDisk;
   TlzhFileStatsEvent OnReplace, OnStatus;
 
+  // Sources whose bytes are read from another file when added: the member
+  // keeps the source's name and version, and takes the other file's date
+  // (a signed copy dated as its source). Keys and values are paths,
+  // compared in full.
+  std::vector<std::pair<std::string, std::string>> ReadInsteadOf;
+
   // Name under which the next member is extracted (its file-name part).
   std::string ExtractName;
 
@@ -122,6 +129,7 @@ private:
   void Status();
   void AddStatus(TStream* dest, std::int64_t dataStart, std::int64_t consumed);
   void AddAll(bool append, std::int32_t identifier);
+  std::string ReadPathOf(const std::string& name) const;
   void ExtractAll();
   void ExtractMember(int index, const std::string& entry);
   void CopyToDisksAll(const std::string& directory, const std::string& name);

@@ -105,7 +105,8 @@ private:
 
 // The extraction-info record of a self-extracting executable. It stands
 // before the 40-character checksum trailer, so 96 bytes before the end of
-// the file:
+// an unsigned file (a signed one ends with its certificate table behind
+// the trailer, format_Signed.h):
 //
 //   offset  0    1                      15  16          20          24          28          32       56
 //          +----+----------------------+---+-----------+-----------+-----------+-----------+--------+
@@ -150,9 +151,10 @@ struct TExtractionInfo {
   std::array<std::uint8_t, ExtractionInfoSize> Encode() const;
   static TExtractionInfo Decode(const std::uint8_t* bytes);
 };
-// Position of the record in a file of the given size (before the checksum).
-inline std::int64_t ExtractionInfoPosition(std::int64_t fileSize) {
-  return fileSize - static_cast<std::int64_t>(ExtractionInfoDistance);
+// Position of the record before a trailer that ends at sealEnd (the file
+// size of an unsigned file).
+inline std::int64_t ExtractionInfoPosition(std::int64_t sealEnd) {
+  return sealEnd - static_cast<std::int64_t>(ExtractionInfoDistance);
 }
 
 // The inflate state and the input buffer of the inflate loop, kept between

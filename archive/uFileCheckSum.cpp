@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "SysUtils.h"
@@ -45,4 +47,53 @@ void AppendFileChecksum(const std::string& fileName, std::string checksum) {
     throw Exception("Stream write error");
   if (!WriteFile(f.Get(), checksum.data(), 40, &written, nullptr) || written != 40)
     throw Exception("Stream write error");
+}
+
+namespace {
+
+class THandleRead {
+public:
+  explicit THandleRead(HANDLE f) : f_(f) {}
+  bool ReadAt(std::uint64_t at, void* buffer, std::size_t size) {
+    LARGE_INTEGER pos;
+    pos.QuadPart = static_cast<LONGLONG>(at);
+    DWORD got = 0;
+    return SetFilePointerEx(f_, pos, nullptr, FILE_BEGIN) &&
+           ReadFile(f_, buffer, static_cast<DWORD>(size), &got, nullptr) && got == size;
+  }
+
+private:
+  HANDLE f_;
+};
+
+}  // namespace
+
+bool ReadSealLayout(const std::string& fileName, TSealLayout& layout) {
+  TWinFile f(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size;
+  if (!f || !GetFileSizeEx(f.Get(), &size)) return false;
+  THandleRead read(f.Get());
+  return LocateSeal(static_cast<std::uint64_t>(size.QuadPart), read, layout) ==
+         TSealLayoutError::None;
+}
+
+void ClearSignFields(const std::string& fileName) {
+  TWinFile f(CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) throw Exception("Cannot open file \"%s\". %s", {fileName, SysErrorMessage(GetLastError())});
+  LARGE_INTEGER size;
+  TPeSignFields fields;
+  THandleRead read(f.Get());
+  if (!GetFileSizeEx(f.Get(), &size) || !ReadPeSignFields(static_cast<std::uint64_t>(size.QuadPart), read, fields))
+    return;
+  const std::uint8_t zero[8] = {};
+  for (auto [at, count] : {std::pair<std::uint64_t, DWORD>{fields.CheckSumAt, 4}, {fields.SecurityEntryAt, 8}}) {
+    LARGE_INTEGER pos;
+    pos.QuadPart = static_cast<LONGLONG>(at);
+    DWORD written = 0;
+    if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) || !WriteFile(f.Get(), zero, count, &written, nullptr) ||
+        written != count)
+      throw Exception("Stream write error");
+  }
 }

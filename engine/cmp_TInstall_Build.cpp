@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "Application.h"
@@ -10,11 +11,13 @@
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TTrnwCompress.h"
+#include "cmp_TUninstallEXE.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_Build.h"
 #include "routines_FileSystem.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Log.h"
+#include "routines_Sign.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
 #include "uFileCheckSum.h"
@@ -57,6 +60,25 @@ void TCustomInstall::BuildDistribution(const std::string& program, const std::st
   const std::string setupArchive = base + "setup.1";
   const std::string mainArchive = base + "files.1";
 
+  // Signing: the certificate and the key are checked before anything is
+  // compressed; the setup program and the uninstallers are compressed from
+  // signed copies, under their own names.
+  TCodeSigner* signer = nullptr;
+  std::unique_ptr<TSignedCopies> copies;
+  TTrnwCompress* compressor = SharedCompressor();
+  TScopeExit forget([compressor] { compressor->ReadInsteadOf.clear(); });
+  if (BuildInfo().SignCode) {
+    signer = &CheckedCodeSigner({BuildInfo().CredentialsFile, BuildInfo().PrivateKeyFile, SignTimestampUrl});
+    copies = std::make_unique<TSignedCopies>(*signer);
+    compressor->ReadInsteadOf.clear();
+    if (UseLoadingProgram()) compressor->ReadInsteadOf.emplace_back(program, copies->Make(program));
+    for (int i = 0; i < InstallFiles().Count(); ++i) {
+      TCustomInstallFile* f = InstallFiles().Items(i);
+      if (dynamic_cast<TUninstallEXE*>(f) && f->Include)
+        compressor->ReadInsteadOf.emplace_back(f->SourcePath(), copies->Make(f->SourcePath()));
+    }
+  }
+
   CopyLoaderProgram(buildDirectory, program);
 
   {
@@ -90,6 +112,7 @@ void TCustomInstall::BuildDistribution(const std::string& program, const std::st
     // Without the loading program there is no setup.exe to carry a record.
     AppendNotSelfExtractHeader(setupExe);
   if (UseLoadingProgram()) AppendFileChecksum(setupExe, std::string());
+  if (signer && UseLoadingProgram()) signer->Sign(setupExe);
 }
 
 void TCustomInstall::CopyLoaderProgram(const std::string& buildDirectory, const std::string& program) {
@@ -127,6 +150,9 @@ void TCustomInstall::CopyLoaderProgram(const std::string& buildDirectory, const 
   const std::string target = AddBackslash(buildDirectory) + "setup.exe";
   if (!CopyFileA(loader.c_str(), target.c_str(), FALSE))
     throw IEInstall("Cannot copy the loading program from %s to %s", {loader, target});
+  // The fields a signature rewrites are sealed as zero, so that the
+  // checksum holds before and after setup.exe is signed.
+  ClearSignFields(target);
 }
 
 void TCustomInstall::BuildSetupArchive(const std::string& buildDirectory, const std::string& program) {

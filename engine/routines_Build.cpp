@@ -131,11 +131,11 @@ TExtractionInfo ReadSelfExtractHeader(const std::string& file) {
   TWinFile f(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                          nullptr));
   if (!f) throw IEInstall(message, {file});
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < static_cast<LONGLONG>(ExtractionInfoDistance))
-    throw IEInstall(message, {file});
+  // The record stands before the trailer, which a signature may follow.
+  TSealLayout layout;
+  if (!ReadSealLayout(file, layout) || layout.End < ExtractionInfoDistance) throw IEInstall(message, {file});
   LARGE_INTEGER pos{};
-  pos.QuadPart = ExtractionInfoPosition(size.QuadPart);
+  pos.QuadPart = static_cast<LONGLONG>(layout.End - ExtractionInfoDistance);
   DWORD got = 0;
   if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) ||
       !ReadFile(f.Get(), record, sizeof record, &got, nullptr) || got != sizeof record)
@@ -230,6 +230,9 @@ void TransferDistribution(const std::string& exePath, const std::string& destina
                     "offset into the self extracting file",
                     {exePath});
   copyRange(dest + "setup.exe", 0, h.SetupFirst, "Cannot create setup.exe on the A drive. Probably not enough room");
+  // The loading program as the build copied it: a signature of the whole
+  // file does not hold for this part of it.
+  ClearSignFields(dest + "setup.exe");
   AppendNotSelfExtractHeader(dest + "setup.exe");
   // The loading program checks its trailer before it reads its record.
   AppendFileChecksum(dest + "setup.exe", std::string());

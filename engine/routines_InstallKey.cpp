@@ -14,6 +14,7 @@
 #include "routines_Strings.h"
 #include "Registry.h"
 #include "stream_WinFile.h"
+#include "uFileCheckSum.h"
 
 namespace {
 const char* const kNoRecord = "The TInstall could not either write or read unfinished business from the registry";
@@ -228,11 +229,11 @@ std::uint32_t ReadSelfExtractArchiveOffset(const std::string& path) {
   TWinFile f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          0, nullptr));
   if (!f) throw IEInstall(message, {path});
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.Get(), &size) || size.QuadPart < static_cast<LONGLONG>(ExtractionInfoDistance))
-    throw IEInstall(message, {path});
-  LARGE_INTEGER pos;
-  pos.QuadPart = ExtractionInfoPosition(size.QuadPart);
+  // The record stands before the trailer, which a signature may follow.
+  TSealLayout layout;
+  if (!ReadSealLayout(path, layout) || layout.End < ExtractionInfoDistance) throw IEInstall(message, {path});
+  LARGE_INTEGER pos{};
+  pos.QuadPart = static_cast<LONGLONG>(layout.End - ExtractionInfoDistance);
   std::uint8_t record[ExtractionInfoSize] = {};
   DWORD got = 0;
   if (!SetFilePointerEx(f.Get(), pos, nullptr, FILE_BEGIN) ||

@@ -71,6 +71,9 @@ public:
       if (upper == "INCLUDEFROMDIR" && prop.Value.Type == TValueType::vaString) {
         hasSourceDir = true;
         prop.Value.Text = Resolve(p_.Dir, prop.Value.Text);
+      } else if ((upper == "BUILDINFO.CREDENTIALSFILE" || upper == "BUILDINFO.PRIVATEKEYFILE") &&
+                 prop.Value.Type == TValueType::vaString && !Trim(prop.Value.Text).empty()) {
+        prop.Value.Text = Resolve(p_.Dir, Trim(prop.Value.Text));
       } else if (upper == "PRESETUPFILES.STRINGS" && prop.Value.Type == TValueType::vaList) {
         for (TFormValue& line : prop.Value.List)
           if (line.Type == TValueType::vaString && !Trim(line.Text).empty())

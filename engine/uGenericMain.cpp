@@ -17,13 +17,14 @@
 #include "routines_Log.h"
 #include "routines_Program.h"
 #include "routines_Project.h"
+#include "routines_Sign.h"
 #include "routines_Strings.h"
 #include "stream_WinFile.h"
 
 namespace {
 
 struct TGenericArguments {
-  std::string Project, Output, Folder, Name, Logo, Side;
+  std::string Project, Output, Folder, Name, Logo, Side, SignHelper, Timestamp;
 };
 
 TGenericArguments ReadArguments() {
@@ -38,6 +39,8 @@ TGenericArguments ReadArguments() {
       case 'a': a.Name = value; break;
       case 'l': a.Logo = value; break;
       case 'w': a.Side = value; break;
+      case 'z': a.SignHelper = value; break;
+      case 't': a.Timestamp = value; break;
       default: break;
     }
   }
@@ -177,6 +180,9 @@ void PackageBuild(TCustomInstall& install) {
   try {
     if (g_output.empty()) throw EProject("Name the output directory: -b *p<project file> *o<directory>");
     CheckProjectFiles(g_project, install);
+    // Before the output directory is touched.
+    if (install.BuildInfo().SignCode)
+      CheckedCodeSigner({install.BuildInfo().CredentialsFile, install.BuildInfo().PrivateKeyFile, SignTimestampUrl});
     Say(Format("Building %s into %s\n", {g_project.Path, g_output}));
     if (!twfile::ForceDirectories(g_output)) throw EProject(Format("Cannot create the directory %s", {g_output}));
     // Built aside, moved into place when complete.
@@ -243,7 +249,7 @@ bool HasProperty(const TFormObject& o, const std::string& className, const std::
 
 const char* const kUsage =
     "This setup program carries no project yet.\n"
-    "  Build a setup.exe:     %s -b *p<project file> *o<output directory>\n"
+    "  Build a setup.exe:     %s -b *p<project file> *o<output directory> [*t<time-stamp server>]\n"
     "  Write a project from a folder:\n"
     "                         %s *g<folder> *p<project file> [*a<product name>] [*l<logo>] [*w<side picture>]\n";
 
@@ -298,6 +304,9 @@ int RunGenericSetupProgram() {
     // Relative paths of the install, like those of the project, are the project's.
     SetCurrentDirectoryA(g_project.Dir.c_str());
     BuildModeOverride = PackageBuild;
+    SignHelperDirectory = args.SignHelper;
+    SignTimestampUrl = args.Timestamp;
+    OnSignNote = [](const std::string& text) { Say(text + "\n"); };
     // A build reports on the terminal; no box waits for a person.
     for (const std::string& arg : CommandLineArguments())
       if (arg.size() >= 2 && (arg[0] == '-' || arg[0] == '*') && std::tolower(static_cast<unsigned char>(arg[1])) == 'b')

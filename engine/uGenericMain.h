@@ -9,6 +9,10 @@
 //   *a<name>          the product name of the starter project
 //   *l<picture>       the starter project's logo (64 x 64)
 //   *w<picture>       the starter project's side picture of the dialogs
+//   *t<url>           with -b: the time-stamp server of the signatures
+//   *z<directory>     with -b: the signing helper's directory (routines_Sign.h);
+//                     without it a project with SignCode signs with the
+//                     platform's signing tool
 // A copy of the program that carries a project (the one a build puts into
 // setup.1) streams its TMAINFORM resource and installs as any setup program.
 #pragma once

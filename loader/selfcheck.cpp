@@ -32,19 +32,33 @@ const char* SelfCheckMessage(TSelfCheckError error) {
       return "The setup file carries no installation archives. Please obtain a new copy of the setup program.";
     case TSelfCheckError::BadExtractionInfo:
       return "The setup file is damaged: the information about its installation archives is invalid. Please obtain a new copy of the setup program.";
+    case TSelfCheckError::MisplacedSignature:
+      return "The setup file is damaged: its signature does not follow its checksum. Please obtain a new copy of the setup program.";
   }
   return "The setup file could not be checked.";
 }
 
+TSelfCheckError LocateSeal(TByteSource& source, TSealLayout& layout) {
+  const TSealLayoutError e = LocateSeal(source.Size(), source, layout);
+  if (e == TSealLayoutError::ReadError) return TSelfCheckError::ReadError;
+  if (e == TSealLayoutError::Misplaced) return TSelfCheckError::MisplacedSignature;
+  return TSelfCheckError::None;
+}
+
 TSelfCheckError VerifyChecksumTrailer(TByteSource& source, std::string* computed) {
   if (computed) computed->clear();
-  const std::uint64_t size = source.Size();
-  if (size < ChecksumTrailerSize) return TSelfCheckError::NoChecksum;
-  const std::uint64_t body = size - ChecksumTrailerSize;
+  TSealLayout layout;
+  if (TSelfCheckError e = LocateSeal(source, layout); e != TSelfCheckError::None) return e;
+  // In a signed file the trailer is where the certificate table says; no
+  // checksum there means the table was moved.
+  const TSelfCheckError noChecksum =
+      layout.Signed ? TSelfCheckError::MisplacedSignature : TSelfCheckError::NoChecksum;
+  if (layout.End < ChecksumTrailerSize) return noChecksum;
+  const std::uint64_t body = layout.End - ChecksumTrailerSize;
   char trailer[ChecksumTrailerSize];
   if (!source.ReadAt(body, trailer, sizeof(trailer))) return TSelfCheckError::ReadError;
   for (char c : trailer)
-    if (HexValue(c) < 0) return TSelfCheckError::NoChecksum;
+    if (HexValue(c) < 0) return noChecksum;
 
   TSha0 sha;
   std::vector<std::uint8_t> block(64 * 1024);
@@ -52,6 +66,7 @@ TSelfCheckError VerifyChecksumTrailer(TByteSource& source, std::string* computed
     std::size_t n = block.size();
     if (body - at < n) n = static_cast<std::size_t>(body - at);
     if (!source.ReadAt(at, block.data(), n)) return TSelfCheckError::ReadError;
+    if (layout.Signed) ZeroSignFields(layout.Fields, at, block.data(), n);
     sha.Update(block.data(), n);
     at += n;
   }
@@ -104,11 +119,13 @@ TSelfCheckError ValidateExtractionInfo(const TExtractionInfo& info, std::uint64_
 
 TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info) {
   info = TExtractionInfo();
-  const std::uint64_t size = source.Size();
-  if (size < ExtractionInfoDistance) return TSelfCheckError::NoExtractionInfo;
-  const std::uint64_t at = size - ExtractionInfoDistance;
+  TSealLayout layout;
+  if (TSelfCheckError e = LocateSeal(source, layout); e != TSelfCheckError::None) return e;
+  if (layout.End < ExtractionInfoDistance) return TSelfCheckError::NoExtractionInfo;
+  const std::uint64_t at = layout.End - ExtractionInfoDistance;
   std::uint8_t record[ExtractionInfoSize];
   if (!source.ReadAt(at, record, sizeof(record))) return TSelfCheckError::ReadError;
+  if (layout.Signed) ZeroSignFields(layout.Fields, at, record, sizeof(record));
   TExtractionInfo decoded;
   TSelfCheckError e = ParseExtractionInfo(record, sizeof(record), decoded);
   if (e == TSelfCheckError::None) e = ValidateExtractionInfo(decoded, at);

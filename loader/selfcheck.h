@@ -5,7 +5,9 @@
 // Layout of the end of a sealed file:
 //   ... setup.1 | files.1 (optional) | extraction info (56) | checksum (40)
 // The checksum is the SHA-0 digest, in upper-case hexadecimal, of every
-// byte before it.
+// byte before it. A signed file carries its certificate table behind the
+// checksum (format_Signed.h); its digest reads the header fields that
+// signing rewrites as zero.
 //
 // This module depends on the C++ library, the archive format's record codec
 // and the SHA-0 digest only, and builds with any compiler.
@@ -16,6 +18,7 @@
 
 #include "bytesource.h"
 #include "format_Archive.h"
+#include "format_Signed.h"
 #include "hash_SHA0.h"
 
 enum class TSelfCheckError {
@@ -25,11 +28,15 @@ enum class TSelfCheckError {
   NoChecksum,        // too short for a checksum, or the trailer is not 40 hex digits
   ChecksumMismatch,  // the bytes do not match their checksum
   NoExtractionInfo,  // too short for the record, or no known marker
-  BadExtractionInfo  // the record's offsets do not describe this file
+  BadExtractionInfo,  // the record's offsets do not describe this file
+  MisplacedSignature  // a certificate table that does not follow the checksum and end the file
 };
 
 // The text a user is shown for a failed check.
 const char* SelfCheckMessage(TSelfCheckError error);
+
+// Where the trailer of the file ends (format_Signed.h).
+TSelfCheckError LocateSeal(TByteSource& source, TSealLayout& layout);
 
 // Checks the trailer against the SHA-0 digest of every byte before it.
 // computed, when given, receives the digest (empty when none was computed).
@@ -49,7 +56,7 @@ TSelfCheckError ParseExtractionInfo(const void* record, std::size_t size, TExtra
 // record starts (recordOffset: its position in the file).
 TSelfCheckError ValidateExtractionInfo(const TExtractionInfo& info, std::uint64_t recordOffset);
 
-// Reads, decodes and validates the record of a sealed file.
+// Reads, decodes and validates the record before the trailer of a sealed file.
 TSelfCheckError ReadExtractionInfo(TByteSource& source, TExtractionInfo& info);
 
 // The whole check: the checksum first, then the record.

@@ -1,11 +1,13 @@
 // Shows what a distribution holds, for scripts and people on the build
 // machine:
 //   distinfo record FILE     the extraction-info record of a setup.exe, its
-//                            checksum trailer and the loader size
+//                            checksum trailer, and whether it is signed and
+//                            by whom
 //   distinfo list ARCHIVE [OFFSET]
 //                            the members of an archive: identifier, size,
 //                            date, version and stored name, tab-separated
 // Exit code 0 when the file reads and (for "record") the trailer matches.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -13,8 +15,12 @@
 #include <string>
 #include <vector>
 
+#include <openssl/pkcs7.h>
+#include <openssl/x509.h>
+
 #include "DateUtils.h"
 #include "format_Archive.h"
+#include "format_Signed.h"
 #include "hash_SHA0.h"
 
 namespace {
@@ -43,18 +49,59 @@ std::string DateText(double days) {
   return buf;
 }
 
+// The subject of the certificate that made the signature in a certificate
+// table (its first entry: length, revision, type, then PKCS#7 signed data).
+std::string Signer(const std::uint8_t* table, std::size_t size) {
+  if (size < 8) return "unreadable certificate table";
+  const std::size_t length = table[0] | table[1] << 8 | table[2] << 16 | std::size_t(table[3]) << 24;
+  if (length < 8 || length > size) return "unreadable certificate table";
+  const unsigned char* der = table + 8;
+  PKCS7* p7 = d2i_PKCS7(nullptr, &der, static_cast<long>(length - 8));
+  if (!p7) return "unreadable signature";
+  std::string subject = "no signer certificate";
+  STACK_OF(X509)* signers = PKCS7_type_is_signed(p7) ? PKCS7_get0_signers(p7, nullptr, 0) : nullptr;
+  if (signers && sk_X509_num(signers) > 0) {
+    char* line = X509_NAME_oneline(X509_get_subject_name(sk_X509_value(signers, 0)), nullptr, 0);
+    if (line) subject = line;
+    OPENSSL_free(line);
+  }
+  sk_X509_free(signers);
+  PKCS7_free(p7);
+  return subject;
+}
+
 int Record(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadAll(path);
-  if (bytes.size() < ExtractionInfoDistance + ChecksumTrailerSize)
+  std::vector<std::uint8_t> bytes = ReadAll(path);
+  struct TBytesRead {
+    const std::vector<std::uint8_t>& b;
+    explicit TBytesRead(const std::vector<std::uint8_t>& bytes) : b(bytes) {}
+    bool ReadAt(std::uint64_t at, void* buffer, std::size_t n) {
+      if (at > b.size() || n > b.size() - at) return false;
+      std::copy(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n),
+                static_cast<std::uint8_t*>(buffer));
+      return true;
+    }
+  } read(bytes);
+  TSealLayout layout;
+  const TSealLayoutError where = LocateSeal(bytes.size(), read, layout);
+  if (where != TSealLayoutError::None) throw std::runtime_error("the certificate table does not follow the trailer");
+  if (layout.End < ExtractionInfoDistance + ChecksumTrailerSize)
     throw std::runtime_error("too short for a record and a trailer");
-  const std::size_t body = bytes.size() - ChecksumTrailerSize;
-  const std::string trailer(bytes.begin() + static_cast<long>(body), bytes.end());
-  const std::string digest = Sha0Hex(bytes.data(), body);
-  const TExtractionInfo info = TExtractionInfo::Decode(bytes.data() + ExtractionInfoPosition(bytes.size()));
+  const std::size_t body = layout.End - ChecksumTrailerSize;
+  const std::string trailer(bytes.begin() + static_cast<long>(body), bytes.begin() + static_cast<long>(layout.End));
+  std::vector<std::uint8_t> sealed(bytes.begin(), bytes.begin() + static_cast<long>(body));
+  if (layout.Signed) ZeroSignFields(layout.Fields, 0, sealed.data(), sealed.size());
+  const std::string digest = Sha0Hex(sealed.data(), sealed.size());
+  const TExtractionInfo info = TExtractionInfo::Decode(bytes.data() + ExtractionInfoPosition(layout.End));
   std::printf("size\t%zu\nmarker\t%s\nsetup\t%d\t%d\nfiles\t%d\t%d\n", bytes.size(), info.Marker.c_str(),
               info.SetupFirst, info.SetupLast, info.FilesFirst, info.FilesLast);
   std::printf("trailer\t%s\ndigest\t%s\nchecksum\t%s\n", trailer.c_str(), digest.c_str(),
               trailer == digest ? "ok" : "MISMATCH");
+  if (layout.Signed)
+    std::printf("signed\tyes\nsigner\t%s\n",
+                Signer(bytes.data() + layout.Fields.TableAt, layout.Fields.TableSize).c_str());
+  else
+    std::printf("signed\tno\n");
   return trailer == digest ? 0 : 1;
 }
 

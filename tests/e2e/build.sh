@@ -46,7 +46,8 @@ grep -q '^marker	SELFEXTRACTING$' "$work/record.txt" || fail "record marker"
 [ $((s2 + 1)) = "$f1" ] || fail "offset 20 + 1 ($((s2 + 1))) is not offset 24 ($f1)"
 size=$(stat -c %s "$dist/setup.exe")
 [ $((f2 + 1 + 96)) = "$size" ] || fail "the record does not follow files.1 (end $f2, size $size)"
-cmp -s -n "$loader_size" "$bin/TarnwickLoadProgram.exe" "$dist/setup.exe" || fail "setup.exe does not start with the loader"
+sealed_loader "$work/loader.exe"
+cmp -s -n "$loader_size" "$work/loader.exe" "$dist/setup.exe" || fail "setup.exe does not start with the loader"
 cmp -s -i "$s1:0" -n "$(stat -c %s "$dist/setup.1")" "$dist/setup.exe" "$dist/setup.1" || fail "setup.1 is not embedded whole"
 cmp -s -i "$f1:0" -n "$(stat -c %s "$dist/files.1")" "$dist/setup.exe" "$dist/files.1" || fail "files.1 is not embedded whole"
 

@@ -52,7 +52,8 @@ echo "   $disk disks:"; (cd "$work" && ls -l disk*/ | sed 's/^/     /')
 [ "$disk" -ge 3 ] || fail "files.1 did not span several disks"
 "$distinfo" record "$work/disk1/setup.exe" >"$work/record.txt" || fail "disk 1 setup.exe checksum"
 grep -q '^marker	NOTSELFEXTRACT$' "$work/record.txt" || fail "disk 1 setup.exe is not marked NOTSELFEXTRACT"
-cmp -s -n "$(stat -c %s "$bin/TarnwickLoadProgram.exe")" "$bin/TarnwickLoadProgram.exe" "$work/disk1/setup.exe" ||
+sealed_loader "$work/loader.exe"
+cmp -s -n "$(stat -c %s "$work/loader.exe")" "$work/loader.exe" "$work/disk1/setup.exe" ||
   fail "disk 1 setup.exe is not the loading program"
 cmp -s "$dist/setup.1" "$work/disk1/setup.1" || fail "disk 1 setup.1 differs"
 "$distinfo" list "$dist/files.1" | sort >"$work/members.txt"

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "selfcheck.h"
@@ -48,6 +49,33 @@ void Unpack(TByteSource& file) {
   }
 }
 
+// An input that is a PE image with a security entry, sealed as the build
+// seals it (the fields signing rewrites zero) and then signed (a table
+// behind the padded trailer, the entry and the CheckSum field set), gets
+// the verdict of the unsigned sealed file.
+void SignedAgrees(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::uint8_t> image(data, data + size);
+  TPeSignFields fields;
+  TMemorySource read(image.data(), image.size());
+  if (!ReadPeSignFields(image.size(), read, fields)) return;
+  ZeroSignFields(fields, 0, image.data(), image.size());
+  const std::string digest = Sha0Hex(image.data(), image.size());
+  image.insert(image.end(), digest.begin(), digest.end());
+  std::vector<std::uint8_t> sealed = image;
+  while (image.size() % 8) image.push_back(0);
+  const std::uint32_t table = static_cast<std::uint32_t>(image.size()), tableSize = 16;
+  image.resize(image.size() + tableSize, 0x5A);
+  const std::uint32_t entry[2] = {table, tableSize}, checksum = 0x1234;
+  std::memcpy(image.data() + fields.SecurityEntryAt, entry, sizeof(entry));
+  std::memcpy(image.data() + fields.CheckSumAt, &checksum, sizeof(checksum));
+
+  TMemorySource plain(sealed.data(), sealed.size()), signedFile(image.data(), image.size());
+  TExtractionInfo a, b;
+  const TSelfCheckError ea = CheckSetupFile(plain, a), eb = CheckSetupFile(signedFile, b);
+  if (ea != eb || a.SetupFirst != b.SetupFirst || a.FilesFirst != b.FilesFirst) std::abort();
+  Unpack(signedFile);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,5 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sealed.insert(sealed.end(), digest.begin(), digest.end());
   TMemorySource file(sealed.data(), sealed.size());
   Unpack(file);
+  SignedAgrees(data, size);
   return 0;
 }

@@ -93,6 +93,35 @@ TSelfCheckError Parse(const Bytes& record) {
 
 std::string HashOf(const std::string& s) { return Sha0Hex(s.data(), s.size()); }
 
+// A loading program with PE32+ headers: the DOS header, "PE", the file
+// header and an optional header of 16 data directories, the CheckSum field
+// and the security entry zero as the build writes them.
+constexpr std::size_t kCheckSumAt = 0x40 + 24 + 64, kSecurityAt = 0x40 + 24 + 112 + 32;
+TImage SealedPeImage(std::size_t loaderSize, std::size_t setupSize, std::size_t filesSize) {
+  TImage img = SealedImage(loaderSize, setupSize, filesSize);
+  Bytes& b = img.bytes;
+  std::fill(b.begin() + 2, b.begin() + 0x40 + 24 + 240, 0);
+  PutInt32(b, 0x3C, 0x40);
+  std::memcpy(b.data() + 0x40, "PE\0\0", 4);
+  b[0x40 + 20] = 240;                   // size of the optional header
+  b[0x40 + 24] = 0x0B, b[0x40 + 25] = 2;  // PE32+
+  PutInt32(b, 0x40 + 24 + 108, 16);     // data directories
+  b.resize(b.size() - 40);
+  Seal(b);
+  return img;
+}
+
+// What a signing tool does: zero padding to 8 bytes, a certificate table at
+// the end, its position and size in the security entry, a new CheckSum.
+void Sign(Bytes& b, std::size_t tableSize = 1500) {
+  while (b.size() % 8) b.push_back(0);
+  const std::size_t table = b.size();
+  for (std::size_t i = 0; i < tableSize; ++i) b.push_back(static_cast<std::uint8_t>(0x30 + i % 7));
+  PutInt32(b, kSecurityAt, static_cast<std::int32_t>(table));
+  PutInt32(b, kSecurityAt + 4, static_cast<std::int32_t>(tableSize));
+  PutInt32(b, kCheckSumAt, 0x1DCBA);
+}
+
 }  // namespace
 
 TEST(Sha0, MatchesTheStandardsTestVectors) {
@@ -377,7 +406,7 @@ TEST(SelfCheckFile, ChecksFilesOnDisk) {
 TEST(SelfCheck, EveryFailureHasAMessage) {
   for (TSelfCheckError e : {TSelfCheckError::CannotOpen, TSelfCheckError::ReadError, TSelfCheckError::NoChecksum,
                             TSelfCheckError::ChecksumMismatch, TSelfCheckError::NoExtractionInfo,
-                            TSelfCheckError::BadExtractionInfo})
+                            TSelfCheckError::BadExtractionInfo, TSelfCheckError::MisplacedSignature})
     EXPECT_GT(std::strlen(SelfCheckMessage(e)), 20u);
   EXPECT_STREQ(SelfCheckMessage(TSelfCheckError::None), "");
 }
@@ -419,6 +448,77 @@ TEST(SelfCheck, LoadingProgramAcceptsSealedFilesAndBareFloppyCopiesOnly) {
   Bytes flipped = img.bytes;
   flipped[3100] ^= 4;
   EXPECT_EQ(check(flipped, info, sealed), TSelfCheckError::ChecksumMismatch);
+}
+
+// A signed file is checked as the build sealed it: every covered byte, at
+// each length of the padding, and the table only where the entry puts it,
+// right behind the padded trailer and up to the end of the file.
+TEST(SelfCheck, SignedFilesAreCheckedAsTheBuildSealedThem) {
+  for (std::size_t loader = 600; loader < 608; ++loader) {
+    const TImage img = SealedPeImage(loader, 70, 90);
+    const std::size_t sealedSize = img.bytes.size();
+    Bytes signedFile = img.bytes;
+    Sign(signedFile);
+    TExtractionInfo info;
+    ASSERT_EQ(Check(signedFile, info), TSelfCheckError::None) << loader;
+    EXPECT_EQ(info.FilesFirst, img.filesFirst);
+    EXPECT_EQ(info.FilesLast, img.filesLast);
+    // Nothing of the seal changes when the file is signed again.
+    Bytes resigned = signedFile;
+    resigned.resize(sealedSize);
+    Sign(resigned, 800);
+    EXPECT_EQ(Check(resigned), TSelfCheckError::None);
+
+    for (std::size_t at : {std::size_t(2), kCheckSumAt - 1, kSecurityAt + 8, std::size_t(img.setupFirst) + 7,
+                           std::size_t(img.filesFirst) + 20, sealedSize - 96 + 16}) {
+      Bytes damaged = signedFile;
+      damaged[at] ^= 0x40;
+      EXPECT_EQ(Check(damaged), TSelfCheckError::ChecksumMismatch) << loader << " byte " << at;
+    }
+    // What signing rewrites, and the table itself, are not covered.
+    for (std::size_t at : {kCheckSumAt + 3, signedFile.size() - 1}) {
+      Bytes changed = signedFile;
+      changed[at] ^= 0x40;
+      EXPECT_EQ(Check(changed), TSelfCheckError::None) << loader << " byte " << at;
+    }
+  }
+
+  const TImage img = SealedPeImage(640, 70, 90);
+  const std::size_t table = (img.bytes.size() + 7) / 8 * 8;
+  auto signedWith = [&](std::size_t gap, std::uint8_t fill, std::int32_t entryDelta, std::size_t tail) {
+    Bytes b = img.bytes;
+    Sign(b);
+    b.insert(b.begin() + static_cast<std::ptrdiff_t>(table), gap, fill);
+    PutInt32(b, kSecurityAt, static_cast<std::int32_t>(table + gap) + entryDelta);
+    b.insert(b.end(), tail, 0);
+    return b;
+  };
+  struct TMoved { const char* what; Bytes file; } moved[] = {
+      {"zeros between trailer and table", signedWith(8, 0, 0, 0)},
+      {"bytes between trailer and table", signedWith(16, 'Z', 0, 0)},
+      {"hexadecimal bytes between trailer and table", signedWith(40, 'A', 0, 0)},
+      {"an entry before the table", signedWith(0, 0, -8, 0)},
+      {"an entry not 8-byte aligned", signedWith(0, 0, 4, 0)},
+      {"bytes after the table", signedWith(0, 0, 0, 8)},
+  };
+  for (const TMoved& m : moved) {
+    const TSelfCheckError e = Check(m.file);
+    EXPECT_TRUE(e == TSelfCheckError::MisplacedSignature || e == TSelfCheckError::ChecksumMismatch)
+        << m.what << ": " << SelfCheckMessage(e);
+    TMemorySource src(m.file.data(), m.file.size());
+    TExtractionInfo info;
+    EXPECT_EQ(CheckSetupFile(src, info), e) << m.what;
+  }
+  EXPECT_EQ(Check(moved[0].file), TSelfCheckError::MisplacedSignature);
+  EXPECT_EQ(Check(moved[5].file), TSelfCheckError::MisplacedSignature);
+  // An unsigned file keeps the old rule: a table entry without a table is
+  // refused, and nothing may follow the trailer.
+  Bytes entryOnly = img.bytes;
+  PutInt32(entryOnly, kSecurityAt, 64);
+  EXPECT_EQ(Check(entryOnly), TSelfCheckError::MisplacedSignature);
+  Bytes appended = img.bytes;
+  appended.push_back(0);
+  EXPECT_EQ(Check(appended), TSelfCheckError::NoChecksum);
 }
 
 // The build writes the record with the same codec the loading program and

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "TestSupport.h"
@@ -169,57 +170,81 @@ TEST(FileList, WrittenIntoACreatedMirrorDirectory) {
   EXPECT_EQ(FileNameSafe("ftp.kelvo.example/pub/a:b*c?\"d<e>f|g;h\\i"), "ftp.kelvo.example-pub-abcdefghi");
 }
 
+// A signed setup.exe (its certificate table behind the trailer, the PE
+// CheckSum field and security entry set) gives the same disks: the loading
+// program as the build copied it, the fields zero again.
 TEST(FloppyTransfer, LoaderSetupArchiveAndSpannedMainArchive) {
-  TTempDir dir("fl");
-  const std::string loader = Noise(5000, 7);
-  WriteFileText(dir.File("a.txt"), std::string(20000, 'a'));
-  WriteFileText(dir.File("b.bin"), Noise(150000, 8));
-  MakeArchive(dir.File("setup.1"), {dir.File("a.txt")});
-  MakeArchive(dir.File("files.1"), {dir.File("a.txt"), dir.File("b.bin")});
-  WriteFileText(dir.File("setup.exe"), loader);
-  AppendArchivesToLoader(dir.File("setup.exe"), dir.File("setup.1"), dir.File("files.1"));
-  AppendFileChecksum(dir.File("setup.exe"), ComputeFileChecksum(dir.File("setup.exe"), false));
+  for (const bool sign : {false, true}) {
+    SCOPED_TRACE(sign ? "signed" : "unsigned");
+    TTempDir dir("fl");
+    std::string loader = Noise(5000, 7);
+    // PE32+ headers: the CheckSum field at 0x40 + 88, the security entry at 0x40 + 168.
+    const std::size_t checkSumAt = 0x40 + 24 + 64, entryAt = 0x40 + 24 + 112 + 32;
+    loader[0] = 'M', loader[1] = 'Z';
+    std::memset(&loader[2], 0, 0x40 + 24 + 240 - 2);
+    loader[0x3C] = 0x40;
+    std::memcpy(&loader[0x40], "PE\0\0", 4);
+    loader[0x40 + 20] = static_cast<char>(240);
+    loader[0x40 + 24] = 0x0B, loader[0x40 + 25] = 2;
+    loader[0x40 + 24 + 108] = 16;
+    WriteFileText(dir.File("a.txt"), std::string(20000, 'a'));
+    WriteFileText(dir.File("b.bin"), Noise(150000, 8));
+    MakeArchive(dir.File("setup.1"), {dir.File("a.txt")});
+    MakeArchive(dir.File("files.1"), {dir.File("a.txt"), dir.File("b.bin")});
+    WriteFileText(dir.File("setup.exe"), loader);
+    AppendArchivesToLoader(dir.File("setup.exe"), dir.File("setup.1"), dir.File("files.1"));
+    AppendFileChecksum(dir.File("setup.exe"), ComputeFileChecksum(dir.File("setup.exe"), false));
+    if (sign) {
+      std::string image = ReadFileText(dir.File("setup.exe"));
+      image.resize((image.size() + 7) / 8 * 8, '\0');
+      const std::uint32_t entry[2] = {static_cast<std::uint32_t>(image.size()), 1000}, checkSum = 0x4321;
+      image += Noise(1000, 11);
+      std::memcpy(&image[entryAt], entry, sizeof(entry));
+      std::memcpy(&image[checkSumAt], &checkSum, sizeof(checkSum));
+      WriteFileText(dir.File("setup.exe"), image);
+    }
 
-  CreateDirectoryA(dir.File("A").c_str(), nullptr);
-  TTrnwCompress shared(nullptr);
-  shared.DiskSize = 60000;
-  std::vector<int> prompts;
-  int pumps = 0;
-  TransferDistribution(
-      dir.File("setup.exe"), dir.File("A"), shared,
-      [&](int disk, std::string& path) {
-        prompts.push_back(disk);
-        path = dir.File("disk" + std::to_string(disk));  // the next disk in the drive
-      },
-      [&] { ++pumps; });
+    CreateDirectoryA(dir.File("A").c_str(), nullptr);
+    TTrnwCompress shared(nullptr);
+    shared.DiskSize = 60000;
+    std::vector<int> prompts;
+    int pumps = 0;
+    TransferDistribution(
+        dir.File("setup.exe"), dir.File("A"), shared,
+        [&](int disk, std::string& path) {
+          prompts.push_back(disk);
+          path = dir.File("disk" + std::to_string(disk));  // the next disk in the drive
+        },
+        [&] { ++pumps; });
 
-  const std::string exe = ReadFileText(dir.File("A\\setup.exe"));
-  // The loading program, its record and the checksum trailer it verifies.
-  ASSERT_EQ(exe.size(), loader.size() + 56 + 40);
-  EXPECT_EQ(exe.substr(0, loader.size()), loader);
-  EXPECT_EQ(exe.substr(loader.size(), 15), std::string("\x0eNOTSELFEXTRACT", 15));
-  EXPECT_EQ(exe.substr(loader.size() + 56), Sha0Hex(exe.substr(0, loader.size() + 56)));
-  EXPECT_EQ(ReadSelfExtractHeader(dir.File("A\\setup.exe")).Marker, "NOTSELFEXTRACT");
-  EXPECT_EQ(ReadFileText(dir.File("A\\setup.1")), ReadFileText(dir.File("setup.1")));
-  EXPECT_GT(pumps, 0);
-  ASSERT_GE(prompts.size(), 2u);
-  EXPECT_EQ(prompts[0], 2);
-  EXPECT_EQ(prompts[1], 3);
-  EXPECT_TRUE(FileExists(dir.File("disk2\\files.2")));
-  EXPECT_EQ(shared.Offset, 0);
-  EXPECT_FALSE(shared.OnNewDisk);
+    const std::string exe = ReadFileText(dir.File("A\\setup.exe"));
+    // The loading program, its record and the checksum trailer it verifies.
+    ASSERT_EQ(exe.size(), loader.size() + 56 + 40);
+    EXPECT_EQ(exe.substr(0, loader.size()), loader);
+    EXPECT_EQ(exe.substr(loader.size(), 15), std::string("\x0eNOTSELFEXTRACT", 15));
+    EXPECT_EQ(exe.substr(loader.size() + 56), Sha0Hex(exe.substr(0, loader.size() + 56)));
+    EXPECT_EQ(ReadSelfExtractHeader(dir.File("A\\setup.exe")).Marker, "NOTSELFEXTRACT");
+    EXPECT_EQ(ReadFileText(dir.File("A\\setup.1")), ReadFileText(dir.File("setup.1")));
+    EXPECT_GT(pumps, 0);
+    ASSERT_GE(prompts.size(), 2u);
+    EXPECT_EQ(prompts[0], 2);
+    EXPECT_EQ(prompts[1], 3);
+    EXPECT_TRUE(FileExists(dir.File("disk2\\files.2")));
+    EXPECT_EQ(shared.Offset, 0);
+    EXPECT_FALSE(shared.OnNewDisk);
 
-  // The spanned set extracts back to the original bytes.
-  TTrnwCompress r(nullptr);
-  r.SetCompressedFile(dir.File("A\\files.1"));
-  r.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
-    path = disk == 1 ? dir.File("A") : dir.File("disk" + std::to_string(disk));
-  };
-  r.ExtractDirectory = dir.File("out");
-  r.SetFilesToProcess({dir.File("a.txt"), dir.File("b.bin")});
-  r.Extract();
-  EXPECT_EQ(ReadFileText(dir.File("out\\b.bin")), ReadFileText(dir.File("b.bin")));
-  EXPECT_EQ(ReadFileText(dir.File("out\\a.txt")), ReadFileText(dir.File("a.txt")));
+    // The spanned set extracts back to the original bytes.
+    TTrnwCompress r(nullptr);
+    r.SetCompressedFile(dir.File("A\\files.1"));
+    r.OnNewDisk = [&](TTrnwCompress*, int disk, std::string& path) {
+      path = disk == 1 ? dir.File("A") : dir.File("disk" + std::to_string(disk));
+    };
+    r.ExtractDirectory = dir.File("out");
+    r.SetFilesToProcess({dir.File("a.txt"), dir.File("b.bin")});
+    r.Extract();
+    EXPECT_EQ(ReadFileText(dir.File("out\\b.bin")), ReadFileText(dir.File("b.bin")));
+    EXPECT_EQ(ReadFileText(dir.File("out\\a.txt")), ReadFileText(dir.File("a.txt")));
+  }
 }
 
 TEST(FloppyTransfer, ACancelledPromptRestoresTheExtractor) {
