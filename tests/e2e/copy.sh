@@ -13,13 +13,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_prefix copy
 mkdir -p "$art"
 readme="$c/KelvoBuild/install/data/Readme.wri"
-python3 - "$readme" <<'PY'
-import os, sys
-with open(sys.argv[1], 'ab') as f:
-    for i in range(30):
-        f.write(os.urandom(1 << 20))
-        f.write((b'Kelvo Vantlex Console %d\r\n' % i) * 130000)
-PY
+e2e_large_readme
 e2e_user_site winxp
 export TARNWICK_LOG='C:\copy-e2e.log'
 log="$c/copy-e2e.log"

@@ -135,17 +135,7 @@ fi
 
 echo "== a damaged files.1"
 rm -rf "$dest"
-mkdir -p "$c/Damaged"
-cp "$dist/files.1" "$c/Damaged/files.1"
-python3 - "$c/Damaged/files.1" <<'PY'
-import sys
-p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
-# Inside the compressed data of voreruro.exe: just behind its header, which
-# ends with the member's stored name.
-at = d.find(b'voreruro.exe') + 256
-for i in range(at, at + 64): d[i] ^= 0x5A
-open(p, 'wb').write(d)
-PY
+e2e_damaged_archive
 # The licence the wizard shows lies beside the program, as the loading program leaves it.
 cp "$c/KelvoBuild/install/data/LICENSE.rtf" "$c/KelvoBuild/setup/License.rtf"
 run_failing "$setup" '-sC:\Damaged'

@@ -4,6 +4,8 @@
 #                          build tree staged; sets setup, c (drive C:), dist
 #   e2e_user_site VERSION  the Windows version set, setup.exe built and copied
 #                          to C:\Downloads, the CALWIN32.DLL stand-in in place
+#   e2e_large_readme       the build tree's read-me grown to about 130 MB
+#   e2e_damaged_archive    C:\Damaged\files.1 with a damaged member
 #   e2e_wizard             goes through the wizard taking every default
 #   e2e_finish PAGE        waits for a closing page ("Setup complete", ...) and clicks Finish
 #   e2e_install PROGRAM... runs it in the background through the wizard and
@@ -37,6 +39,31 @@ e2e_prefix() {
   eval "$("$wine" --env)"
   c="$WINEPREFIX/drive_c"
   dist="$c/KelvoBuild/dist"
+}
+
+# The read-me of the build tree grown to about 130 MB, so that its copy takes seconds.
+e2e_large_readme() {
+  python3 - "$c/KelvoBuild/install/data/Readme.wri" <<'PY'
+import os, sys
+with open(sys.argv[1], 'ab') as f:
+    for i in range(30):
+        f.write(os.urandom(1 << 20))
+        f.write((b'Kelvo Vantlex Console %d\r\n' % i) * 130000)
+PY
+}
+
+# A copy of files.1 in C:\Damaged whose member voreruro.exe has damaged data
+# (just behind its header, which ends with the member's stored name).
+e2e_damaged_archive() {
+  mkdir -p "$c/Damaged"
+  cp "$dist/files.1" "$c/Damaged/files.1"
+  python3 - "$c/Damaged/files.1" <<'PY'
+import sys
+p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
+at = d.find(b'voreruro.exe') + 256
+for i in range(at, at + 64): d[i] ^= 0x5A
+open(p, 'wb').write(d)
+PY
 }
 
 e2e_user_site() {

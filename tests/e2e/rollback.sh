@@ -17,14 +17,7 @@ set -uo pipefail
 bin=$1
 source "$(dirname "$0")/lib.sh"
 e2e_prefix rollback
-# A payload whose copy takes seconds: the read-me grown to about 130 MB.
-python3 - "$c/KelvoBuild/install/data/Readme.wri" <<'PY'
-import os, sys
-with open(sys.argv[1], 'ab') as f:
-    for i in range(30):
-        f.write(os.urandom(1 << 20))
-        f.write((b'Kelvo Vantlex Console %d\r\n' % i) * 130000)
-PY
+e2e_large_readme
 e2e_user_site winxp
 export TARNWICK_LOG='C:\rollback-e2e.log'
 log="$c/rollback-e2e.log"
@@ -100,15 +93,7 @@ user_things_stay "after Cancel"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 && fail "the record is left after Cancel"
 
 echo "== a damaged member"
-mkdir -p "$c/Damaged"
-cp "$dist/files.1" "$c/Damaged/files.1"
-python3 - "$c/Damaged/files.1" <<'PY'
-import sys
-p = sys.argv[1]; d = bytearray(open(p, 'rb').read())
-at = d.find(b'voreruro.exe') + 256
-for i in range(at, at + 64): d[i] ^= 0x5A
-open(p, 'wb').write(d)
-PY
+e2e_damaged_archive
 cp "$c/KelvoBuild/install/data/LICENSE.rtf" "$c/KelvoBuild/setup/License.rtf"
 "$wine" "$setup" '-sC:\Damaged' >/dev/null 2>&1 &
 pid=$!
