@@ -152,9 +152,11 @@ public:
   std::int32_t Offset() const { return offset_; }
   // Whether member index is still to come.
   bool Ahead(int index) const { return index >= expected_ && index < first_ + static_cast<int>(spans_.size()); }
-  // Gives member index to onBlock in blocks of 4 KiB, as the inflate loop
-  // does, and raises what inflating it raised. Members before it are dropped.
-  void Take(int index, const std::function<void(const std::uint8_t*, long)>& onBlock) {
+  // Gives member index to write in pieces of up to 64 KiB, and to written
+  // in the blocks of 4 KiB the inflate loop gives, each after checkCancel;
+  // raises what inflating it raised. Members before it are dropped.
+  void Take(int index, const std::function<void(const std::uint8_t*, long)>& write,
+            const std::function<void(long)>& written, const std::function<void()>& checkCancel) {
     std::exception_ptr error;
     try {
       for (;;) {
@@ -162,7 +164,9 @@ public:
         if (c.member < index) continue;
         for (std::size_t at = 0; at < c.data.size(); at += kBlock) {
           const long n = static_cast<long>(std::min(kBlock, c.data.size() - at));
-          onBlock(c.data.data() + at, n);
+          checkCancel();
+          if (at == 0) write(c.data.data(), static_cast<long>(c.data.size()));
+          written(n);
         }
         if (!c.end) continue;
         error = c.error;
@@ -871,21 +875,31 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     currentDisk_ = disk;
     return laterDisks.back().get();
   };
-  r.OnBlock = [&](const std::uint8_t* p, long n) {
-    if (Abort || cancelRequested) throw EtcAborted(kAborted);
-    ProcessPendingMessages();
+  auto write = [&](const std::uint8_t* p, long n) {
     long put = out->Write(p, n);
     if (put != n) {
       DiskFull();
       throw EtcDiskFull("The disk is full");
     }
+  };
+  // Each block of 4 KiB is reported once it is written.
+  auto written = [&](long n) {
     stats_.FileDone += n;
     stats_.TotalDone += n;
     stats_.FilePercent = PercentOf(stats_.FileDone, stats_.Size);
     stats_.TotalPercent = PercentOf(stats_.TotalDone, stats_.TotalSize);
     Status();
   };
-  if (ahead) inflateAhead_->Take(index, r.OnBlock);
+  auto checkCancel = [&] {
+    if (Abort || cancelRequested) throw EtcAborted(kAborted);
+    ProcessPendingMessages();
+  };
+  r.OnBlock = [&](const std::uint8_t* p, long n) {
+    checkCancel();
+    write(p, n);
+    written(n);
+  };
+  if (ahead) inflateAhead_->Take(index, write, written, checkCancel);
   else InflateMember(r);
   stats_.Finished = true;
   Status();

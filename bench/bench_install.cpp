@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
   std::printf("peak memory: %zu MB (%zu MB of it at the start, before any work)\n", PeakMB(), startPeak);
 
   // Cancel halfway through a second installation into a fresh directory:
-  // the time until the run has stopped and undone its changes.
+  // the time until the copy has stopped (the rollback after it is the run
+  // driver's, which this program does not start).
   DeleteRegistryTree(uninstallKey);
   RemoveTree(dest);
   const double cancelAfter = installTime.wall / 2;
@@ -252,9 +253,9 @@ int main(int argc, char** argv) {
   }
   const auto stopped = std::chrono::steady_clock::now();
   canceller.join();
-  std::printf("cancel after %.2f s: run stopped and rolled back %.0f ms later, %zu files left in the destination\n",
-              cancelAfter, std::chrono::duration<double, std::milli>(stopped - cancelled).count(),
-              CountFiles(dest));
+  std::printf("cancel after %.2f s: the copy stopped %.1f ms later, with %zu of %zu files copied\n", cancelAfter,
+              std::chrono::duration<double, std::milli>(stopped - cancelled).count(), CountFiles(dest),
+              relative.size());
   TTrnwCompress::WithdrawCancel();
   form.reset();
   DeleteRegistryTree(uninstallKey);
