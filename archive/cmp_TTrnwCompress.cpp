@@ -5,7 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
+#include <atomic>
 #include <climits>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "ByteOrder.h"
 #include "Controls.h"
@@ -13,6 +18,7 @@
 #include "routines_Journal.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
+#include "routines_Workers.h"
 #include "stream_WinFile.h"
 
 bool BuildCancelled = false;
@@ -47,6 +53,9 @@ bool MemberHeaderSound(const TFileHeaderRec& h, std::int32_t offset) {
 
 const char* const kShortRead = "The file %s could not be read completely";
 
+// Read by the extraction and by the threads inflating ahead of it.
+std::atomic<bool> cancelRequested{false};
+
 void RemoveFile(const std::string& name) {
   SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(name.c_str());
@@ -78,9 +87,256 @@ void ProcessPendingMessages() {
   ProcessMessages();
 }
 
+// ---- work ahead on the worker threads -----------------------------------------
+
+namespace {
+// A small source read and compressed whole as one member, as Add would.
+class TFileDeflateJob : public TJob {
+public:
+  TFileDeflateJob(std::string path, int level) : path(std::move(path)), level(level) {}
+  void Run() override {
+    auto f = TWinFileStream::Open(path, TWinFileStream::fmOpenRead);
+    if (!f) return;
+    size = f->Size();
+    if (size > static_cast<std::int64_t>(TMemberDeflater::PieceSize)) return;
+    twfile::GetFileDate(f->Handle(), date);
+    std::vector<std::uint8_t> in(static_cast<std::size_t>(size));
+    if (size > 0 && f->Read(in.data(), static_cast<long>(size)) != size) return;
+    std::vector<std::uint8_t> body;
+    DeflatePiece(level, in.data(), in.size(), nullptr, 0, true, body);
+    const auto adler = static_cast<std::uint32_t>(adler32(1, in.data(), static_cast<uInt>(in.size())));
+    member.resize(2);
+    ZlibHeader(level, member.data());
+    member.insert(member.end(), body.begin(), body.end());
+    for (int shift = 24; shift >= 0; shift -= 8) member.push_back(static_cast<std::uint8_t>(adler >> shift));
+    ok = true;
+  }
+  const std::string path;
+  const int level;
+  bool ok = false;
+  std::int64_t size = -1;
+  TDateTime date = 0;
+  std::vector<std::uint8_t> member;
+};
+}  // namespace
+
+struct TTrnwCompress::TAhead {
+  std::vector<std::string> sources;
+  std::size_t next = 0;  // the first source not yet handed to the workers
+  std::deque<std::shared_ptr<TFileDeflateJob>> queued;
+};
+
+// One thread inflates the members of a single-file archive, in archive order
+// from a given one, into memory; the extraction takes their blocks in order
+// and writes them. It never touches the target files.
+class TTrnwCompress::TInflateAhead {
+public:
+  struct TSpan {
+    std::int64_t start, end, maxOutput;
+    std::string name;
+    bool sound;
+  };
+  TInflateAhead(std::string archive, std::int32_t offset, int first, std::vector<TSpan> spans)
+      : archive_(std::move(archive)), offset_(offset), first_(first), spans_(std::move(spans)) {
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~TInflateAhead() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  const std::string& Archive() const { return archive_; }
+  std::int32_t Offset() const { return offset_; }
+  // Whether member index is still to come.
+  bool Ahead(int index) const { return index >= expected_ && index < first_ + static_cast<int>(spans_.size()); }
+  // Gives member index to write in pieces of up to 64 KiB, and to written
+  // in the blocks of 4 KiB the inflate loop gives, each after checkCancel;
+  // raises what inflating it raised. Members before it are dropped.
+  void Take(int index, const std::function<void(const std::uint8_t*, long)>& write,
+            const std::function<void(long)>& written, const std::function<void()>& checkCancel) {
+    std::exception_ptr error;
+    try {
+      for (;;) {
+        TChunk c = Pop();
+        if (c.member < index) continue;
+        for (std::size_t at = 0; at < c.data.size(); at += kBlock) {
+          const long n = static_cast<long>(std::min(kBlock, c.data.size() - at));
+          checkCancel();
+          if (at == 0) write(c.data.data(), static_cast<long>(c.data.size()));
+          written(n);
+        }
+        if (!c.end) continue;
+        error = c.error;
+        break;
+      }
+    } catch (...) {
+      // The rest of this member is still queued: nothing more is taken.
+      expected_ = INT_MAX;
+      throw;
+    }
+    expected_ = index + 1;
+    if (error) std::rethrow_exception(error);
+  }
+
+private:
+  static constexpr std::size_t kBlock = 4096, kChunk = 65536, kQueued = 8u << 20;
+  struct TChunk {
+    int member = 0;
+    std::vector<std::uint8_t> data;
+    bool end = false;
+    std::exception_ptr error;
+  };
+  struct TStopped {};
+  TChunk Pop() {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return !queue_.empty() || ended_; });
+    // The thread ends early only at a cancel.
+    if (queue_.empty()) throw EtcAborted(kAborted);
+    TChunk c = std::move(queue_.front());
+    queue_.pop_front();
+    queued_ -= c.data.size();
+    cv_.notify_all();
+    return c;
+  }
+  void Push(TChunk c) {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return stop_ || cancelRequested || queued_ < kQueued; });
+    if (stop_ || cancelRequested) throw TStopped();
+    queued_ += c.data.size();
+    queue_.push_back(std::move(c));
+    cv_.notify_all();
+  }
+  void Loop() {
+    try {
+      auto file = TWinFileStream::Open(archive_, TWinFileStream::fmOpenRead);
+      TInflater inflater;
+      for (std::size_t i = 0; i < spans_.size(); ++i) {
+        const TSpan& s = spans_[i];
+        const int member = first_ + static_cast<int>(i);
+        TChunk c;
+        c.member = member;
+        try {
+          if (!file || !s.sound) throw MemberDamaged(s.name);
+          TInflateRequest r;
+          r.Source = file.get();
+          r.StartPosition = s.start;
+          r.EndPosition = s.end;
+          r.MaxOutput = s.maxOutput;
+          r.MemberName = s.name;
+          r.Inflater = &inflater;
+          r.OnBlock = [&](const std::uint8_t* p, long n) {
+            if (c.data.size() + static_cast<std::size_t>(n) > kChunk) {
+              TChunk full;
+              full.member = member;
+              full.data.swap(c.data);
+              Push(std::move(full));
+            }
+            if (c.data.capacity() < kChunk) c.data.reserve(kChunk);
+            c.data.insert(c.data.end(), p, p + n);
+          };
+          InflateMember(r);
+        } catch (const TStopped&) {
+          throw;
+        } catch (...) {
+          c.error = std::current_exception();
+        }
+        c.end = true;
+        Push(std::move(c));
+      }
+    } catch (const TStopped&) {
+    }
+    std::lock_guard<std::mutex> lock(m_);
+    ended_ = true;
+    cv_.notify_all();
+  }
+
+  const std::string archive_;
+  const std::int32_t offset_;
+  const int first_;
+  const std::vector<TSpan> spans_;
+  int expected_ = first_;  // the consumer's side only
+  std::mutex m_;
+  std::condition_variable cv_;
+  std::deque<TChunk> queue_;
+  std::size_t queued_ = 0;
+  bool stop_ = false, ended_ = false;
+  std::thread thread_;
+};
+
+void TTrnwCompress::StopInflateAhead() { inflateAhead_.reset(); }
+
+bool TTrnwCompress::InflatesAhead(int index) {
+  // Only a single-file archive read through a whole pass, with a thread to
+  // spare.
+  if (ArchiveThreads() < 2 || !keepArchiveOpen_ || headers_.TableFlag) {
+    StopInflateAhead();
+    return false;
+  }
+  if (inflateAhead_ && (!SameText(inflateAhead_->Archive(), compressedFile_) || inflateAhead_->Offset() != Offset ||
+                        !inflateAhead_->Ahead(index)))
+    StopInflateAhead();
+  if (!inflateAhead_) {
+    std::vector<TInflateAhead::TSpan> spans;
+    for (int i = index; i < headers_.Count(); ++i) {
+      const TFileHeaderRec& h = headers_.GetFileHeaders(i).Rec;
+      spans.push_back({static_cast<std::int64_t>(Offset) + h.DataStart,
+                       static_cast<std::int64_t>(h.LastDisk > 0 ? 0 : Offset) + h.DataEnd,
+                       std::max<std::int32_t>(h.Size, 0), h.StoredName, MemberHeaderSound(h, Offset)});
+    }
+    inflateAhead_ = std::make_unique<TInflateAhead>(compressedFile_, Offset, index, std::move(spans));
+  }
+  return true;
+}
+
+void TTrnwCompress::CompressAhead(const std::vector<std::string>& sources) {
+  ahead_.reset();
+  if (sources.empty() || ArchiveThreads() < 2) return;
+  ahead_ = std::make_unique<TAhead>();
+  for (const std::string& s : sources) ahead_->sources.push_back(EntryFileName(s));
+  RefillAhead();
+}
+
+void TTrnwCompress::RefillAhead() {
+  // A few jobs for each thread, so that none waits for the next file.
+  const std::size_t window = static_cast<std::size_t>(ArchiveThreads()) * 8;
+  const int level = ZlibLevel(CompressionLevel);
+  while (ahead_->queued.size() < window && ahead_->next < ahead_->sources.size()) {
+    auto job = std::make_shared<TFileDeflateJob>(ahead_->sources[ahead_->next++], level);
+    ahead_->queued.push_back(job);
+    ArchivePool().Submit(job);
+  }
+}
+
+bool TTrnwCompress::TakeAhead(const std::string& source, const TFileHeaderRec& h, TStream& dest) {
+  if (!ahead_) return false;
+  auto& q = ahead_->queued;
+  auto it = std::find_if(q.begin(), q.end(), [&](const auto& j) { return SameText(j->path, source); });
+  if (it == q.end()) return false;
+  std::shared_ptr<TFileDeflateJob> job = *it;
+  q.erase(q.begin(), it + 1);  // the sources before it were not added
+  RefillAhead();
+  try {
+    job->Wait();
+  } catch (const std::exception&) {
+    return false;
+  }
+  // Only bytes of the file as its header describes it.
+  if (!job->ok || job->size != h.Size || job->date != h.FileDate || job->level != ZlibLevel(CompressionLevel))
+    return false;
+  dest.WriteBuffer(job->member.data(), static_cast<long>(job->member.size()));
+  return true;
+}
+
 TTrnwCompress::TTrnwCompress(TComponent* owner) : TComponent(owner) { index_.Clear(); }
 
-TTrnwCompress::~TTrnwCompress() { BeginDestroy(); }
+TTrnwCompress::~TTrnwCompress() {
+  BeginDestroy();
+  inflateAhead_.reset();
+  ahead_.reset();
+}
 
 void TTrnwCompress::SetCompressedFile(const std::string& name) {
   if (SameText(name, compressedFile_)) return;
@@ -89,6 +345,7 @@ void TTrnwCompress::SetCompressedFile(const std::string& name) {
   CloseAppendedArchive();
   compressedFile_ = name;
   source_.reset();
+  StopInflateAhead();
 }
 
 void TTrnwCompress::SetFilesToProcess(const std::vector<std::string>& entries) {
@@ -102,6 +359,7 @@ void TTrnwCompress::AddFileToProcess(const std::string& entry) {
 
 void TTrnwCompress::ReadHeaders() {
   source_.reset();
+  StopInflateAhead();
   ForgetAppendHeaders();  // headers_ is replaced
   auto f = twfile::FileExists(compressedFile_)
                ? TWinFileStream::Open(compressedFile_, TWinFileStream::fmOpenRead)
@@ -335,16 +593,16 @@ void TTrnwCompress::AddAll(bool append, std::int32_t identifier) {
     FillStats(h);
     stats_.CompressedSize = 0;
     if (OnBeforeAdding) OnBeforeAdding(this, stats_);
-    {
-      TCompressionStream z(CompressionLevel, *dest);
+    if (!TakeAhead(source, h, *dest)) {
+      TMemberDeflater z(CompressionLevel, *dest);
       TStream* d = dest.get();
-      z.OnProgress = [this, d, dataStart, &z](void*) { AddStatus(d, dataStart, z.Seek(0, soCurrent)); };
+      z.OnProgress = [this, d, dataStart, &z] { AddStatus(d, dataStart, z.Consumed()); };
       std::int64_t read = 0;
       for (;;) {
         long n = src->Read(buf.data(), static_cast<long>(buf.size()));
         if (n <= 0) break;
         read += n;
-        z.WriteBuffer(buf.data(), n);
+        z.Write(buf.data(), static_cast<std::size_t>(n));
       }
       // A read error or a file that changed since its header was made
       // would leave a member that does not match its header.
@@ -481,6 +739,7 @@ void TTrnwCompress::SetKeepArchiveOpen(bool keep) {
 
 void TTrnwCompress::CloseKeptArchive() {
   source_.reset();
+  StopInflateAhead();
   CloseAppendedArchive();
 }
 
@@ -490,6 +749,7 @@ void TTrnwCompress::Extract() {
   } catch (const EtcAborted&) {
     DropOfferedTarget();
     source_.reset();
+    StopInflateAhead();
     if (OnAborted) OnAborted(this);
   } catch (const EAbort&) {
   } catch (...) {
@@ -499,6 +759,7 @@ void TTrnwCompress::Extract() {
     ExtractName.clear();
     operation_ = opNone;
     source_.reset();
+    StopInflateAhead();
     createdDir_.clear();
     throw;
   }
@@ -506,12 +767,11 @@ void TTrnwCompress::Extract() {
   filesToProcess_.clear();
   ExtractName.clear();
   operation_ = opNone;
-  if (!keepArchiveOpen_) source_.reset();
+  if (!keepArchiveOpen_) {
+    source_.reset();
+    StopInflateAhead();
+  }
   createdDir_.clear();
-}
-
-namespace {
-bool cancelRequested = false;
 }
 
 void TTrnwCompress::RequestCancel() { cancelRequested = true; }
@@ -588,8 +848,11 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
 
   // The archive disk holding the first data byte.
   int firstDisk = h.FirstDisk == 0 ? 1 : h.FirstDisk;
+  const bool ahead = InflatesAhead(index);
   std::unique_ptr<TWinFileStream> src;
-  if (source_ && sourceDisk_ == firstDisk) {
+  if (ahead) {
+    // Read by the thread inflating ahead.
+  } else if (source_ && sourceDisk_ == firstDisk) {
     src = std::move(source_);  // the disk of the previous member
   } else {
     source_.reset();
@@ -628,21 +891,32 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     currentDisk_ = disk;
     return laterDisks.back().get();
   };
-  r.OnBlock = [&](const std::uint8_t* p, long n) {
-    if (Abort || cancelRequested) throw EtcAborted(kAborted);
-    ProcessPendingMessages();
+  auto write = [&](const std::uint8_t* p, long n) {
     long put = out->Write(p, n);
     if (put != n) {
       DiskFull();
       throw EtcDiskFull("The disk is full");
     }
+  };
+  // Each block of 4 KiB is reported once it is written.
+  auto written = [&](long n) {
     stats_.FileDone += n;
     stats_.TotalDone += n;
     stats_.FilePercent = PercentOf(stats_.FileDone, stats_.Size);
     stats_.TotalPercent = PercentOf(stats_.TotalDone, stats_.TotalSize);
     Status();
   };
-  InflateMember(r);
+  auto checkCancel = [&] {
+    if (Abort || cancelRequested) throw EtcAborted(kAborted);
+    ProcessPendingMessages();
+  };
+  r.OnBlock = [&](const std::uint8_t* p, long n) {
+    checkCancel();
+    write(p, n);
+    written(n);
+  };
+  if (ahead) inflateAhead_->Take(index, write, written, checkCancel);
+  else InflateMember(r);
   stats_.Finished = true;
   Status();
   if (stats_.FileDone != h.Size)
@@ -656,7 +930,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
   if (!laterDisks.empty()) {
     source_ = std::move(laterDisks.back());
     sourceDisk_ = currentDisk_;
-  } else {
+  } else if (src) {
     source_ = std::move(src);
     sourceDisk_ = firstDisk;
   }

@@ -99,6 +99,10 @@ public:
   const TFileHeaders& Headers() const { return headers_; }
 
   void Add(bool append, std::int32_t identifier);
+  // The sources that the next Adds take, in this order: while there is more
+  // than one thread, the small ones are compressed ahead on the workers.
+  // Replaces the list given before; an empty list ends it.
+  void CompressAhead(const std::vector<std::string>& sources);
   void List();
   void Extract();
   // A file the caller has just created, empty, for the next member: the
@@ -167,6 +171,18 @@ private:
   // The archive the last append left open (KeepsArchiveOpen), shared for
   // reading only: headers_ stays its list until it is closed.
   std::unique_ptr<TWinFileStream> appendDest_;
+  // Small sources compressed ahead of their Add.
+  struct TAhead;
+  std::unique_ptr<TAhead> ahead_;
+  void RefillAhead();
+  bool TakeAhead(const std::string& source, const TFileHeaderRec& h, TStream& dest);
+  // Members inflated ahead of the extraction.
+  class TInflateAhead;
+  std::unique_ptr<TInflateAhead> inflateAhead_;
+  void StopInflateAhead();
+  // Whether member index comes from the thread inflating ahead (started or
+  // restarted there as needed).
+  bool InflatesAhead(int index);
   bool AppendHeadersCurrent() const;
   void RememberAppendHeaders();
   // headers_ is the list of compressedFile_ as written, every member in it.

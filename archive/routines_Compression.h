@@ -2,8 +2,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include <zlib.h>
 
@@ -72,4 +75,49 @@ private:
   void FlushBuffer(long count);
   bool finished_ = false;
   bool ended_ = false;
+};
+
+// One piece of a member's deflate stream: raw deflate of in, with dict (at
+// most the 32 KiB before it) as its dictionary, ended with a sync flush, or
+// with the final block when last. Deterministic: the same bytes on every
+// thread.
+void DeflatePiece(int level, const std::uint8_t* in, std::size_t inSize, const std::uint8_t* dict,
+                  std::size_t dictSize, bool last, std::vector<std::uint8_t>& out);
+// The two bytes that open a zlib stream of the given zlib level.
+void ZlibHeader(int level, std::uint8_t header[2]);
+
+class TJob;
+// Compresses one member into target as one zlib stream cut into pieces of
+// PieceSize input bytes (DeflatePiece, each with the 32 KiB before it as
+// dictionary), compressed on the archive's pool and written in order. The
+// bytes do not depend on the thread count, and a member of one piece is the
+// stream zlib's deflate makes of it.
+class TMemberDeflater {
+public:
+  static constexpr std::size_t PieceSize = 256 * 1024;
+  TMemberDeflater(TCompressionLevel level, TStream& target);
+  ~TMemberDeflater();  // waits for the pieces under way
+  TMemberDeflater(const TMemberDeflater&) = delete;
+  TMemberDeflater& operator=(const TMemberDeflater&) = delete;
+  void Write(const void* data, std::size_t count);
+  // The last piece, then the checksum.
+  void Finish();
+  // Input bytes handed to compression; their compressed bytes follow, at
+  // most two pieces a thread behind.
+  std::int64_t Consumed() const { return consumed_; }
+  // After each piece but the last is handed over (and the pieces then
+  // done are written).
+  std::function<void()> OnProgress;
+
+private:
+  void Submit(bool last);
+  void WriteFront();
+  int level_;
+  TStream& target_;
+  std::vector<std::uint8_t> piece_, tail_;
+  std::deque<std::shared_ptr<TJob>> pending_;
+  std::size_t inFlight_;
+  std::uint32_t adler_ = 1;
+  std::int64_t consumed_ = 0;
+  bool headerWritten_ = false, finished_ = false;
 };

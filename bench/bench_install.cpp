@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FormReader.h"
@@ -52,15 +53,20 @@ std::vector<std::string> MemberTargets(TInstallContainer* payload, const std::ve
 }
 
 TTimes RawInflateWrite(const std::string& archive, const std::string& outDir,
-                       const std::vector<std::string>& targets) {
+                       const std::vector<std::string>& targets, unsigned writeSize) {
   TTrnwCompress c(nullptr);
   c.SetCompressedFile(archive);
   c.ReadHeaders();
   twfile::ForceDirectories(outDir);
   TStopwatch t;
-  RawInflateWriteMembers(c, outDir, &targets);
+  RawInflateWriteMembers(c, outDir, &targets, writeSize);
   return t.Stop();
 }
+
+TTimes Mean(const TTimes& a, const TTimes& b) { return {(a.wall + b.wall) / 2, (a.cpu + b.cpu) / 2}; }
+
+// Files below dir.
+std::size_t CountFiles(const std::string& dir) { return FilesBelow(dir).size(); }
 
 // The first entry of the files record below key.
 std::string FirstRecordedFile(const std::string& key) {
@@ -156,6 +162,7 @@ int main(int argc, char** argv) {
   const double mb = static_cast<double>(bytes) / (1 << 20);
   std::printf("payload: %zu files, %.1f MB%s%s\n", files.size(), mb, given ? " from " : "",
               given ? payloadDir.c_str() : "");
+  std::printf("%s\n", ThreadsLine().c_str());
 
   auto form = std::make_unique<TForm>(nullptr);
   ReadForm(form.get(), ParseFormText(ProjectText(payloadDir, relative)));
@@ -181,16 +188,20 @@ int main(int argc, char** argv) {
   const std::string archive = build + "\\files.1";
   const std::vector<std::string> targets =
       MemberTargets(dynamic_cast<TInstallContainer*>(form->FindComponent("Payload")), relative);
-  const TTimes rawBefore = RawInflateWrite(archive, raw + "1", targets);
+  const TTimes rawBefore = RawInflateWrite(archive, raw + "1", targets, 4096);
+  const TTimes raw64Before = RawInflateWrite(archive, raw + "3", targets, 65536);
   t = TStopwatch();
   install->ReadArchiveInfo();
   const TTimes readInfoTime = t.Stop();
   t = TStopwatch();
   install->Install();
   const TTimes installTime = t.Stop() + readInfoTime;
-  const TTimes rawAfter = RawInflateWrite(archive, raw + "2", targets);
+  const TTimes rawAfter = RawInflateWrite(archive, raw + "2", targets, 4096);
+  const TTimes raw64After = RawInflateWrite(archive, raw + "4", targets, 65536);
   const std::string first = FirstRecordedFile(uninstallKey);
-  const TTimes rawInflate{(rawBefore.wall + rawAfter.wall) / 2, (rawBefore.cpu + rawAfter.cpu) / 2};
+  const TTimes raw4k = Mean(rawBefore, rawAfter), raw64k = Mean(raw64Before, raw64After);
+  // The baseline is the faster of the two write sizes.
+  const TTimes rawInflate = raw64k.wall < raw4k.wall ? raw64k : raw4k;
 
   std::size_t installed = 0, differing = 0;
   auto sizeOf = [](const std::string& path) {
@@ -209,7 +220,9 @@ int main(int argc, char** argv) {
               buildTime.wall, mb / buildTime.wall, rawDeflate.wall, buildTime.wall / rawDeflate.wall);
   std::printf("install (whole run):             %7.2f s  %7.1f MB/s   raw inflate+write: %7.2f s  ratio %.2f\n",
               installTime.wall, mb / installTime.wall, rawInflate.wall, installTime.wall / rawInflate.wall);
-  std::printf("  raw inflate+write before the installation %.2f s, after it %.2f s\n", rawBefore.wall, rawAfter.wall);
+  std::printf("  raw inflate+write with 4 KiB writes %.2f s (before the installation %.2f s, after it %.2f s), "
+              "with 64 KiB writes %.2f s (%.2f s, %.2f s)\n",
+              raw4k.wall, rawBefore.wall, rawAfter.wall, raw64k.wall, raw64Before.wall, raw64After.wall);
   if (targets.empty() || !SameText(first, dest + "\\" + targets[0]))
     std::printf("  raw zlib began with %s, the installation with %s\n", targets.empty() ? "nothing" : targets[0].c_str(),
                 first.c_str());
@@ -219,6 +232,31 @@ int main(int argc, char** argv) {
               installTime.cpu / rawInflate.cpu);
   std::printf("  of which reading the archive information: %.2f s\n", readInfoTime.wall);
   std::printf("peak memory: %zu MB (%zu MB of it at the start, before any work)\n", PeakMB(), startPeak);
+
+  // Cancel halfway through a second installation into a fresh directory:
+  // the time until the copy has stopped (the rollback after it is the run
+  // driver's, which this program does not start).
+  DeleteRegistryTree(uninstallKey);
+  RemoveTree(dest);
+  const double cancelAfter = installTime.wall / 2;
+  std::chrono::steady_clock::time_point cancelled;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::duration<double>(cancelAfter));
+    cancelled = std::chrono::steady_clock::now();
+    TTrnwCompress::RequestCancel();
+  });
+  install->ReadArchiveInfo();
+  try {
+    install->Install();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "cancelled run: %s\n", e.what());
+  }
+  const auto stopped = std::chrono::steady_clock::now();
+  canceller.join();
+  std::printf("cancel after %.2f s: the copy stopped %.1f ms later, with %zu of %zu files copied\n", cancelAfter,
+              std::chrono::duration<double, std::milli>(stopped - cancelled).count(), CountFiles(dest),
+              relative.size());
+  TTrnwCompress::WithdrawCancel();
   form.reset();
   DeleteRegistryTree(uninstallKey);
   RemoveTree(work);

@@ -12,6 +12,7 @@
 
 #include "cmp_TTrnwCompress.h"
 #include "routines_Strings.h"
+#include "routines_Workers.h"
 #include "stream_WinFile.h"
 
 namespace {
@@ -118,9 +119,10 @@ void RawDeflateFiles(const std::vector<std::string>& files) {
   }
 }
 
-void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir, const std::vector<std::string>* targets) {
+void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir, const std::vector<std::string>* targets,
+                            unsigned writeSize) {
   auto a = TWinFileStream::Open(c.CompressedFile(), TWinFileStream::fmOpenRead);
-  std::vector<unsigned char> in(65536), out(4096);
+  std::vector<unsigned char> in(65536), out(writeSize);
   z_stream z{};
   inflateInit(&z);
   std::string madeDir = outDir;
@@ -142,6 +144,8 @@ void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir, const s
     inflateReset(&z);
     z.avail_in = 0;
     int rc = Z_OK;
+    z.next_out = out.data();
+    z.avail_out = writeSize;
     while (rc != Z_STREAM_END) {
       if (z.avail_in == 0) {
         const long n = a->Read(in.data(), static_cast<long>(std::min<long long>(left, 65536)));
@@ -150,14 +154,27 @@ void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir, const s
         z.next_in = in.data();
         z.avail_in = static_cast<uInt>(n);
       }
-      z.next_out = out.data();
-      z.avail_out = 4096;
       rc = inflate(&z, Z_NO_FLUSH);
       if (rc < 0 && rc != Z_BUF_ERROR) break;
-      f->Write(out.data(), static_cast<long>(4096 - z.avail_out));
+      // A block is written when it is full or the member ends.
+      if (z.avail_out == 0 || rc == Z_STREAM_END) {
+        f->Write(out.data(), static_cast<long>(writeSize - z.avail_out));
+        z.next_out = out.data();
+        z.avail_out = writeSize;
+      }
     }
   }
   inflateEnd(&z);
+}
+
+std::string ThreadsLine() {
+  DWORD_PTR process = 0, system = 0;
+  GetProcessAffinityMask(GetCurrentProcess(), &process, &system);
+  int cpus = 0;
+  for (DWORD_PTR m = process; m; m &= m - 1) ++cpus;
+  const char* env = std::getenv("TARNWICK_THREADS");
+  return "threads: " + std::to_string(ArchiveThreads()) + " (processors in the affinity mask: " +
+         std::to_string(cpus) + ", TARNWICK_THREADS=" + (env ? env : "unset") + ")";
 }
 
 double ProcessorSeconds() {

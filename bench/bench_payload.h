@@ -24,12 +24,16 @@ TPayload GeneratePayload(const std::string& dir, long long megabytes, int maxSma
 // blocks (discarded).
 void RawDeflateFiles(const std::vector<std::string>& files);
 // Inflate of every member of c's archive straight from the file (64 KiB
-// input, 4 KiB output blocks), each block written to its file in outDir.
+// input, output blocks of writeSize bytes, 4 KiB as the extraction's),
+// each block written to its file in outDir.
 // Built as the extractor works on new targets: each file created new, one
 // inflate state reset for every member. With targets, member i goes to
 // outDir\targets[i] (a relative path whose directories are made as needed).
 void RawInflateWriteMembers(TTrnwCompress& c, const std::string& outDir,
-                            const std::vector<std::string>* targets = nullptr);
+                            const std::vector<std::string>* targets = nullptr, unsigned writeSize = 4096);
+
+// The thread count the archive uses, and where it comes from, as a line.
+std::string ThreadsLine();
 
 // The processor time this process used so far (user and kernel), in seconds.
 double ProcessorSeconds();

@@ -540,6 +540,14 @@ void TFileContainer::Compress(TCompressOptions options) {
 
     const std::vector<TInstallObject*> list = helpers_;
     const std::uint64_t changes = helpersChanges_;
+    // The pass's files in order: the small ones are compressed ahead on
+    // the worker threads.
+    std::vector<std::string> sources;
+    for (TInstallObject* o : list)
+      if (auto* f = dynamic_cast<TCustomInstallFile*>(o))
+        if (f->Include || options.Contains(coIncludeExcluded)) sources.push_back(f->SourcePath());
+    SharedCompressor()->CompressAhead(sources);
+    TScopeExit endAhead([] { SharedCompressor()->CompressAhead({}); });
     for (TInstallObject* o : list) {
       if (!StillHelper(o, changes)) continue;
       if (auto* fr = dynamic_cast<TFileRelated*>(o)) CompressObject(fr, options, base);

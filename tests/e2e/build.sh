@@ -36,6 +36,14 @@ rc=$?
 tr -d '\r' <"$c/build-e2e.log"
 for f in setup.exe setup.1 files.1; do [ -f "$dist/$f" ] || fail "$f not built"; done
 
+echo "== the same bytes from a build on one thread"
+mkdir -p "$work/threads"
+cp "$dist/setup.exe" "$dist/setup.1" "$dist/files.1" "$work/threads/"
+TARNWICK_THREADS=1 "$wine" "$setup" -b >"$work/b1.txt" 2>&1 || fail "one-thread build exit code $?"
+for f in setup.exe setup.1 files.1; do
+  cmp -s "$work/threads/$f" "$dist/$f" || fail "$f differs from the build on one thread"
+done
+
 "$distinfo" record "$dist/setup.exe" >"$work/record.txt" || fail "checksum trailer does not match"
 cat "$work/record.txt"
 loader_size=$(stat -c %s "$bin/TarnwickLoadProgram.exe")

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "cmp_TTrnwCompress.h"
 #include "routines_Strings.h"
+#include "routines_Workers.h"
 #include "stream_WinFile.h"
 
 using testsupport::BinDir;
@@ -685,4 +686,82 @@ TEST(Compress, HostileHeadersAreDamagedDataAndLeaveExistingFilesAlone) {
   EXPECT_EQ(last.TotalDone, 30000);
   EXPECT_EQ(last.TotalSize, total);
   EXPECT_EQ(last.TotalPercent, PercentOf(30000, total));
+}
+
+TEST(Compress, ArchivesAreTheSameOnAnyThreadCountAndExtractingAheadKeepsProgressAndCancel) {
+  TTempDir dir;
+  CreateDirectoryA(dir.File("src").c_str(), nullptr);
+  std::vector<std::string> sources, contents;
+  auto source = [&](const std::string& name, const std::string& data) {
+    sources.push_back(dir.File("src\\" + name));
+    contents.push_back(data);
+    WriteFileText(sources.back(), data);
+  };
+  source("big.txt", Text(1500000));  // many pieces
+  source("mixed.bin", Noise(300000, 3) + Text(400000));
+  for (int i = 0; i < 30; ++i) source("small" + std::to_string(i) + ".txt", Text(100 + i * 3997));
+  source("empty.dat", "");
+  const int threadsBefore = ArchiveThreads();
+  struct TRun {
+    std::string archive;
+    std::vector<std::string> progress;
+  };
+  auto run = [&](int threads) {
+    SetArchiveThreads(threads);
+    TRun r;
+    const std::string sub = dir.File("t" + std::to_string(threads));
+    TTrnwCompress z(nullptr);
+    z.SetCompressedFile(sub + "\\files.1");
+    // As the passes do: the build's files are known ahead, one Add each;
+    // the installation extracts one member a call, the archive kept open.
+    z.SetKeepArchiveOpen(true);
+    z.CompressAhead(sources);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      z.SetFilesToProcess({sources[i]});
+      z.Add(i > 0, static_cast<std::int32_t>(i));
+    }
+    z.CompressAhead({});
+    z.ExtractDirectory = sub + "\\out";
+    z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) {
+      r.progress.push_back(s.FileName + " " + std::to_string(s.FileDone) + " " + std::to_string(s.TotalDone) +
+                           (s.Finished ? " end" : ""));
+    };
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (i == 3) continue;  // a member left out: the next one is still found
+      z.SetFilesToProcess({sources[i]});
+      z.Extract();
+      EXPECT_EQ(ReadFileText(sub + "\\out\\" + ExtractFileName(sources[i])), contents[i]) << i;
+    }
+    EXPECT_FALSE(FileExists(sub + "\\out\\small1.txt"));
+
+    // Cancel in the middle of a member stops it and removes its target.
+    int aborted = 0;
+    z.OnAborted = [&](void*) { ++aborted; };
+    z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) {
+      if (s.FileDone >= 100000) TTrnwCompress::RequestCancel();
+    };
+    z.ExtractDirectory = sub + "\\cancelled";
+    z.SetFilesToProcess({sources[0]});
+    z.Extract();
+    TTrnwCompress::WithdrawCancel();
+    EXPECT_EQ(aborted, 1);
+    EXPECT_FALSE(FileExists(sub + "\\cancelled\\big.txt"));
+    z.OnStatus = nullptr;
+    z.SetFilesToProcess({sources[1]});
+    z.Extract();
+    EXPECT_EQ(ReadFileText(sub + "\\cancelled\\mixed.bin"), contents[1]);
+    z.SetKeepArchiveOpen(false);
+    r.archive = ReadFileText(sub + "\\files.1");
+    return r;
+  };
+  const TRun one = run(1);
+  for (int threads : {2, 4}) {
+    SCOPED_TRACE(threads);
+    const TRun more = run(threads);
+    EXPECT_TRUE(more.archive == one.archive);
+    // A status for every 4 KiB block, in the same order.
+    EXPECT_EQ(more.progress, one.progress);
+  }
+  SetArchiveThreads(threadsBefore);
+  EXPECT_GT(one.progress.size(), 3000000u / 4096);
 }
