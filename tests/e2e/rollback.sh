@@ -102,7 +102,7 @@ e2e_finish "Setup incomplete"
 if ui wait "Installation of Kelvo" "#32770" 30000; then ui click "Installation of Kelvo" "OK" "#32770"; fi
 wait "$pid"; rc=$?
 [ "$rc" = 1 ] || fail "a damaged member ended with $rc"
-tr -d '\r' <"$log" | grep -q 'Undone: deleted .*Vantlex 2006' || fail "the log lists nothing undone"
+grep -q 'Undone: deleted .*Vantlex 2006' <(tr -d '\r' <"$log") || fail "the log lists nothing undone"
 "$wine" reg query 'HKLM\SOFTWARE\VOQ\Install' >/dev/null 2>&1 ||
   { fail "the record of the failed run is gone"; tr -d '\r' <"$log" | tail -n 30 | sed 's/^/   /'; }
 snapshot damaged
@@ -150,7 +150,7 @@ killed=$(ls "$temp" | grep '^twsetup-' | grep -vxFf "$work/dirs-before.txt")
 rm -f "$log"
 e2e_install 'C:\Downloads\setup.exe'
 [ "$rc" = 0 ] || fail "the run after the killed one ended with $rc"
-tr -d '\r' <"$log" | grep -q 'did not end' || fail "the killed run was not undone"
+grep -q 'did not end' <(tr -d '\r' <"$log") || fail "the killed run was not undone"
 ls "$temp" | grep -x "${killed:-none}\|tw-journal.*" &&
   { fail "the killed run's directory or journal is left"; tr -d '\r' <"$log" | grep -i 'earlier run' | sed 's/^/   /'; }
 find "$c" -name '*.tw~' -o -name '*.tw-old*' | grep . && fail "kept or half-written files are left"
@@ -169,7 +169,7 @@ find "$dest" -type f | while read -r f; do printf 'old build\r\n' >>"$f"; touch 
 "$wine" reg export "$uninstall_key" 'C:\entry-before.reg' /y >/dev/null 2>&1
 cancel_at_40
 [ "$rc" = 2 ] || fail "the cancelled upgrade ended with $rc"
-tr -d '\r' <"$log" | grep -q 'Undone: restored' || fail "no old file was restored"
+grep -q 'Undone: restored' <(tr -d '\r' <"$log") || fail "no old file was restored"
 (cd "$dest" && find . -type f -print0 | sort -z | xargs -0 md5sum; find . -type f -printf '%p %T@\n' | sort) >"$work/old-after.txt"
 diff "$work/old.txt" "$work/old-after.txt" >/dev/null ||
   { fail "the old files changed"; diff "$work/old.txt" "$work/old-after.txt" | head | sed 's/^/   /'; }
