@@ -12,6 +12,7 @@
 #include "ClassReg.h"
 #include "WinHandles.h"
 #include "cmp_TTrnwCompress.h"
+#include "routines_Log.h"
 #include "routines_Strings.h"
 
 TCustomNetInstallLocation* CurrentNetLocation = nullptr;
@@ -368,8 +369,12 @@ void TCustomNetInstallLocation::CopyData() {
   const bool ftp = loginInformation_->Protocol() == ipFTP;
   DWORD fileSize = 0;
   if (ftp) {
-    if (!api_->QueryDataAvailable(remote_.Get(), &fileSize, 0, 0))
-      throw ENIL_FailDataQuery("Could not query file %s on server", {remoteName_});
+    // A data connection with nothing in it yet cannot say what it holds:
+    // the size stays unknown and the reads below wait for the data.
+    if (!api_->QueryDataAvailable(remote_.Get(), &fileSize, 0, 0)) {
+      LogLine("No data available yet for " + remoteName_ + "; its size is not known");
+      fileSize = 0;
+    }
   } else {
     // An error status carries an error page, not the file.
     DWORD status = 0;
