@@ -76,15 +76,19 @@ TWorkerPool::~TWorkerPool() {
   for (std::thread& t : threads_) t.join();
 }
 
+void TWorkerPool::RunJob(TJob& job) {
+  std::exception_ptr failure;
+  try {
+    job.Run();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  job.Finish(failure);
+}
+
 void TWorkerPool::Submit(std::shared_ptr<TJob> job) {
   if (threads_.empty()) {
-    std::exception_ptr failure;
-    try {
-      job->Run();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    job->Finish(failure);
+    RunJob(*job);
     return;
   }
   {
@@ -105,13 +109,7 @@ void TWorkerPool::Loop() {
       job = std::move(queue_.front());
       queue_.pop_front();
     }
-    std::exception_ptr failure;
-    try {
-      job->Run();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    job->Finish(failure);
+    RunJob(*job);
   }
 }
 

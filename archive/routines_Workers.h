@@ -48,6 +48,8 @@ public:
 
 private:
   void Loop();
+  // Runs a job and hands it its failure, if any.
+  static void RunJob(TJob& job);
   std::mutex m_;
   std::condition_variable cv_;
   std::deque<std::shared_ptr<TJob>> queue_;
