@@ -368,13 +368,12 @@ std::string PlainTextToRtf(const std::string& text) {
   return rtf + "}\n";
 }
 
-std::string WriteStarterProject(const TStarterProject& options) {
-  const std::string folder = StripBackslash(FullPath(options.Folder));
-  const std::string project = FullPath(options.Project);
-  const std::string projectDir = StripBackslash(ExtractFileDir(project));
-  if (!twfile::DirectoryExists(folder)) throw EProject(Format("The folder %s does not exist", {folder}));
-  const std::string name = Trim(options.Name).empty() ? ExtractFileName(folder) : Trim(options.Name);
+namespace {
 
+// The files and folders below folder that a starter project installs, checked
+// against what one project and its archive can hold.
+std::vector<TFolderEntry> StarterEntries(const std::string& folder, const std::string& project) {
+  const std::string projectDir = StripBackslash(ExtractFileDir(project));
   std::vector<TFolderEntry> entries;
   ListFolder(folder, "", entries, 0);
   // Nothing the generator writes itself is installed.
@@ -402,22 +401,18 @@ std::string WriteStarterProject(const TStarterProject& options) {
                             "paths: %s; move the folder to a shorter path or rename one of them",
                             {it.first->second, e.Relative, MaxStoredName, full.substr(0, MaxStoredName)}));
   }
+  return entries;
+}
 
-  const std::string folderInProject = RelativeTo(projectDir, folder);
-  auto sourceDir = [&](const std::string& relativeDir) {
-    if (relativeDir.empty()) return folderInProject;
-    return folderInProject == "." ? relativeDir : folderInProject + "\\" + relativeDir;
-  };
-  auto picture = [&](const std::string& file) { return RelativeTo(projectDir, FullPath(file)); };
-
-  // The licence page reads License.rtf; a plain-text licence is turned into one.
+// The licence page reads License.rtf: the folder's own, or one made beside
+// the project from a plain-text licence. The path as the project names it;
+// empty without a licence.
+std::string StarterLicence(const std::vector<TFolderEntry>& entries, const std::string& folder,
+                           const std::string& projectDir) {
   std::string licence;
   for (const TFolderEntry& e : entries) {
     if (e.Directory || e.Relative.find('\\') != std::string::npos) continue;
-    if (SameText(e.Relative, "License.rtf")) {
-      licence = RelativeTo(projectDir, folder + "\\" + e.Relative);
-      break;
-    }
+    if (SameText(e.Relative, "License.rtf")) return RelativeTo(projectDir, folder + "\\" + e.Relative);
     if (licence.empty() && IsLicenceName(e.Relative)) {
       std::string text;
       if (!ReadFileBytes(folder + "\\" + e.Relative, text))
@@ -429,8 +424,11 @@ std::string WriteStarterProject(const TStarterProject& options) {
       licence = "License.rtf";
     }
   }
+  return licence;
+}
 
-  std::string t;
+// The main form's own properties, its two backdrops and the path specifiers.
+void WriteStarterFace(std::string& t, const std::string& name, const std::string& logo) {
   t += "object mainForm: TmainForm\n";
   t += "  Caption = " + Quoted(name) + "\n";
   t += "  BorderStyle = bsNone\n  ClientHeight = 515\n  ClientWidth = 691\n  Color = clBtnFace\n";
@@ -446,55 +444,33 @@ std::string WriteStarterProject(const TStarterProject& options) {
        "      Transparent = True\n    end\n";
   t += "    object LogoImage: TImage\n      Left = 14\n      Top = 17\n      Width = 64\n      Height = 64\n"
        "      Transparent = True\n";
-  if (!options.Logo.empty()) t += "      Picture.File = " + Quoted(picture(options.Logo)) + "\n";
+  if (!logo.empty()) t += "      Picture.File = " + Quoted(logo) + "\n";
   t += "    end\n  end\n";
   t += "  object Backdrop2: TBackdrop\n    Left = 0\n    Top = 98\n    Width = 691\n    Height = 417\n"
        "    Align = alClient\n    BevelOuter = bvNone\n    Direction = bdDown\n    StartColor = 13882323\n"
        "    EndColor = 10724259\n  end\n";
   for (const char* s : kSpecifiers) t += std::string("  object ") + s + ": T" + s + "\n  end\n";
+}
 
-  // The first program at the top level is the product's icon.
-  std::vector<std::pair<std::string, std::string>> programs;  // component, file name
-  int fileNo = 0;
-  for (const TFolderEntry& e : entries)
-    if (!e.Directory) {
-      ++fileNo;
-      if (e.Relative.find('\\') == std::string::npos && SameText(ExtractFileExt(e.Relative), ".exe") &&
-          !SameText(e.Relative, "uninstall.exe"))
-        programs.emplace_back("File" + std::to_string(fileNo), e.Relative);
-    }
+void WriteStarterDirectory(std::string& t, const std::string& component, const std::string& parent,
+                           const std::string& description, const std::string& destDir) {
+  t += "  object " + component + ": TInstallDirectory\n    Container = " + parent + "\n";
+  t += "    Description = " + Quoted(description) + "\n";
+  if (!destDir.empty()) t += "    DestDir = " + Quoted(destDir) + "\n";
+  t += "    DestDirType = psContainerDestDir\n    ArchiveFileType = psContainerArchiveFile\n";
+  t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n  end\n";
+}
 
-  t += "  object Install1: TInstall\n";
-  t += "    DestDir = " + Quoted("\\" + name) + "\n    DestDirType = psProgramFiles\n";
-  if (!options.Side.empty()) t += "    DialogThemeBitmap.File = " + Quoted(picture(options.Side)) + "\n";
-  t += "    Information.CompanyName = " + Quoted(name) + "\n";
-  t += "    Information.ProductName = " + Quoted(name) + "\n    Information.Version = '1.0'\n";
-  t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n";
-  if (!programs.empty()) t += "    win2KExtendedInformation.DisplayIcon = " + programs.front().first + "\n";
-  t += "    win2KExtendedInformation.ProductID = " + Quoted(name) + "\n";
-  if (!licence.empty()) t += "    PresetupFiles.Strings = (\n      " + Quoted(licence) + ")\n";
-  t += "    Reboot = False\n    UseLoadingProgram = True\n  end\n";
-  t += "  object MainTranslator: TTranslator\n  end\n";
-
-  auto container = [&](const std::string& component, const std::string& parent, const std::string& description,
-                       const std::string& destDir) {
-    t += "  object " + component + ": TInstallDirectory\n    Container = " + parent + "\n";
-    t += "    Description = " + Quoted(description) + "\n";
-    if (!destDir.empty()) t += "    DestDir = " + Quoted(destDir) + "\n";
-    t += "    DestDirType = psContainerDestDir\n    ArchiveFileType = psContainerArchiveFile\n";
-    t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n  end\n";
+// One directory component per folder and one install file per file, the
+// files numbered from 1 in the order of entries; returns the folders' count.
+int WriteStarterFiles(std::string& t, const std::vector<TFolderEntry>& entries, const std::string& folderInProject) {
+  auto sourceDir = [&](const std::string& relativeDir) {
+    if (relativeDir.empty()) return folderInProject;
+    return folderInProject == "." ? relativeDir : folderInProject + "\\" + relativeDir;
   };
-  container("idUninstall", "Install1", "Uninstall", "\\Uninstall");
-  t += "  object ifUninstallEXE: TUninstallEXE\n    Container = idUninstall\n"
-       "    ArchiveFileType = psContainerArchiveFile\n    DestDirType = psContainerDestDir\n";
-  t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n";
-  t += "    FileName = 'uninstall.exe'\n    DestName = 'uninstall.exe'\n    Order = -1\n    Net = False\n"
-       "    UniqueID = 0\n  end\n";
-
-  container("Files", "Install1", "Program files", "");
+  WriteStarterDirectory(t, "Files", "Install1", "Program files", "");
   std::map<std::string, std::string> dirComponent{{"", "Files"}};
-  int dirNo = 0;
-  fileNo = 0;
+  int dirNo = 0, fileNo = 0;
   for (const TFolderEntry& e : entries) {
     const std::size_t cut = e.Relative.rfind('\\');
     const std::string parentDir = cut == std::string::npos ? "" : e.Relative.substr(0, cut);
@@ -503,7 +479,7 @@ std::string WriteStarterProject(const TStarterProject& options) {
     if (e.Directory) {
       const std::string component = "Dir" + std::to_string(++dirNo);
       dirComponent[UpperCase(e.Relative)] = component;
-      container(component, parent, e.Relative, "\\" + leaf);
+      WriteStarterDirectory(t, component, parent, e.Relative, "\\" + leaf);
       continue;
     }
     ++fileNo;
@@ -514,7 +490,13 @@ std::string WriteStarterProject(const TStarterProject& options) {
     t += "    IncludeFromDir = " + Quoted(sourceDir(parentDir)) + "\n";
     t += "    UniqueID = " + std::to_string(fileNo) + "\n  end\n";
   }
+  return dirNo;
+}
 
+// The Start-menu folder with a shortcut to each program and one to the
+// uninstaller, and the dialog managers of every stage.
+void WriteStarterLinksAndManagers(std::string& t, const std::string& name,
+                                  const std::vector<std::pair<std::string, std::string>>& programs) {
   t += "  object MainFolder: TMainLinkGroup\n    Container = Install1\n    DestDir = " + Quoted("\\" + name) +
        "\n    OS = " + kOS + "\n  end\n";
   t += "  object psObjectLink: TpsObjectLink\n  end\n";
@@ -537,13 +519,60 @@ std::string WriteStarterProject(const TStarterProject& options) {
     t += "  end\n";
     ++managerNo;
   }
+}
+
+}  // namespace
+
+std::string WriteStarterProject(const TStarterProject& options) {
+  const std::string folder = StripBackslash(FullPath(options.Folder));
+  const std::string project = FullPath(options.Project);
+  const std::string projectDir = StripBackslash(ExtractFileDir(project));
+  if (!twfile::DirectoryExists(folder)) throw EProject(Format("The folder %s does not exist", {folder}));
+  const std::string name = Trim(options.Name).empty() ? ExtractFileName(folder) : Trim(options.Name);
+  const std::vector<TFolderEntry> entries = StarterEntries(folder, project);
+  const std::string licence = StarterLicence(entries, folder, projectDir);
+  auto picture = [&](const std::string& file) { return RelativeTo(projectDir, FullPath(file)); };
+
+  // The programs at the top level get shortcuts; the first is the product's icon.
+  std::vector<std::pair<std::string, std::string>> programs;  // component, file name
+  int fileCount = 0;
+  for (const TFolderEntry& e : entries)
+    if (!e.Directory) {
+      ++fileCount;
+      if (e.Relative.find('\\') == std::string::npos && SameText(ExtractFileExt(e.Relative), ".exe") &&
+          !SameText(e.Relative, "uninstall.exe"))
+        programs.emplace_back("File" + std::to_string(fileCount), e.Relative);
+    }
+
+  std::string t;
+  WriteStarterFace(t, name, options.Logo.empty() ? "" : picture(options.Logo));
+  t += "  object Install1: TInstall\n";
+  t += "    DestDir = " + Quoted("\\" + name) + "\n    DestDirType = psProgramFiles\n";
+  if (!options.Side.empty()) t += "    DialogThemeBitmap.File = " + Quoted(picture(options.Side)) + "\n";
+  t += "    Information.CompanyName = " + Quoted(name) + "\n";
+  t += "    Information.ProductName = " + Quoted(name) + "\n    Information.Version = '1.0'\n";
+  t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n";
+  if (!programs.empty()) t += "    win2KExtendedInformation.DisplayIcon = " + programs.front().first + "\n";
+  t += "    win2KExtendedInformation.ProductID = " + Quoted(name) + "\n";
+  if (!licence.empty()) t += "    PresetupFiles.Strings = (\n      " + Quoted(licence) + ")\n";
+  t += "    Reboot = False\n    UseLoadingProgram = True\n  end\n";
+  t += "  object MainTranslator: TTranslator\n  end\n";
+
+  WriteStarterDirectory(t, "idUninstall", "Install1", "Uninstall", "\\Uninstall");
+  t += "  object ifUninstallEXE: TUninstallEXE\n    Container = idUninstall\n"
+       "    ArchiveFileType = psContainerArchiveFile\n    DestDirType = psContainerDestDir\n";
+  t += "    InstallTypes = " + std::string(kTypes) + "\n    OS = " + kOS + "\n";
+  t += "    FileName = 'uninstall.exe'\n    DestName = 'uninstall.exe'\n    Order = -1\n    Net = False\n"
+       "    UniqueID = 0\n  end\n";
+  const int dirCount = WriteStarterFiles(t, entries, RelativeTo(projectDir, folder));
+  WriteStarterLinksAndManagers(t, name, programs);
   t += "end\n";
 
   std::ofstream out(project, std::ios::binary | std::ios::trunc);
   out << t;
   out.close();
   if (!out) throw EProject(Format("Cannot write the project file %s", {project}));
-  return Format("%s: %d files in %d folders, %d shortcuts%s", {project, fileCount, dirNo,
+  return Format("%s: %d files in %d folders, %d shortcuts%s", {project, fileCount, dirCount,
                                                               static_cast<int>(programs.size()) + 1,
                                                               licence.empty() ? "" : ", the licence page"});
 }
