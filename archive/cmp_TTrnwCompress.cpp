@@ -145,7 +145,8 @@ public:
       std::lock_guard<std::mutex> lock(m_);
       stop_ = true;
     }
-    cv_.notify_all();
+    notFull_.notify_all();
+    notEmpty_.notify_all();
     thread_.join();
   }
   const std::string& Archive() const { return archive_; }
@@ -182,7 +183,11 @@ public:
   }
 
 private:
-  static constexpr std::size_t kBlock = 4096, kChunk = 65536, kQueued = 8u << 20;
+  // Each side sleeps only when it cannot go on, and is woken only once the
+  // other has made room or work for many chunks: a wake-up costs the system
+  // a round trip, which would otherwise come with every chunk.
+  static constexpr std::size_t kBlock = 4096, kChunk = 65536, kQueued = 8u << 20, kRoom = kQueued / 2,
+                               kWork = 1u << 20, kWorkChunks = 16;
   struct TChunk {
     int member = 0;
     std::vector<std::uint8_t> data;
@@ -192,22 +197,34 @@ private:
   struct TStopped {};
   TChunk Pop() {
     std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return !queue_.empty() || ended_; });
+    if (queue_.empty() && !ended_) {
+      consumerWaits_ = true;
+      notEmpty_.wait(lock, [this] { return !queue_.empty() || ended_; });
+      consumerWaits_ = false;
+    }
     // The thread ends early only at a cancel.
     if (queue_.empty()) throw EtcAborted(kAborted);
     TChunk c = std::move(queue_.front());
     queue_.pop_front();
     queued_ -= c.data.size();
-    cv_.notify_all();
+    const bool wake = producerWaits_ && queued_ <= kRoom;
+    lock.unlock();
+    if (wake) notFull_.notify_one();
     return c;
   }
   void Push(TChunk c) {
     std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return stop_ || cancelRequested || queued_ < kQueued; });
+    if (!stop_ && !cancelRequested && queued_ >= kQueued) {
+      producerWaits_ = true;
+      notFull_.wait(lock, [this] { return stop_ || cancelRequested || queued_ <= kRoom; });
+      producerWaits_ = false;
+    }
     if (stop_ || cancelRequested) throw TStopped();
     queued_ += c.data.size();
     queue_.push_back(std::move(c));
-    cv_.notify_all();
+    const bool wake = consumerWaits_ && (queued_ >= kWork || queue_.size() >= kWorkChunks);
+    lock.unlock();
+    if (wake) notEmpty_.notify_one();
   }
   void Loop() {
     try {
@@ -248,9 +265,11 @@ private:
       }
     } catch (const TStopped&) {
     }
-    std::lock_guard<std::mutex> lock(m_);
-    ended_ = true;
-    cv_.notify_all();
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      ended_ = true;
+    }
+    notEmpty_.notify_all();
   }
 
   const std::string archive_;
@@ -259,10 +278,10 @@ private:
   const std::vector<TSpan> spans_;
   int expected_ = first_;  // the consumer's side only
   std::mutex m_;
-  std::condition_variable cv_;
+  std::condition_variable notFull_, notEmpty_;
   std::deque<TChunk> queue_;
   std::size_t queued_ = 0;
-  bool stop_ = false, ended_ = false;
+  bool stop_ = false, ended_ = false, producerWaits_ = false, consumerWaits_ = false;
   std::thread thread_;
 };
 
