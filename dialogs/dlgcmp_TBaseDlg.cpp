@@ -12,10 +12,9 @@
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
-#include "cmp_TNetInstallLocation.h"
-#include "cmp_TTrnwCompress.h"
 #include "dlgcmp_TBaseContainer.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Cancel.h"
 #include "routines_Log.h"
 #include "routines_Unattended.h"
 
@@ -198,11 +197,7 @@ void TInstallPageForm::ShowClosingButtons(bool focusFinish) {
 }
 
 void TBaseDuringCopyForm::CancelCopy() {
-  if (ConfirmInstallAbort()) {
-    SharedCompressor()->Abort = true;
-    TTrnwCompress::RequestCancel();
-    NetDownloadAbort = true;
-  }
+  if (ConfirmInstallAbort()) InstallCancel().Request();
   SetModalResult(kModalAbort);
 }
 

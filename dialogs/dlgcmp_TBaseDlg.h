@@ -138,8 +138,9 @@ class TBaseDuringCopyForm : public TBaseTarnwickForm {
 public:
   using TBaseTarnwickForm::TBaseTarnwickForm;
   const char* ClassName() const override { return "TBaseDuringCopyForm"; }
-  // Asks the install whether to abort; when so, the extractor and the
-  // downloader stop at their next block. The modal result becomes 3.
+  // Asks the install whether to abort; when so, requests the install run's
+  // cancel (InstallCancel), on which the extraction and the download stop at
+  // their next block. The modal result becomes 3.
   virtual void CancelCopy();
   // Receives one status; the other is none.
   virtual void UpdateStatus(TFileStatusParameter* fileStatus, TDownloadStatusParameter* downloadStatus) {}

@@ -16,6 +16,7 @@
 #include "cmp_TTrnwCompress.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
+#include "routines_Cancel.h"
 #include "routines_Cleanup.h"
 #include "routines_InstallBoxes.h"
 #include "routines_InstallKey.h"
@@ -121,7 +122,7 @@ void TCustomInstall::StopIfFailedOrCancelled() {
     if (stopIsAbort_) throw EAIUserAbort();
     throw Exception(stopMessage_);
   }
-  if (TTrnwCompress::CancelRequested()) throw EAIUserAbort();
+  if (InstallCancel().Requested()) throw EAIUserAbort();
 }
 
 void TCustomInstall::Install() {
@@ -129,7 +130,7 @@ void TCustomInstall::Install() {
   stopPending_ = false;
   ++runDepth_;
   TScopeExit leaving([this] { --runDepth_; });
-  TTrnwCompress::WithdrawCancel();
+  InstallCancel().Clear();
   RunStartTime = Now();
   OutsideRun = false;
   DeferredRegistrations().Clear();
@@ -442,7 +443,7 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
       LogLine(std::string("Stopping the run: ") + e.what());
     }
     Aborted = true;
-    TTrnwCompress::RequestCancel();
+    InstallCancel().Request();
     return;
   }
   // The run has ended on the exception; one reported before it decides how.
