@@ -266,9 +266,9 @@ void TDialogManager::Notify(TInstallContainer* sender, int code, TPersistent* pa
     if (!status)
       throw IException("The PO object passed to %s is not a TDownloadStatusParameter object", {Name()});
     UpdateProgress(nullptr, status);
-  } else if (code == bcCopyEnded && ManagerType == dmDuringCopyFiles) {
+  } else if (code == bcPassEnded && ManagerType == dmDuringCopyFiles) {
     CloseDuringCopyForms();
-  } else if (code == bcChangeDisk && ManagerType == dmChangeDisk) {
+  } else if (code == bcNewDisk && ManagerType == dmChangeDisk) {
     ShowChangeDisk(parameter);
   }
 }

@@ -25,19 +25,6 @@ enum TManagerType : unsigned char {
   dmChangeDisk, dmReboot, dmRegistration, dmUninstall
 };
 
-// Stage notifications sent by the installation sequence.
-enum : int {
-  bcBeforeInstall = -980,
-  bcAfterGoodInstall = -979,
-  bcAfterBadInstall = -978,
-  bcReboot = -987,
-  bcRegistration = -962,
-  bcCopyEnded = -996,
-  bcChangeDisk = -993,
-};
-// The file-copy and download status codes are those of the file passes
-// (bcFileStatus, bcDownloadStatus).
-
 // ------------------------------------------------------------ form bases
 
 // The background colour every install dialog form takes; the main form

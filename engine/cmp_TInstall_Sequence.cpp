@@ -30,17 +30,6 @@
 
 namespace {
 
-// Notifications of the run to the install's helper components.
-constexpr int kBeforeReadArchiveInfo = -984;
-constexpr int kAfterReadArchiveInfo = -983;
-constexpr int kAfterInitialized = -986;
-constexpr int kBeforeInstall = -980;
-constexpr int kReboot = -987;
-constexpr int kBeforeGoodInstall = -995;
-constexpr int kGoodInstall = -979;
-constexpr int kBeforeBadInstall = -994;
-constexpr int kBadInstall = -978;
-
 void Terminate() {
   if (Application) Application->Terminate();
 }
@@ -166,9 +155,9 @@ void TCustomInstall::Install() {
   ReadArchiveInfo();
 
   if (OnAfterInitialized) OnAfterInitialized(this);
-  Broadcast(kAfterInitialized, nullptr);
+  Broadcast(bcAfterInitialized, nullptr);
   LogLine("Stage: before the installation (licence, destination, Start-menu folder)");
-  Broadcast(kBeforeInstall, nullptr);
+  Broadcast(bcBeforeInstall, nullptr);
 
   if (!Aborted) {
     try {
@@ -204,7 +193,7 @@ void TCustomInstall::Install() {
     } else if (Unattended.VerySilent()) {
       LogLine("Windows is restarted without asking (very silent installation)");
     } else {
-      Broadcast(kReboot, nullptr);
+      Broadcast(bcReboot, nullptr);
     }
   }
   if (Reboot() && OnBeforeReboot) {
@@ -309,7 +298,7 @@ void TCustomInstall::FinishGoodInstall() {
 void TCustomInstall::ReadArchiveInfo() {
   if (ArchiveInfoRead) return;
   if (OnBeforeReadArchiveInfo) OnBeforeReadArchiveInfo(this);
-  Broadcast(kBeforeReadArchiveInfo, nullptr);
+  Broadcast(bcBeforeReadArchiveInfo, nullptr);
   {
     TWaitCursor wait;
     ShowStatusMessage("Reading file information...");
@@ -324,7 +313,7 @@ void TCustomInstall::ReadArchiveInfo() {
   }
   ArchiveInfoRead = true;
   if (OnAfterReadArchiveInfo) OnAfterReadArchiveInfo(this);
-  Broadcast(kAfterReadArchiveInfo, nullptr);
+  Broadcast(bcAfterReadArchiveInfo, nullptr);
 }
 
 void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusText) {
@@ -353,15 +342,15 @@ void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusTex
 
 void TCustomInstall::NotifyGoodInstall() {
   if (OnBeforeNotifyGoodInstall) OnBeforeNotifyGoodInstall(this);
-  Broadcast(kBeforeGoodInstall, nullptr);
-  Broadcast(kGoodInstall, nullptr);
+  Broadcast(bcBeforeGoodInstall, nullptr);
+  Broadcast(bcAfterGoodInstall, nullptr);
   if (OnAfterNotifyGoodInstall) OnAfterNotifyGoodInstall(this);
 }
 
 void TCustomInstall::NotifyBadInstall() {
   if (OnBeforeNotifyBadInstall) OnBeforeNotifyBadInstall(this);
-  Broadcast(kBeforeBadInstall, nullptr);
-  Broadcast(kBadInstall, nullptr);
+  Broadcast(bcBeforeBadInstall, nullptr);
+  Broadcast(bcAfterBadInstall, nullptr);
   if (OnAfterNotifyBadInstall) OnAfterNotifyBadInstall(this);
 }
 
