@@ -36,8 +36,6 @@ TBIFEntry* AddEntry(std::unique_ptr<TBIFList>& list, TFormClass formClass, TCust
   return list->Add(std::move(entry));
 }
 
-constexpr int kModalAbort = 3;
-
 }  // namespace
 
 // ------------------------------------------------------------ registries
@@ -113,8 +111,8 @@ bool TBaseInstallForm::IsLastPage() {
 }
 
 void TBaseInstallForm::AbortDialogs() {
-  if (TBaseFormContainer* c = OwnerContainer()) c->SetModalResult(kModalAbort);
-  else SetModalResult(kModalAbort);
+  if (TBaseFormContainer* c = OwnerContainer()) c->SetModalResult(mrAbort);
+  else SetModalResult(mrAbort);
 }
 
 void TBaseInstallForm::NextPage() {
@@ -198,7 +196,7 @@ void TInstallPageForm::ShowClosingButtons(bool focusFinish) {
 
 void TBaseDuringCopyForm::CancelCopy() {
   if (ConfirmInstallAbort()) InstallCancel().Request();
-  SetModalResult(kModalAbort);
+  SetModalResult(mrAbort);
 }
 
 // ------------------------------------------------------------ placement
@@ -288,7 +286,7 @@ void TDialogManager::Execute() {
   container->SetWidth(Width);
   container->PlaceOnScreen(Position, RelativeLeftOffset, RelativeTopOffset);
   if (container->LoadPages() > 0) {
-    if (container->ShowModal() == kModalAbort) throw EAIUserAbort();
+    if (container->ShowModal() == mrAbort) throw EAIUserAbort();
     if (auto* main = Application ? dynamic_cast<TControl*>(Application->MainForm()) : nullptr) main->Invalidate();
     if (Application) Application->ProcessMessages();
   }
@@ -316,7 +314,7 @@ void TDialogManager::ShowChangeDisk(TPersistent* parameter) {
     disk->DiskParameter = diskParam;
     disk->InitializeDialog();
     disk->ApplyLanguage();
-    if (disk->ShowModal() == kModalAbort) throw EAIUserAbort();
+    if (disk->ShowModal() == mrAbort) throw EAIUserAbort();
   }
 }
 

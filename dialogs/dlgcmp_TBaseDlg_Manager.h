@@ -10,6 +10,7 @@
 #include "Controls.h"
 #include "cmp_TInstallContainer.h"
 #include "cmp_TTranslator.h"
+#include "dlgcmp_TBaseDlg_Placement.h"
 #include "types_Tarnwick.h"
 
 class TBaseTarnwickForm;
@@ -98,12 +99,12 @@ public:
   void UpdateProgress(TFileStatusParameter* fileStatus, TDownloadStatusParameter* downloadStatus);
   void CloseDuringCopyForms();
 
-  int Height = 395;
+  int Height = kWizardSize.Height;
   TManagerType ManagerType = dmBeforeInstall;
   TTarnwickDialogPosition Position = tdpCenter;
   int RelativeLeftOffset = 0;
   int RelativeTopOffset = 0;
-  int Width = 478;
+  int Width = kWizardSize.Width;
 
   const std::vector<TBaseDuringCopyForm*>& DuringCopyForms() const { return duringCopyForms_; }
   const std::vector<TCustomBaseInstallDlg*>& Dialogs() const { return dialogs_; }
