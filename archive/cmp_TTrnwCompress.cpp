@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
-#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <deque>
@@ -15,6 +14,7 @@
 #include "ByteOrder.h"
 #include "Controls.h"
 #include "ScopeExit.h"
+#include "routines_Cancel.h"
 #include "routines_Journal.h"
 #include "cmp_TVersion.h"
 #include "routines_Strings.h"
@@ -52,9 +52,6 @@ bool MemberHeaderSound(const TFileHeaderRec& h, std::int32_t offset) {
 }
 
 const char* const kShortRead = "The file %s could not be read completely";
-
-// Read by the extraction and by the threads inflating ahead of it.
-std::atomic<bool> cancelRequested{false};
 
 void RemoveFile(const std::string& name) {
   SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -214,12 +211,12 @@ private:
   }
   void Push(TChunk c) {
     std::unique_lock<std::mutex> lock(m_);
-    if (!stop_ && !cancelRequested && queued_ >= kQueued) {
+    if (!stop_ && !InstallCancel().Requested() && queued_ >= kQueued) {
       producerWaits_ = true;
-      notFull_.wait(lock, [this] { return stop_ || cancelRequested || queued_ <= kRoom; });
+      notFull_.wait(lock, [this] { return stop_ || InstallCancel().Requested() || queued_ <= kRoom; });
       producerWaits_ = false;
     }
-    if (stop_ || cancelRequested) throw TStopped();
+    if (stop_ || InstallCancel().Requested()) throw TStopped();
     queued_ += c.data.size();
     queue_.push_back(std::move(c));
     const bool wake = consumerWaits_ && (queued_ >= kWork || queue_.size() >= kWorkChunks);
@@ -445,6 +442,8 @@ void TTrnwCompress::Status() {
   if (OnStatus) OnStatus(this, stats_);
 }
 
+bool TTrnwCompress::Stopped() const { return Abort || InstallCancel().Requested(); }
+
 void TTrnwCompress::DiskFull() {
   if (OnFullDisk) OnFullDisk(this);
   else throw EtcDiskFull("The disk is full");
@@ -453,7 +452,7 @@ void TTrnwCompress::DiskFull() {
 // ---- adding ---------------------------------------------------------------
 
 void TTrnwCompress::AddStatus(TStream* dest, std::int64_t dataStart, std::int64_t consumed) {
-  if (Abort) throw EtcAborted(kAborted);
+  if (Stopped()) throw EtcAborted(kAborted);
   ProcessPendingMessages();
   if (!dest) throw ETrnwCompress("AddStatus has Nil DestFile");
   std::int64_t done = consumed;
@@ -729,7 +728,7 @@ std::unique_ptr<TWinFileStream> TTrnwCompress::OpenDisk(std::string& name, int d
     while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
     OnNewDisk(this, disk, dir);
     // Cancel at the request ends the operation; nothing is asked again.
-    if (Abort || CancelRequested()) throw EtcAborted(kAborted);
+    if (Stopped()) throw EtcAborted(kAborted);
     name = AddBackslash(dir) + ExtractFileName(name);
   }
   throw ETrnwCompress("Cannot open the compressed file %s", {name});
@@ -793,10 +792,6 @@ void TTrnwCompress::Extract() {
   createdDir_.clear();
 }
 
-void TTrnwCompress::RequestCancel() { cancelRequested = true; }
-bool TTrnwCompress::CancelRequested() { return cancelRequested; }
-void TTrnwCompress::WithdrawCancel() { cancelRequested = false; }
-
 void TTrnwCompress::ExtractAll() {
   Abort = false;
   operation_ = opExtracting;
@@ -814,7 +809,7 @@ void TTrnwCompress::ExtractAll() {
 }
 
 void TTrnwCompress::ExtractMember(int index, const std::string&) {
-  if (Abort || cancelRequested) throw EtcAborted(kAborted);
+  if (Stopped()) throw EtcAborted(kAborted);
   const TFileHeaderRec h = headers_.GetFileHeaders(index).Rec;
   FillStats(h);
   // A header that cannot describe real data is refused before the overwrite
@@ -926,7 +921,7 @@ void TTrnwCompress::ExtractMember(int index, const std::string&) {
     Status();
   };
   auto checkCancel = [&] {
-    if (Abort || cancelRequested) throw EtcAborted(kAborted);
+    if (Stopped()) throw EtcAborted(kAborted);
     ProcessPendingMessages();
   };
   r.OnBlock = [&](const std::uint8_t* p, long n) {
@@ -1027,7 +1022,7 @@ void TTrnwCompress::CopyToDisksAll(const std::string& directory, const std::stri
     h.DataStart = Clamp32(dest->Position());
     h.FirstDisk = static_cast<std::uint8_t>(currentDisk_);
     for (;;) {
-      if (Abort) throw EtcAborted(kAborted);
+      if (Stopped()) throw EtcAborted(kAborted);
       std::int64_t pos = src->Position();
       if (pos > end) break;
       long want = static_cast<long>(std::min<std::int64_t>(8192, end - pos + 1));
@@ -1111,7 +1106,7 @@ void TTrnwCompress::CopyFileBody(const std::string& source, const std::string& t
   std::vector<char> buf(8192);
   std::int64_t copied = 0;
   for (;;) {
-    if (Abort) return;
+    if (Stopped()) return;
     if (BuildCancelled) throw EUserAbortInstall("Creating Install Aborted!");
     long got = src->Read(buf.data(), 8192);
     if (got > 0 && out->Write(buf.data(), got) != got) {

@@ -55,14 +55,10 @@ public:
   ~TTrnwCompress() override;
   const char* ClassName() const override { return "TTrnwCompress"; }
 
-  // A user's confirmed cancel of the install. Unlike Abort, which every
-  // operation clears when it starts, it stays until the next install run
-  // withdraws it, so a cancel taken between two files stops the next one.
-  static void RequestCancel();
-  static bool CancelRequested();
-  static void WithdrawCancel();
-
   // Published properties.
+  // Stops the running operation at its next check; every operation clears
+  // it when it starts. The install run's cancel (InstallCancel) stops every
+  // operation too, and stands until the next run.
   bool Abort = false;
   const std::string& CompressedFile() const { return compressedFile_; }
   void SetCompressedFile(const std::string& name);
@@ -127,6 +123,8 @@ public:
 
 private:
   enum TOperation { opNone, opAdding, opExtracting };
+  // Abort, or the install run's cancel.
+  bool Stopped() const;
   void EnsureHeaders();
   void ComputeTotals();
   void FillStats(const TFileHeaderRec& h);

@@ -27,6 +27,7 @@
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
 #include "cmp_TTrnwCompress.h"
+#include "routines_Cancel.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Strings.h"
 #include "bench_payload.h"
@@ -243,7 +244,7 @@ int main(int argc, char** argv) {
   std::thread canceller([&] {
     std::this_thread::sleep_for(std::chrono::duration<double>(cancelAfter));
     cancelled = std::chrono::steady_clock::now();
-    TTrnwCompress::RequestCancel();
+    InstallCancel().Request();
   });
   install->ReadArchiveInfo();
   try {
@@ -256,7 +257,7 @@ int main(int argc, char** argv) {
   std::printf("cancel after %.2f s: the copy stopped %.1f ms later, with %zu of %zu files copied\n", cancelAfter,
               std::chrono::duration<double, std::milli>(stopped - cancelled).count(), CountFiles(dest),
               relative.size());
-  TTrnwCompress::WithdrawCancel();
+  InstallCancel().Clear();
   form.reset();
   DeleteRegistryTree(uninstallKey);
   RemoveTree(work);

@@ -7,10 +7,6 @@
 #include "cmp_TTranslator.h"
 #include "dlgcmp_TBaseDlg.h"
 
-namespace {
-constexpr TModalResult kModalAbort = 3;
-}
-
 TBaseFormContainer::TBaseFormContainer(TComponent* owner) : TForm(owner) {
   DefineMethod("FormCreate", [this](TComponent* s) { FormCreate(s); });
   DefineMethod("FormShow", [this](TComponent* s) { FormShow(s); });
@@ -40,8 +36,8 @@ TBaseFormContainer::~TBaseFormContainer() {
 void TBaseFormContainer::FormCreate(TComponent*) {
   Font().SetCharset(ANSI_CHARSET);
   sizing_ = true;
-  SetHeight(395);
-  SetWidth(478);
+  SetHeight(kWizardSize.Height);
+  SetWidth(kWizardSize.Width);
   sizing_ = false;
   finished_ = false;
 }
@@ -138,7 +134,7 @@ void TBaseFormContainer::TabsChanging(TComponent*, bool&) {
 }
 
 void TBaseFormContainer::FormClose(TComponent*, TCloseAction& action) {
-  if (!finished_ && ModalResult() != kModalAbort) action = caNone;
+  if (!finished_ && ModalResult() != mrAbort) action = caNone;
 }
 
 void TBaseFormContainer::FormResize(TComponent*) {

@@ -12,10 +12,9 @@
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstall.h"
 #include "cmp_TInstallFile.h"
-#include "cmp_TNetInstallLocation.h"
-#include "cmp_TTrnwCompress.h"
 #include "dlgcmp_TBaseContainer.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Cancel.h"
 #include "routines_Log.h"
 #include "routines_Unattended.h"
 
@@ -36,8 +35,6 @@ TBIFEntry* AddEntry(std::unique_ptr<TBIFList>& list, TFormClass formClass, TCust
   entry->Tag = tag;
   return list->Add(std::move(entry));
 }
-
-constexpr int kModalAbort = 3;
 
 }  // namespace
 
@@ -114,8 +111,8 @@ bool TBaseInstallForm::IsLastPage() {
 }
 
 void TBaseInstallForm::AbortDialogs() {
-  if (TBaseFormContainer* c = OwnerContainer()) c->SetModalResult(kModalAbort);
-  else SetModalResult(kModalAbort);
+  if (TBaseFormContainer* c = OwnerContainer()) c->SetModalResult(mrAbort);
+  else SetModalResult(mrAbort);
 }
 
 void TBaseInstallForm::NextPage() {
@@ -198,12 +195,8 @@ void TInstallPageForm::ShowClosingButtons(bool focusFinish) {
 }
 
 void TBaseDuringCopyForm::CancelCopy() {
-  if (ConfirmInstallAbort()) {
-    SharedCompressor()->Abort = true;
-    TTrnwCompress::RequestCancel();
-    NetDownloadAbort = true;
-  }
-  SetModalResult(kModalAbort);
+  if (ConfirmInstallAbort()) InstallCancel().Request();
+  SetModalResult(mrAbort);
 }
 
 // ------------------------------------------------------------ placement
@@ -271,9 +264,9 @@ void TDialogManager::Notify(TInstallContainer* sender, int code, TPersistent* pa
     if (!status)
       throw IException("The PO object passed to %s is not a TDownloadStatusParameter object", {Name()});
     UpdateProgress(nullptr, status);
-  } else if (code == bcCopyEnded && ManagerType == dmDuringCopyFiles) {
+  } else if (code == bcPassEnded && ManagerType == dmDuringCopyFiles) {
     CloseDuringCopyForms();
-  } else if (code == bcChangeDisk && ManagerType == dmChangeDisk) {
+  } else if (code == bcNewDisk && ManagerType == dmChangeDisk) {
     ShowChangeDisk(parameter);
   }
 }
@@ -293,7 +286,7 @@ void TDialogManager::Execute() {
   container->SetWidth(Width);
   container->PlaceOnScreen(Position, RelativeLeftOffset, RelativeTopOffset);
   if (container->LoadPages() > 0) {
-    if (container->ShowModal() == kModalAbort) throw EAIUserAbort();
+    if (container->ShowModal() == mrAbort) throw EAIUserAbort();
     if (auto* main = Application ? dynamic_cast<TControl*>(Application->MainForm()) : nullptr) main->Invalidate();
     if (Application) Application->ProcessMessages();
   }
@@ -321,7 +314,7 @@ void TDialogManager::ShowChangeDisk(TPersistent* parameter) {
     disk->DiskParameter = diskParam;
     disk->InitializeDialog();
     disk->ApplyLanguage();
-    if (disk->ShowModal() == kModalAbort) throw EAIUserAbort();
+    if (disk->ShowModal() == mrAbort) throw EAIUserAbort();
   }
 }
 

@@ -9,6 +9,7 @@
 #include "cmp_TInstallFile.h"
 #include "cmp_TTrnwCompress.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Cancel.h"
 #include "routines_InstallBoxes.h"
 #include "routines_InstallKey.h"
 #include "routines_Log.h"
@@ -96,7 +97,7 @@ bool TCustomInstall::RebootWindows() {
 
 void TCustomInstall::ContinueAfterReboot() {
   Installing = true;
-  TTrnwCompress::WithdrawCancel();
+  InstallCancel().Clear();
   try {
     ApplyCommandLineChoices();
     CurrentInstallKey = FindInstallKey(false);

@@ -16,6 +16,7 @@
 #include "cmp_TTrnwCompress.h"
 #include "exceptions_Tarnwick.h"
 #include "routines_API.h"
+#include "routines_Cancel.h"
 #include "routines_Cleanup.h"
 #include "routines_InstallBoxes.h"
 #include "routines_InstallKey.h"
@@ -28,17 +29,6 @@
 #include "stream_WinFile.h"
 
 namespace {
-
-// Notifications of the run to the install's helper components.
-constexpr int kBeforeReadArchiveInfo = -984;
-constexpr int kAfterReadArchiveInfo = -983;
-constexpr int kAfterInitialized = -986;
-constexpr int kBeforeInstall = -980;
-constexpr int kReboot = -987;
-constexpr int kBeforeGoodInstall = -995;
-constexpr int kGoodInstall = -979;
-constexpr int kBeforeBadInstall = -994;
-constexpr int kBadInstall = -978;
 
 void Terminate() {
   if (Application) Application->Terminate();
@@ -121,7 +111,7 @@ void TCustomInstall::StopIfFailedOrCancelled() {
     if (stopIsAbort_) throw EAIUserAbort();
     throw Exception(stopMessage_);
   }
-  if (TTrnwCompress::CancelRequested()) throw EAIUserAbort();
+  if (InstallCancel().Requested()) throw EAIUserAbort();
 }
 
 void TCustomInstall::Install() {
@@ -129,7 +119,7 @@ void TCustomInstall::Install() {
   stopPending_ = false;
   ++runDepth_;
   TScopeExit leaving([this] { --runDepth_; });
-  TTrnwCompress::WithdrawCancel();
+  InstallCancel().Clear();
   RunStartTime = Now();
   OutsideRun = false;
   DeferredRegistrations().Clear();
@@ -165,9 +155,9 @@ void TCustomInstall::Install() {
   ReadArchiveInfo();
 
   if (OnAfterInitialized) OnAfterInitialized(this);
-  Broadcast(kAfterInitialized, nullptr);
+  Broadcast(bcAfterInitialized, nullptr);
   LogLine("Stage: before the installation (licence, destination, Start-menu folder)");
-  Broadcast(kBeforeInstall, nullptr);
+  Broadcast(bcBeforeInstall, nullptr);
 
   if (!Aborted) {
     try {
@@ -183,10 +173,11 @@ void TCustomInstall::Install() {
       }
       StopIfFailedOrCancelled();
     } catch (...) {
-      if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
+      if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort || InstallCancel().ByUser());
       throw;
     }
-    if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort);
+    // The user's Cancel counts as the extractor's abort, also between files.
+    if (OnAfterInstallObjects) OnAfterInstallObjects(this, SharedCompressor()->Abort || InstallCancel().ByUser());
   }
 
   StopIfFailedOrCancelled();
@@ -203,7 +194,7 @@ void TCustomInstall::Install() {
     } else if (Unattended.VerySilent()) {
       LogLine("Windows is restarted without asking (very silent installation)");
     } else {
-      Broadcast(kReboot, nullptr);
+      Broadcast(bcReboot, nullptr);
     }
   }
   if (Reboot() && OnBeforeReboot) {
@@ -308,7 +299,7 @@ void TCustomInstall::FinishGoodInstall() {
 void TCustomInstall::ReadArchiveInfo() {
   if (ArchiveInfoRead) return;
   if (OnBeforeReadArchiveInfo) OnBeforeReadArchiveInfo(this);
-  Broadcast(kBeforeReadArchiveInfo, nullptr);
+  Broadcast(bcBeforeReadArchiveInfo, nullptr);
   {
     TWaitCursor wait;
     ShowStatusMessage("Reading file information...");
@@ -323,7 +314,7 @@ void TCustomInstall::ReadArchiveInfo() {
   }
   ArchiveInfoRead = true;
   if (OnAfterReadArchiveInfo) OnAfterReadArchiveInfo(this);
-  Broadcast(kAfterReadArchiveInfo, nullptr);
+  Broadcast(bcAfterReadArchiveInfo, nullptr);
 }
 
 void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusText) {
@@ -352,15 +343,15 @@ void TCustomInstall::InstallObjectsOfRank(int rank, const std::string& statusTex
 
 void TCustomInstall::NotifyGoodInstall() {
   if (OnBeforeNotifyGoodInstall) OnBeforeNotifyGoodInstall(this);
-  Broadcast(kBeforeGoodInstall, nullptr);
-  Broadcast(kGoodInstall, nullptr);
+  Broadcast(bcBeforeGoodInstall, nullptr);
+  Broadcast(bcAfterGoodInstall, nullptr);
   if (OnAfterNotifyGoodInstall) OnAfterNotifyGoodInstall(this);
 }
 
 void TCustomInstall::NotifyBadInstall() {
   if (OnBeforeNotifyBadInstall) OnBeforeNotifyBadInstall(this);
-  Broadcast(kBeforeBadInstall, nullptr);
-  Broadcast(kBadInstall, nullptr);
+  Broadcast(bcBeforeBadInstall, nullptr);
+  Broadcast(bcAfterBadInstall, nullptr);
   if (OnAfterNotifyBadInstall) OnAfterNotifyBadInstall(this);
 }
 
@@ -442,7 +433,7 @@ void TCustomInstall::HandleException(TComponent* sender, const std::exception& e
       LogLine(std::string("Stopping the run: ") + e.what());
     }
     Aborted = true;
-    TTrnwCompress::RequestCancel();
+    InstallCancel().RequestForFailure();
     return;
   }
   // The run has ended on the exception; one reported before it decides how.

@@ -162,14 +162,14 @@ void TFileRelated::Download() {
     net.Download(location, this, Name() + ".1", LocalArchivePath);
   } catch (...) {
     if (!reservedIsTarget) DeleteFileA(reserved.c_str());
-    const bool aborted = net.DownloadAborted && net.DownloadAborted();
+    const bool aborted = net.DownloadAborted && net.DownloadAborted(location);
     // A partial archive must not pass for a downloaded one.
     discard();
     if (aborted) throw EAIUserAbort();
     throw;
   }
   if (!reservedIsTarget) DeleteFileA(reserved.c_str());
-  if (net.DownloadAborted && net.DownloadAborted()) {
+  if (net.DownloadAborted && net.DownloadAborted(location)) {
     discard();
     throw EAIUserAbort();
   }

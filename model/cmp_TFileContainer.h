@@ -126,8 +126,9 @@ struct TNetLocationAccess {
   std::function<void(TCustomNetInstallLocation*, TFileRelated* receiver, const std::string& remote,
                      const std::string& local)>
       Download;
-  // The process-wide download abort flag.
-  std::function<bool()> DownloadAborted;
+  // Whether the location's running or last download was stopped (by its
+  // own abort or the install run's cancel).
+  std::function<bool(TCustomNetInstallLocation*)> DownloadAborted;
 };
 TNetLocationAccess& NetLocationAccess();
 

@@ -32,6 +32,22 @@ enum : int {
   bcHideStatusMessage = -973,
 };
 
+// Broadcast codes of the install run's stages, sent by the install to its
+// helper components; the dialog managers show their pages on some of them.
+enum : int {
+  bcBeforeReadArchiveInfo = -984,
+  bcAfterReadArchiveInfo = -983,
+  bcAfterInitialized = -986,
+  bcBeforeInstall = -980,
+  bcReboot = -987,
+  bcBeforeGoodInstall = -995,
+  bcAfterGoodInstall = -979,
+  bcBeforeBadInstall = -994,
+  bcAfterBadInstall = -978,
+  // The registration stage's; no run sends it.
+  bcRegistration = -962,
+};
+
 // Parameter of a status-message broadcast; belongs to the sender.
 class TMessageParameter : public TPersistent {
 public:

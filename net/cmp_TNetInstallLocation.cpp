@@ -21,7 +21,6 @@ TCustomNetInstallLocation* ConnectedNetLocation = nullptr;
 namespace {
 void InstallModelAccess();
 }
-bool NetDownloadAbort = false;
 std::string NetLibraryName = "WININET.DLL";
 
 namespace {
@@ -333,7 +332,7 @@ void TCustomNetInstallLocation::CloseRemote() {
 void TCustomNetInstallLocation::Download(const std::string& remoteName, const std::string& localFile) {
   // A stop asked for an earlier download does not stop this one; a cancel
   // of the run that is still standing does.
-  NetDownloadAbort = TTrnwCompress::CancelRequested();
+  abort_.Clear();
   Connect();
   remoteName_ = remoteName;
   localFile_ = localFile;
@@ -362,7 +361,11 @@ void TCustomNetInstallLocation::Download(const std::string& remoteName, const st
   const bool closed = remote_.Close();
   remote_.Release();
   if (!closed) throw ENIL_FTPCloseFile("Cannot close the file %s on the server", {remoteName});
-  if (OnAfterDownload) OnAfterDownload(this, NetDownloadAbort);
+  if (OnAfterDownload) OnAfterDownload(this, DownloadAborted());
+}
+
+bool TCustomNetInstallLocation::DownloadAborted() const {
+  return abort_.Requested() || InstallCancel().Requested();
 }
 
 void TCustomNetInstallLocation::CopyData() {
@@ -430,7 +433,7 @@ void TCustomNetInstallLocation::CopyData() {
     if (OnDataReceived) OnDataReceived(this, remoteName_, got, received, fileSize, buffer.data());
     if (OnFileDataReceived) OnFileDataReceived(this, remoteName_, got, received, fileSize, buffer.data());
     ProcessPendingMessages();
-    if (NetDownloadAbort) break;
+    if (DownloadAborted()) break;
     DWORD written = 0;
     if (!WriteFile(out.Get(), buffer.data(), got, &written, nullptr) || written != got)
       throw ENIL_WriteDestFile("%s could not write to the local dest file %s", {Name(), localFile_});
@@ -440,7 +443,7 @@ void TCustomNetInstallLocation::CopyData() {
   out.Reset();
   // A stopped download delivers no file: the partial one goes, the local
   // file keeps what it held.
-  if (NetDownloadAbort) return;
+  if (DownloadAborted()) return;
   // A connection that ends early delivers no file.
   if (fileSize > 0 && received != fileSize)
     throw ENIL_ReadFile("The file %s was received incompletely from the server: %d of %d bytes",
@@ -505,7 +508,7 @@ void InstallModelAccess() {
       };
     location->Download(remote, local);
   };
-  net.DownloadAborted = [] { return NetDownloadAbort; };
+  net.DownloadAborted = [](TCustomNetInstallLocation* location) { return location->DownloadAborted(); };
   NILMessageHook = ExtendedNetMessage;
 }
 

@@ -14,6 +14,7 @@
 #include "WinHandles.h"
 #include "cmp_TFileContainer.h"
 #include "exceptions_Tarnwick.h"
+#include "routines_Cancel.h"
 
 enum TInternetProtocol : std::uint8_t { ipFTP = 0, ipHTTP = 1 };
 
@@ -86,6 +87,12 @@ public:
   void Disconnect();
   // Fetches one remote file into the local file.
   void Download(const std::string& remoteName, const std::string& localFile);
+  // Stops the running download at its next block; each download starts
+  // without it. The install run's cancel (InstallCancel) stops a download
+  // as well.
+  void AbortDownload() { abort_.Request(); }
+  // Whether the running or last download was stopped.
+  bool DownloadAborted() const;
   bool IsLoginComplete() const;
   static std::string ToServerPath(const std::string& text);
 
@@ -130,6 +137,7 @@ private:
   std::string ftpDirectory_;  // the server directory set on the connection
   TEntryPoints* api_;
   TLoginInformation* loginInformation_;
+  TCancelRequest abort_;
 };
 
 // The published location of a project.
@@ -156,9 +164,6 @@ TCustomNetInstallLocationList& NetInstallLocations();
 extern TCustomNetInstallLocation* CurrentNetLocation;
 // The location that last connected; named in error messages.
 extern TCustomNetInstallLocation* ConnectedNetLocation;
-// Set to stop the running download at its next block; each download starts
-// with it clear unless the run's cancel (TTrnwCompress) is standing.
-extern bool NetDownloadAbort;
 // The internet library the locations load ("WININET.DLL").
 extern std::string NetLibraryName;
 

@@ -7,6 +7,7 @@
 #include "DateUtils.h"
 #include "TestSupport.h"
 #include "cmp_TTrnwCompress.h"
+#include "routines_Cancel.h"
 #include "routines_Strings.h"
 #include "routines_Workers.h"
 #include "stream_WinFile.h"
@@ -738,12 +739,12 @@ TEST(Compress, ArchivesAreTheSameOnAnyThreadCountAndExtractingAheadKeepsProgress
     int aborted = 0;
     z.OnAborted = [&](void*) { ++aborted; };
     z.OnStatus = [&](TTrnwCompress*, const TlzhFileStats& s) {
-      if (s.FileDone >= 100000) TTrnwCompress::RequestCancel();
+      if (s.FileDone >= 100000) InstallCancel().Request();
     };
     z.ExtractDirectory = sub + "\\cancelled";
     z.SetFilesToProcess({sources[0]});
     z.Extract();
-    TTrnwCompress::WithdrawCancel();
+    InstallCancel().Clear();
     EXPECT_EQ(aborted, 1);
     EXPECT_FALSE(FileExists(sub + "\\cancelled\\big.txt"));
     z.OnStatus = nullptr;

@@ -356,31 +356,31 @@ TEST_F(DialogManager, RegistriesAndTheFormsOfCopyingAndDiskStages) {
   EXPECT_EQ(TCountingCopyForm::created, 1);
   EXPECT_EQ(TCountingCopyForm::updates, 2);
   EXPECT_EQ(TCountingCopyForm::lastPercent, 60);
-  install->Broadcast(bcCopyEnded, nullptr);
+  install->Broadcast(bcPassEnded, nullptr);
   EXPECT_TRUE(copying->DuringCopyForms().empty());
   install->Broadcast(bcFileStatus, &status);
   EXPECT_EQ(TCountingCopyForm::created, 2);
-  install->Broadcast(bcCopyEnded, nullptr);
+  install->Broadcast(bcPassEnded, nullptr);
 
   // Change disk: the parameter is checked before anything shows.
   TDialogManager* disk = Manager(dmChangeDisk, install);
-  install->Broadcast(bcChangeDisk, nullptr);  // no change-disk form: nothing
+  install->Broadcast(bcNewDisk, nullptr);  // no change-disk form: nothing
   RegisterChangeDiskForm({"TDiskForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TDiskForm(o); }},
                          nullptr, 0);
-  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcChangeDisk, nullptr); }),
+  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcNewDisk, nullptr); }),
             "The ParameterObject is Nil in the TDialogManager. Cannot show the change disk form");
-  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcChangeDisk, &status); }),
+  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcNewDisk, &status); }),
             "TChangeDiskDlg--PO is not a TList object");
   TParameterList list;
   list.Items = {&status};
-  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcChangeDisk, &list); }),
+  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcNewDisk, &list); }),
             "TChangeDiskDlg--Not engouh parameters for status event");
   TDiskParameter diskParameter;
   list.Items = {&status, &diskParameter};
-  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcChangeDisk, &list); }), "TChangeDiskDlg says bad first parameter");
+  EXPECT_EQ(MessageOf([&] { disk->Notify(install, bcNewDisk, &list); }), "TChangeDiskDlg says bad first parameter");
   EXPECT_EQ(CurrentDialogManager, nullptr);
   // Another stage's manager ignores the code.
-  EXPECT_EQ(MessageOf([&] { copying->Notify(install, bcChangeDisk, nullptr); }), "no error");
+  EXPECT_EQ(MessageOf([&] { copying->Notify(install, bcNewDisk, nullptr); }), "no error");
 }
 
 TEST(DialogPlacement, OffsetsPointInwardsFromTheChosenEdge) {

@@ -12,6 +12,7 @@
 #include "cmp_TInstallShellLink.h"
 #include "cmp_TTrnwCompress.h"
 #include "cmp_TTrnwRegistry.h"
+#include "routines_Cancel.h"
 #include "routines_InstallBoxes.h"
 #include "format_UninstallRecord.h"
 #include "routines_ExpandPaths.h"
@@ -219,7 +220,7 @@ TEST_F(InstallSequence, AUserAbortShowsTheBadInstallStageAndRemovesTheRecord) {
 TEST_F(InstallSequence, ACancelConfirmedOutsideAFileEndsTheRunAsAUserAbortAndIsNotInheritedByTheNext) {
   install->OnBeforeInstallObjects = [this](TInstallContainer*) {
     Steps.push_back("BeforeInstallObjects");
-    TTrnwCompress::RequestCancel();  // a Cancel the copy form took after the last file
+    InstallCancel().Request();  // a Cancel the copy form took after the last file
   };
   std::string key;
   try {
@@ -230,7 +231,7 @@ TEST_F(InstallSequence, ACancelConfirmedOutsideAFileEndsTheRunAsAUserAbortAndIsN
     install->HandleException(install, e);
   }
   EXPECT_EQ(Steps, (std::vector<std::string>{"BeforeReadArchiveInfo", "AfterReadArchiveInfo", "AfterInitialized",
-                                             "BeforeInstallObjects", "AfterInstallObjects", "BeforeBadInstall",
+                                             "BeforeInstallObjects", "AfterInstallObjects(aborted)", "BeforeBadInstall",
                                              "AfterBadInstall", "BeforeShutdown"}));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key.substr(1)));
   EXPECT_EQ(InstallExitCode, 2);

@@ -17,6 +17,7 @@
 #include "cmp_TInstallInformation.h"
 #include "cmp_TPathSpecifier.h"
 #include "routines_API.h"
+#include "routines_Cancel.h"
 #include "routines_InstallBoxes.h"
 #include "routines_Registry.h"
 #include "routines_Strings.h"
@@ -169,7 +170,7 @@ protected:
     CurrentInstall = nullptr;
     DeferredRegistrations().Clear();
     SharedCompressor()->Abort = false;
-    TTrnwCompress::WithdrawCancel();
+    InstallCancel().Clear();
     SharedCompressor()->SetCompressedFile(std::string());
     RunningOSHook = savedOS_;
     OutsideRun = savedOutsideRun_;

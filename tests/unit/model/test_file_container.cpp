@@ -321,10 +321,10 @@ TEST_F(FileContainer, AConfirmedCancelStopsTheCopyWhereverTheMessagePumpTookIt) 
     // the message pump during a file's blocks or after its last one.
     for (TCustomInstallFile* f : order)
       f->OnAfterInstall = [&](TCustomInstallFile* s) {
-        if (!k.insideBig && s == order.front()) TTrnwCompress::RequestCancel();
+        if (!k.insideBig && s == order.front()) InstallCancel().Request();
       };
     dir->OnStatus = [&](TCustomInstallFile* f, int filePercent, int) {
-      if (k.insideBig && f == big && filePercent > 0 && filePercent < 100) TTrnwCompress::RequestCancel();
+      if (k.insideBig && f == big && filePercent > 0 && filePercent < 100) InstallCancel().Request();
     };
     SharedCompressor()->Abort = false;
     EXPECT_THROW(dir->Install(), EAIUserAbort);
@@ -338,7 +338,7 @@ TEST_F(FileContainer, AConfirmedCancelStopsTheCopyWhereverTheMessagePumpTookIt) 
       else if (*it == lastOne) EXPECT_TRUE(Slurp(Dest(name)) == before) << name;
       else EXPECT_FALSE(testsupport::FileExists(Dest(name))) << name;
     }
-    TTrnwCompress::WithdrawCancel();
+    InstallCancel().Clear();
   }
 }
 

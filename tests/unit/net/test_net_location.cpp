@@ -11,6 +11,7 @@
 #include "NetTestSupport.h"
 #include "cmp_TFileContainer.h"
 #include "cmp_TInstall.h"
+#include "routines_Cancel.h"
 #include "uInstMain.h"
 
 using namespace nettest;
@@ -31,14 +32,14 @@ class NetLocation : public ::testing::Test {
 protected:
   void SetUp() override {
     RegisterNetLocationClasses();
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     owner = std::make_unique<TComponent>(nullptr);
     temp = std::make_unique<testsupport::TTempDir>("net");
     sub = UniqueName("served");
   }
   void TearDown() override {
     owner.reset();
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     testsupport::RemoveTree(Servers().Root() + "\\" + sub);
   }
 
@@ -284,14 +285,14 @@ TEST_F(NetLocation, AbortStopsAtTheNextBlockLeavesTheLocalFileAndTheNextDownload
   for (const char* server : {"HTTP", "FTP"}) {
     SCOPED_TRACE(server);
     blocks.clear();
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     TNetInstallLocation* location = MakeLocation(owner.get(), server, sub, std::string("nl") + server);
     std::vector<bool> after;
     location->OnAfterDownload = [&](TComponent*, bool aborted) { after.push_back(aborted); };
     location->OnDataReceived = [&](TComponent*, const std::string&, std::uint32_t bytes, std::uint32_t received,
                                    std::uint32_t size, const char* buffer) {
       blocks.push_back({bytes, received, size, std::string(buffer, bytes)});
-      if (blocks.size() == 2) NetDownloadAbort = true;
+      if (blocks.size() == 2) location->AbortDownload();
     };
     const std::string local = Local(std::string("big-") + server + ".bin");
     WriteFileText(local, "the earlier copy");

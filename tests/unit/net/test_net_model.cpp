@@ -24,13 +24,13 @@ protected:
   void SetUp() override {
     ModelTest::SetUp();
     RegisterNetLocationClasses();
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     savedKey_ = CurrentInstallKey;
     CurrentInstallKey = "\\SOFTWARE\\TarnwickTests\\" + UniqueName("net");
     sub = UniqueName("served");
   }
   void TearDown() override {
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     DeleteRegistryTree(kHKLM, CurrentInstallKey);
     CurrentInstallKey = savedKey_;
     testsupport::RemoveTree(Servers().Root() + "\\" + sub);
@@ -112,7 +112,7 @@ TEST_F(NetModel, CancelAndFailureLeaveNoArchiveAndNoRecord) {
   TInstallDirectory* dir = Directory("idNetFiles");
   dir->SetNetLocation(location);
   dir->OnDataReceived = [](TComponent*, const std::string&, std::uint32_t, std::uint32_t, std::uint32_t,
-                           const char*) { NetDownloadAbort = true; };
+                           const char*) { InstallCancel().Request(); };
   std::string message = FailureOf([&] { dir->Download(); });
   EXPECT_TRUE(StartsWith(message, "EAIUserAbort")) << message;
   EXPECT_TRUE(dir->LocalArchivePath.empty());
@@ -121,7 +121,7 @@ TEST_F(NetModel, CancelAndFailureLeaveNoArchiveAndNoRecord) {
   EXPECT_EQ(Recorded("idNetFiles"), "(none)");
   EXPECT_EQ(location->DownloadingFile, nullptr);
 
-  NetDownloadAbort = false;
+  InstallCancel().Clear();
   dir->OnDataReceived = nullptr;
   Unserve(sub + "\\idNetFiles.1");
   message = FailureOf([&] { dir->Download(); });
@@ -156,7 +156,7 @@ class RemoteFileList : public ::testing::Test {
 protected:
   void SetUp() override {
     RegisterEngineClasses();
-    NetDownloadAbort = false;
+    InstallCancel().Clear();
     CurrentInstall = nullptr;
     form = std::make_unique<TForm>(nullptr);
     install = new TInstall(form.get());

@@ -1,0 +1,6 @@
+#include "routines_Cancel.h"
+
+TCancelRequest& InstallCancel() {
+  static TCancelRequest request;
+  return request;
+}
