@@ -29,9 +29,12 @@ public:
   int Rank() const override { return 0; }
 };
 
+// Each test starts with empty page and form registries and leaves them as
+// it found them.
 class DialogManager : public ::testing::Test {
 protected:
   void SetUp() override {
+    SwapFormRegistries(registries_);
     RegisterDialogManagerClasses();
     form = std::make_unique<TComponent>(nullptr);
     install = new TStageInstall(form.get());
@@ -41,6 +44,8 @@ protected:
   void TearDown() override {
     form.reset();
     CurrentInstall = nullptr;
+    CurrentDialogManager = nullptr;
+    SwapFormRegistries(registries_);
   }
   TDialogManager* Manager(TManagerType stage, TInstallContainer* container) {
     auto* dm = new TDialogManager(form.get());
@@ -50,6 +55,9 @@ protected:
   }
   std::unique_ptr<TComponent> form;
   TStageInstall* install = nullptr;
+
+private:
+  TFormRegistries registries_;
 };
 
 }  // namespace
@@ -122,9 +130,6 @@ public:
     }
   }
   static void Register() {
-    static bool done = false;
-    if (done) return;
-    done = true;
     for (int order : {60, 1, 45})
       RegisterDialogPage({"TScriptedPage", [order](TComponent* o) -> TBaseTarnwickForm* {
                             return new TScriptedPage(o, order);
@@ -226,13 +231,9 @@ public:
 
 TEST_F(DialogManager, ClosingPageShowsAndFocusesFinishOnlyWhenItIsTheLast) {
   RegisterTranslatorClasses();
-  static bool registered = false;
-  if (!registered) {
-    registered = true;
-    RegisterDialogPage({"TGoodInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TGoodInstallForm(o); }},
-                       nullptr, 0);
-    RegisterDialogPage({"TLaterPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TLaterPage(o); }}, nullptr, 0);
-  }
+  RegisterDialogPage({"TGoodInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TGoodInstallForm(o); }},
+                     nullptr, 0);
+  RegisterDialogPage({"TLaterPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TLaterPage(o); }}, nullptr, 0);
   CurrentDialogManager = Manager(dmAfterGoodInstall, install);
   for (bool later : {false, true}) {
     SCOPED_TRACE(later ? "with a later page" : "alone");
@@ -332,9 +333,9 @@ public:
 }  // namespace
 
 TEST_F(DialogManager, RegistriesAndTheFormsOfCopyingAndDiskStages) {
-  if (DialogPageCount() == 0) {
-    EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
-  }
+  EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
+  TCountingCopyForm::created = TCountingCopyForm::updates = 0;
+  TCountingCopyForm::lastPercent = -1;
   TFormClass page{"TPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TBaseInstallForm(o); }};
   TBIFEntry* entry = RegisterDialogPage(page, nullptr, 0);
   EXPECT_EQ(DialogPageEntry(DialogPageCount() - 1), entry);
