@@ -111,6 +111,18 @@ public:
   void InitializeDialog() override {
     log.push_back(Order);
     firstLast.push_back({IsFirstPage(), IsLastPage()});
+    // The tab strip's texts, as its window holds them.
+    HWND strip = OwnerContainer()->Tabs()->Handle();
+    tabs.clear();
+    for (int i = 0; i < TabCtrl_GetItemCount(strip); ++i) {
+      char text[64] = {};
+      TCITEMA item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      ::SendMessageA(strip, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+      tabs.push_back(text);
+    }
     current = this;
     if (!actions.empty()) ::SetTimer(nullptr, 0, 1, &TScriptedPage::Act);
   }
@@ -138,6 +150,7 @@ public:
   }
   static inline std::vector<int> log;
   static inline std::vector<std::pair<bool, bool>> firstLast;
+  static inline std::vector<std::string> tabs;  // when last activated
   static inline std::set<int> skipped;
   static inline std::deque<char> actions;
   static inline TScriptedPage* current = nullptr;
@@ -208,6 +221,8 @@ TEST_F(DialogManager, WizardShowsPagesInOrderPassesOverSkippedOnesAndEndsByNextO
     else EXPECT_NO_THROW(install->Broadcast(bcBeforeInstall, nullptr));
     EXPECT_EQ(TScriptedPage::log, c.shown);
     EXPECT_EQ(TScriptedPage::firstLast, c.firstLast);
+    // One tab a page, skipped ones too, in the order of the pages.
+    EXPECT_EQ(TScriptedPage::tabs, (std::vector<std::string>{"Page 1", "Page 45", "Page 60"}));
     EXPECT_FALSE(TScriptedPage::closedAnyway);
     EXPECT_TRUE(TScriptedPage::actions.empty());
     EXPECT_EQ(CurrentDialogManager, nullptr);
