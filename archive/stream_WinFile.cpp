@@ -68,6 +68,26 @@ bool ForceDirectories(const std::string& dir) {
   return CreateDirectoryA(d.c_str(), nullptr) || DirectoryExists(d);
 }
 
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
 bool GetFileDate(HANDLE h, TDateTime& date) {
   FILETIME ft;
   if (!GetFileTime(h, nullptr, nullptr, &ft)) return false;

@@ -36,6 +36,9 @@ bool FileExists(const std::string& name);
 bool DirectoryExists(const std::string& name);
 // Creates a directory with all its missing parents; false on failure.
 bool ForceDirectories(const std::string& dir);
+// Deletes a directory with everything below it, read-only files too; what
+// cannot be deleted stays.
+void RemoveTree(const std::string& dir);
 // Last-write time as local time at the 2-second DOS resolution.
 bool GetFileDate(HANDLE h, TDateTime& date);
 bool SetFileDate(HANDLE h, TDateTime date);

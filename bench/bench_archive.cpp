@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   std::string work = argc > 1 ? argv[1] : StripBackslash(tmp) + "\\twbench";
   long long mb = argc > 2 ? std::atoll(argv[2]) : 200;
   int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-  RemoveTree(work);
+  twfile::RemoveTree(work);
   std::printf("generating %lld MB payload in %s\n", mb, work.c_str());
   TPayload p = GeneratePayload(work + "\\payload", mb);
   double mbytes = static_cast<double>(p.bytes) / (1 << 20);
@@ -87,16 +87,16 @@ int main(int argc, char** argv) {
     for (int turn = 0; turn < 2; ++turn) {
       if ((turn + round) % 2 == 0) {
         rawInflate = Best(rawInflate, RawInflateWrite(c, work + "\\raw", 4096));
-        RemoveTree(work + "\\raw");
+        twfile::RemoveTree(work + "\\raw");
         rawInflate64 = Best(rawInflate64, RawInflateWrite(c, work + "\\raw", 65536));
-        RemoveTree(work + "\\raw");
+        twfile::RemoveTree(work + "\\raw");
       } else {
         c.ExtractDirectory = work + "\\out";
         c.SetFilesToProcess(p.files);
         TStopwatch e;
         c.Extract();
         extract = Best(extract, e.Stop());
-        RemoveTree(work + "\\out");
+        twfile::RemoveTree(work + "\\out");
       }
     }
   }
@@ -127,6 +127,6 @@ int main(int argc, char** argv) {
   std::printf("peak working set %.1f MB, peak pagefile usage %.1f MB\n",
               static_cast<double>(pmc.PeakWorkingSetSize) / (1 << 20),
               static_cast<double>(pmc.PeakPagefileUsage) / (1 << 20));
-  RemoveTree(work);
+  twfile::RemoveTree(work);
   return 0;
 }

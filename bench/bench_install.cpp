@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   const bool given = size.find_first_not_of("0123456789") != std::string::npos;
   const std::string payloadDir = given ? StripBackslash(size) : work + "\\payload", build = work + "\\dist",
                     dest = work + "\\installed", raw = work + "\\raw";
-  RemoveTree(work);
+  twfile::RemoveTree(work);
   InstallBoxHook = [](const std::string& text, unsigned) {
     std::fprintf(stderr, "box: %s\n", text.c_str());
     return IDOK;
@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
   // the time until the copy has stopped (the rollback after it is the run
   // driver's, which this program does not start).
   DeleteRegistryTree(uninstallKey);
-  RemoveTree(dest);
+  twfile::RemoveTree(dest);
   const double cancelAfter = installTime.wall / 2;
   std::chrono::steady_clock::time_point cancelled;
   std::thread canceller([&] {
@@ -260,6 +260,6 @@ int main(int argc, char** argv) {
   InstallCancel().Clear();
   form.reset();
   DeleteRegistryTree(uninstallKey);
-  RemoveTree(work);
+  twfile::RemoveTree(work);
   return installed == relative.size() ? 0 : 1;
 }

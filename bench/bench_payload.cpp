@@ -184,22 +184,6 @@ double ProcessorSeconds() {
   return static_cast<double>(v(kernel) + v(user)) / 1e7;
 }
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string n = fd.cFileName;
-      if (n == "." || n == "..") continue;
-      const std::string full = dir + "\\" + n;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
-      else DeleteFileA(full.c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
 std::vector<std::string> FilesBelow(const std::string& dir) {
   std::vector<std::string> files, dirs;
   WIN32_FIND_DATAA fd;

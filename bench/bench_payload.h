@@ -53,8 +53,5 @@ struct TStopwatch {
   }
 };
 
-// Removes dir with everything below it.
-void RemoveTree(const std::string& dir);
-
 // The files below dir, in every subdirectory, in a stable order (full paths).
 std::vector<std::string> FilesBelow(const std::string& dir);

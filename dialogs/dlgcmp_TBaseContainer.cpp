@@ -63,7 +63,7 @@ int TBaseFormContainer::LoadPages() {
   if (!CurrentDialogManager)
     throw Exception(TranslateExceptionMessage("The current dialog manager is not defined"));
   pages_.clear();
-  std::vector<std::string> tabs;
+  std::vector<std::string> tabs;  // one a page, with the caption it had when it was loaded
   for (int i = 0; i < DialogPageCount(); ++i) {
     TBIFEntry* entry = DialogPageEntry(i);
     TCustomBaseInstallDlg* dialog = entry->Dialog;
@@ -80,15 +80,18 @@ int TBaseFormContainer::LoadPages() {
       dialog->AssignDialogProperties();
     }
     tabs.push_back(page->Caption());
-    tabs_->SetTabs(tabs);
     page->SetBounds(displayPanel_->Left(), displayPanel_->Top(), displayPanel_->Width(), displayPanel_->Height());
     page->ApplyLanguage();
     pages_.push_back(page);
   }
-  // Exchange sort by Order.
+  // Exchange sort by Order; the tabs move with their pages.
   for (std::size_t i = 0; i < pages_.size(); ++i)
     for (std::size_t j = i + 1; j < pages_.size(); ++j)
-      if (pages_[j]->Order < pages_[i]->Order) std::swap(pages_[i], pages_[j]);
+      if (pages_[j]->Order < pages_[i]->Order) {
+        std::swap(pages_[i], pages_[j]);
+        std::swap(tabs[i], tabs[j]);
+      }
+  tabs_->SetTabs(tabs);
   return PageCount();
 }
 

@@ -65,6 +65,12 @@ int DuringCopyFormCount() { return g_duringCopy ? g_duringCopy->Count() : 0; }
 TDCFEntry* DuringCopyFormEntry(int index) { return g_duringCopy->Items(index); }
 int ChangeDiskFormCount() { return g_changeDisk ? g_changeDisk->Count() : 0; }
 
+void SwapFormRegistries(TFormRegistries& other) {
+  g_pages.swap(other.Pages);
+  g_duringCopy.swap(other.DuringCopy);
+  g_changeDisk.swap(other.ChangeDisk);
+}
+
 TDialogManager* FindDialogManager(TManagerType stage) {
   TInstallContainerList& all = InstallContainers();
   for (int i = 0; i < all.Count(); ++i) {

@@ -65,6 +65,15 @@ TBIFEntry* DialogPageEntry(int index);
 int DuringCopyFormCount();
 TDCFEntry* DuringCopyFormEntry(int index);
 int ChangeDiskFormCount();
+// The three registries as a whole. SwapFormRegistries exchanges them with
+// `other`: a test that registers forms of its own swaps in empty ones first
+// and swaps the earlier ones back at its end.
+struct TFormRegistries {
+  std::unique_ptr<TBIFList> Pages;
+  std::unique_ptr<TDCFList> DuringCopy;
+  std::unique_ptr<TBIFList> ChangeDisk;
+};
+void SwapFormRegistries(TFormRegistries& other);
 
 // The first dialog manager of the stage in install-object order whose
 // container is the current install; none when there is none.

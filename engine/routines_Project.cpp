@@ -46,10 +46,10 @@ bool IsClassOrDerived(std::string cls, const std::string& base) {
 // Picture data as a stream stores it: the graphic's class, then its bytes,
 // a bitmap's and a JPEG picture's behind a 32-bit length.
 std::string PictureData(const std::string& bytes) {
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::string cls = "TPngImage";
-  if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xD8) cls = "TJPEGImage";
-  else if (bytes.size() >= 2 && b[0] == 'B' && b[1] == 'M') cls = "TBitmap";
+  const auto format = PictureFormatOf(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  const std::string cls = format == TPictureFormat::pfJpeg     ? "TJPEGImage"
+                          : format == TPictureFormat::pfBitmap ? "TBitmap"
+                                                               : "TPngImage";
   std::string data(1, static_cast<char>(cls.size()));
   data += cls;
   if (cls != "TPngImage") {

@@ -85,26 +85,6 @@ std::string Megabytes(std::int64_t bytes) {
 TProjectFile g_project;
 std::string g_output;
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA data;
-  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = dir + "\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
 std::int64_t SizeOf(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA a;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return 0;
@@ -186,7 +166,7 @@ void PackageBuild(TCustomInstall& install) {
     Say(Format("Building %s into %s\n", {g_project.Path, g_output}));
     if (!twfile::ForceDirectories(g_output)) throw EProject(Format("Cannot create the directory %s", {g_output}));
     // Built aside, moved into place when complete.
-    RemoveTree(staging);
+    twfile::RemoveTree(staging);
     if (!CreateDirectoryA(staging.c_str(), nullptr))
       throw EProject(Format("Cannot create the directory %s", {staging}));
     const std::string program = ExtractFileName(TCustomInstall::ProgramPath());
@@ -223,11 +203,11 @@ void PackageBuild(TCustomInstall& install) {
       Say(Format("setup.exe: %s\\setup.exe, %s, built in %s s\n",
                  {g_output, Megabytes(SizeOf(g_output + "\\setup.exe")), std::string(seconds)}));
     }
-    RemoveTree(staging);
+    twfile::RemoveTree(staging);
     InstallExitCode = 0;
   } catch (const std::exception& e) {
     SetCurrentDirectoryA(ExtractFileDir(g_project.Path).c_str());
-    RemoveTree(staging);
+    twfile::RemoveTree(staging);
     if (!outputExisted && twfile::DirectoryExists(g_output)) RemoveDirectoryA(g_output.c_str());
     const std::string message = dynamic_cast<const EProject*>(&e) ? e.what() : g_project.Told(e.what());
     LogLine("Build failed: " + message);

@@ -1,15 +1,8 @@
 #include "loadprogram.h"
 
-#include <cctype>
+#include "SysUtils.h"
 
 namespace {
-
-bool SameText(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  return i == a.size() && !b[i];
-}
 
 // Without one pair of enclosing quotes.
 std::string Unquoted(const std::string& s) {

@@ -1,7 +1,6 @@
 #include "cmp_TInstallContainer.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "ClassReg.h"
 #include "cmp_TTrnwCompress.h"
@@ -45,13 +44,6 @@ void TInstallContainer::AddUnfinished(const std::string& text, int kind) {
 
 namespace {
 constexpr OSSet kWindowsOS{oswin95, oswinNT, oswin2K, oswin98, oswinME, oswinXP};
-
-bool SameText(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
-      return false;
-  return *a == *b;
-}
 }  // namespace
 
 // ------------------------------------------------------------ TInstallContainer

@@ -29,6 +29,24 @@ int EntryCount(const std::string& sub) {
              : 0;
 }
 
+// The files subkeys of the record below `base` (ending in a backslash), in
+// order: "Files" when there is one, then "Files1", "Files2", ... up to the
+// first that is missing.
+std::vector<std::string> FilesSubkeys(const std::string& base) {
+  TtrnwRegistry r;
+  r.SetRootKeyIndex(kHKLM);
+  std::vector<std::string> subs;
+  for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
+    std::string sub = base + uninstallrecord::FilesKey(k);
+    if (!r.KeyExists(sub)) {
+      if (k > 0) break;
+      continue;
+    }
+    subs.push_back(std::move(sub));
+  }
+  return subs;
+}
+
 bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsDirectoryEmpty(const std::string& dir) {
@@ -353,18 +371,9 @@ std::vector<std::string> TUninstaller::RemovableDirectories() const {
 
 void TUninstaller::KeepRecords(const std::vector<std::string>& activeX,
                                const std::vector<std::string>& files) {
-  TtrnwRegistry r;
-  r.SetRootKeyIndex(kHKLM);
   const std::string base = AddBackslash(key_);
   DeleteRegistryTree(kHKLM, base + uninstallrecord::kActiveXKey);
-  for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
-    std::string sub = base + uninstallrecord::FilesKey(k);
-    if (!r.KeyExists(sub)) {
-      if (k > 0) break;
-      continue;
-    }
-    DeleteRegistryTree(kHKLM, sub);
-  }
+  for (const std::string& sub : FilesSubkeys(base)) DeleteRegistryTree(kHKLM, sub);
   auto write = [&](const std::string& sub, const std::vector<std::string>& entries) {
     if (entries.empty()) return;
     for (size_t i = 0; i < entries.size(); ++i)
@@ -391,12 +400,7 @@ void TUninstaller::Run(const std::string& selfPath) {
     std::string entry = ReadRegistryString(kHKLM, ax, uninstallrecord::EntryValue(i), "");
     if (!entry.empty()) activeX.push_back(entry);
   }
-  for (int k = 0; k < uninstallrecord::kMaxFilesKeys; ++k) {
-    std::string sub = AddBackslash(key_) + uninstallrecord::FilesKey(k);
-    if (!r.KeyExists(sub)) {
-      if (k > 0) break;
-      continue;
-    }
+  for (const std::string& sub : FilesSubkeys(AddBackslash(key_))) {
     const int n = uninstallrecord::FileEntryCount(sub);
     for (int i = 1; i <= n && i < 100000; ++i) {
       std::string path = ReadRegistryString(kHKLM, sub, uninstallrecord::EntryValue(i), "");

@@ -1,7 +1,6 @@
 #include "Classes.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "SysUtils.h"
 
@@ -51,14 +50,8 @@ void TComponent::SetDesigning(bool on) {
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
   if (name.empty()) return nullptr;
-  for (TComponent* c : components_) {
-    const std::string& n = c->Name();
-    if (n.size() == name.size() &&
-        std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-        }))
-      return c;
-  }
+  for (TComponent* c : components_)
+    if (SameText(c->Name(), name)) return c;
   return nullptr;
 }
 

@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "ScopeExit.h"
+#include "SysUtils.h"
 
 namespace {
 
@@ -693,22 +694,16 @@ TForm::TForm(TComponent* owner) : TWinControl(owner) {
   SetClientHeight(240);
 }
 
-namespace {
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
-}  // namespace
-
 TForm::TMethod& TForm::MethodSlot(const std::string& name) {
   for (auto& m : methods_)
-    if (SameName(m.Name, name)) return m;
+    if (SameText(m.Name, name)) return m;
   methods_.push_back(TMethod{name, {}, {}, {}});
   return methods_.back();
 }
 
 const TForm::TMethod* TForm::FindMethod(const std::string& name) const {
   for (const auto& m : methods_)
-    if (SameName(m.Name, name)) return &m;
+    if (SameText(m.Name, name)) return &m;
   return nullptr;
 }
 

@@ -1,7 +1,5 @@
 #include "FormReader.h"
 
-#include <cctype>
-
 namespace {
 
 struct TFixup {
@@ -10,14 +8,6 @@ struct TFixup {
   int Line;
   std::function<void(TComponent*)> Assign;
 };
-
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 class TFormReader {
 public:

@@ -179,12 +179,7 @@ void TPicture::LoadFromFile(const std::string& path) {
   std::string text;
   if (!ReadFileBytes(path, text)) throw EInvalidGraphic("Cannot open picture " + path);
   const std::vector<std::uint8_t> bytes(text.begin(), text.end());
-  std::unique_ptr<TGraphic> g;
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) g = std::make_unique<TJPEGImage>();
-  else if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') g = std::make_unique<TBitmap>();
-  else g = std::make_unique<TPngImage>();
-  g->LoadFromBytes(bytes.data(), bytes.size());
-  SetGraphic(std::move(g));
+  LoadFromBytes(bytes.data(), bytes.size());
 }
 
 void TPicture::LoadFromResource(HINSTANCE module, const char* name, const char* type) {
@@ -192,12 +187,16 @@ void TPicture::LoadFromResource(HINSTANCE module, const char* name, const char* 
   HGLOBAL mem = res ? ::LoadResource(module, res) : nullptr;
   const void* p = mem ? ::LockResource(mem) : nullptr;
   if (!p) throw EInvalidGraphic(std::string("Picture resource not found: ") + name);
-  auto* bytes = static_cast<const std::uint8_t*>(p);
-  std::size_t size = ::SizeofResource(module, res);
+  LoadFromBytes(static_cast<const std::uint8_t*>(p), ::SizeofResource(module, res));
+}
+
+void TPicture::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
   std::unique_ptr<TGraphic> g;
-  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) g = std::make_unique<TJPEGImage>();
-  else if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') g = std::make_unique<TBitmap>();
-  else g = std::make_unique<TPngImage>();
-  g->LoadFromBytes(bytes, size);
+  switch (PictureFormatOf(data, size)) {
+    case TPictureFormat::pfJpeg: g = std::make_unique<TJPEGImage>(); break;
+    case TPictureFormat::pfBitmap: g = std::make_unique<TBitmap>(); break;
+    default: g = std::make_unique<TPngImage>(); break;  // PNG, or the PNG decoder's error
+  }
+  g->LoadFromBytes(data, size);
   SetGraphic(std::move(g));
 }

@@ -156,5 +156,8 @@ public:
   std::function<void()> OnChange;
 
 private:
+  // Loads a graphic of the class the leading bytes announce (PNG when they
+  // announce none).
+  void LoadFromBytes(const std::uint8_t* data, std::size_t size);
   std::unique_ptr<TGraphic> graphic_;
 };

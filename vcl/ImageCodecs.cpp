@@ -299,10 +299,20 @@ TDecodedImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
   return result;
 }
 
+TPictureFormat PictureFormatOf(const std::uint8_t* data, std::size_t size) {
+  if (size >= 8 && png_sig_cmp(data, 0, 8) == 0) return TPictureFormat::pfPng;
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return TPictureFormat::pfJpeg;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return TPictureFormat::pfBitmap;
+  return TPictureFormat::pfUnknown;
+}
+
 TDecodedImage DecodeAnyImage(const std::uint8_t* data, std::size_t size) {
-  if (size >= 8 && png_sig_cmp(data, 0, 8) == 0) return DecodePng(data, size);
-  if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8) return DecodeJpeg(data, size);
-  if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size);
+  switch (PictureFormatOf(data, size)) {
+    case TPictureFormat::pfPng: return DecodePng(data, size);
+    case TPictureFormat::pfJpeg: return DecodeJpeg(data, size);
+    case TPictureFormat::pfBitmap: return DecodeBmp(data, size);
+    case TPictureFormat::pfUnknown: break;
+  }
   throw EInvalidGraphic("Unknown picture format");
 }
 

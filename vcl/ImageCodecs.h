@@ -28,6 +28,10 @@ struct TDecodedImage {
 TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size);
 TDecodedImage DecodePng(const std::uint8_t* data, std::size_t size);
 TDecodedImage DecodeJpeg(const std::uint8_t* data, std::size_t size);
+// The format the leading bytes of picture data announce: the PNG signature,
+// a JPEG start-of-image marker or a bitmap file's "BM".
+enum class TPictureFormat { pfUnknown, pfBitmap, pfPng, pfJpeg };
+TPictureFormat PictureFormatOf(const std::uint8_t* data, std::size_t size);
 // Chooses the decoder by the leading bytes; raises EInvalidGraphic when
 // none recognises them.
 TDecodedImage DecodeAnyImage(const std::uint8_t* data, std::size_t size);

@@ -1,6 +1,14 @@
 #include "SysUtils.h"
 
+#include <algorithm>
 #include <cctype>
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
 
 std::string Format(const std::string& format, std::initializer_list<TFormatArg> args) {
   return Format(format, std::vector<TFormatArg>(args));

@@ -1,4 +1,5 @@
-// Base exceptions and message formatting shared by every part of the program.
+// Base exceptions, message formatting and text comparison shared by every
+// part of the program.
 #pragma once
 #include <cstdint>
 #include <initializer_list>
@@ -59,6 +60,10 @@ public:
 
 // Raises EAbort.
 [[noreturn]] void Abort();
+
+// a and b equal but for the case of ASCII letters, as names and file names
+// compare (other bytes must match exactly).
+bool SameText(const std::string& a, const std::string& b);
 
 // The whole contents of a file, as bytes; false when it cannot be opened or
 // read completely.

@@ -1,7 +1,5 @@
 #include "routines_Strings.h"
 
-#include <algorithm>
-#include <cctype>
 #include <utility>
 
 std::string AddBackslash(std::string&& s) {
@@ -42,13 +40,6 @@ void SplitFields(const std::string& text, char delimiter, std::vector<std::strin
     list.push_back(text.substr(pos, d - pos));
     pos = d + 1;
   }
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
 }
 
 std::string UpperCase(const std::string& s) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "SysUtils.h"
+
 // s with one backslash appended when s is non-empty and does not end with one
 // (a temporary s is changed in place).
 std::string AddBackslash(const std::string& s);
@@ -17,8 +19,7 @@ std::string GetField(const std::string& text, int n, char delimiter);
 // delimiters, plus one when text is non-empty and does not end with one.
 void SplitFields(const std::string& text, char delimiter, std::vector<std::string>& list);
 
-// ASCII case-insensitive comparison and case mapping, as file names compare.
-bool SameText(const std::string& a, const std::string& b);
+// ASCII case mapping, as file names compare (SameText is in SysUtils.h).
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 std::string Trim(const std::string& s);

@@ -29,9 +29,12 @@ public:
   int Rank() const override { return 0; }
 };
 
+// Each test starts with empty page and form registries and leaves them as
+// it found them.
 class DialogManager : public ::testing::Test {
 protected:
   void SetUp() override {
+    SwapFormRegistries(registries_);
     RegisterDialogManagerClasses();
     form = std::make_unique<TComponent>(nullptr);
     install = new TStageInstall(form.get());
@@ -41,6 +44,8 @@ protected:
   void TearDown() override {
     form.reset();
     CurrentInstall = nullptr;
+    CurrentDialogManager = nullptr;
+    SwapFormRegistries(registries_);
   }
   TDialogManager* Manager(TManagerType stage, TInstallContainer* container) {
     auto* dm = new TDialogManager(form.get());
@@ -50,6 +55,9 @@ protected:
   }
   std::unique_ptr<TComponent> form;
   TStageInstall* install = nullptr;
+
+private:
+  TFormRegistries registries_;
 };
 
 }  // namespace
@@ -103,6 +111,18 @@ public:
   void InitializeDialog() override {
     log.push_back(Order);
     firstLast.push_back({IsFirstPage(), IsLastPage()});
+    // The tab strip's texts, as its window holds them.
+    HWND strip = OwnerContainer()->Tabs()->Handle();
+    tabs.clear();
+    for (int i = 0; i < TabCtrl_GetItemCount(strip); ++i) {
+      char text[64] = {};
+      TCITEMA item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      ::SendMessageA(strip, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+      tabs.push_back(text);
+    }
     current = this;
     if (!actions.empty()) ::SetTimer(nullptr, 0, 1, &TScriptedPage::Act);
   }
@@ -122,9 +142,6 @@ public:
     }
   }
   static void Register() {
-    static bool done = false;
-    if (done) return;
-    done = true;
     for (int order : {60, 1, 45})
       RegisterDialogPage({"TScriptedPage", [order](TComponent* o) -> TBaseTarnwickForm* {
                             return new TScriptedPage(o, order);
@@ -133,6 +150,7 @@ public:
   }
   static inline std::vector<int> log;
   static inline std::vector<std::pair<bool, bool>> firstLast;
+  static inline std::vector<std::string> tabs;  // when last activated
   static inline std::set<int> skipped;
   static inline std::deque<char> actions;
   static inline TScriptedPage* current = nullptr;
@@ -203,6 +221,8 @@ TEST_F(DialogManager, WizardShowsPagesInOrderPassesOverSkippedOnesAndEndsByNextO
     else EXPECT_NO_THROW(install->Broadcast(bcBeforeInstall, nullptr));
     EXPECT_EQ(TScriptedPage::log, c.shown);
     EXPECT_EQ(TScriptedPage::firstLast, c.firstLast);
+    // One tab a page, skipped ones too, in the order of the pages.
+    EXPECT_EQ(TScriptedPage::tabs, (std::vector<std::string>{"Page 1", "Page 45", "Page 60"}));
     EXPECT_FALSE(TScriptedPage::closedAnyway);
     EXPECT_TRUE(TScriptedPage::actions.empty());
     EXPECT_EQ(CurrentDialogManager, nullptr);
@@ -226,13 +246,9 @@ public:
 
 TEST_F(DialogManager, ClosingPageShowsAndFocusesFinishOnlyWhenItIsTheLast) {
   RegisterTranslatorClasses();
-  static bool registered = false;
-  if (!registered) {
-    registered = true;
-    RegisterDialogPage({"TGoodInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TGoodInstallForm(o); }},
-                       nullptr, 0);
-    RegisterDialogPage({"TLaterPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TLaterPage(o); }}, nullptr, 0);
-  }
+  RegisterDialogPage({"TGoodInstallForm", [](TComponent* o) -> TBaseTarnwickForm* { return new TGoodInstallForm(o); }},
+                     nullptr, 0);
+  RegisterDialogPage({"TLaterPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TLaterPage(o); }}, nullptr, 0);
   CurrentDialogManager = Manager(dmAfterGoodInstall, install);
   for (bool later : {false, true}) {
     SCOPED_TRACE(later ? "with a later page" : "alone");
@@ -332,9 +348,9 @@ public:
 }  // namespace
 
 TEST_F(DialogManager, RegistriesAndTheFormsOfCopyingAndDiskStages) {
-  if (DialogPageCount() == 0) {
-    EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
-  }
+  EXPECT_EQ(MessageOf([] { DialogPageEntry(0); }), "The BIFList is NIL");
+  TCountingCopyForm::created = TCountingCopyForm::updates = 0;
+  TCountingCopyForm::lastPercent = -1;
   TFormClass page{"TPage", [](TComponent* o) -> TBaseTarnwickForm* { return new TBaseInstallForm(o); }};
   TBIFEntry* entry = RegisterDialogPage(page, nullptr, 0);
   EXPECT_EQ(DialogPageEntry(DialogPageCount() - 1), entry);

@@ -21,13 +21,8 @@ std::string MakeProgramDir(const std::string& parent, const std::string& program
   return dir;
 }
 
-bool WaitUntilGone(const std::string& path, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
-    Sleep(100);
-  }
-  return false;
-}
+// A file or a directory is there.
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -39,8 +34,8 @@ TEST(ProgramDirCleanup, UnpackedTempDirectoryIsRemovedOnceTheProgramHasEnded) {
   ASSERT_EQ(0, rc);
   // The helper waits a moment before exiting, so the batch meets a running
   // program first and has to wait for it.
-  EXPECT_TRUE(WaitUntilGone(dir, 60)) << dir;
-  if (FileExists(dir)) RemoveTree(dir);
+  EXPECT_TRUE(WaitUntil([&] { return !Exists(dir); })) << dir;
+  if (Exists(dir)) RemoveTree(dir);
 }
 
 TEST(ProgramDirCleanup, DirectoriesOtherThanTheUnpackedOneAreNeverTouched) {
@@ -61,7 +56,8 @@ TEST(ProgramDirCleanup, DirectoriesOtherThanTheUnpackedOneAreNeverTouched) {
   const std::string nested = MakeProgramDir(outer.Path(), "setup.exe");
   EXPECT_EQ(1, RunAndWait("\"" + nested + "\\setup.exe\" setup.exe"));
 
-  Sleep(1500);
+  // Exit code 1: the helper refused before it deleted anything or started a
+  // batch, and it has ended, so nothing more can happen to these files.
   EXPECT_TRUE(FileExists(userDir + "\\letter.doc"));
   EXPECT_TRUE(FileExists(userDir + "\\setup.exe"));
   EXPECT_TRUE(FileExists(extra + "\\notes.txt"));
@@ -139,7 +135,7 @@ TEST(ProgramDirCleanup, BatchesRemoveTheNamedFolderWhenItsPathHoldsAPercentSign)
     const std::string batch = batchDir + "\\run.bat";
     WriteFileText(batch, w.write(dir + "\\setup.exe", batch));
     ASSERT_NE(-1, RunAndWait("cmd.exe /c \"" + batch + "\""));
-    EXPECT_FALSE(FileExists(dir)) << ReadFileText(batch);
+    EXPECT_FALSE(Exists(dir)) << ReadFileText(batch);
     EXPECT_TRUE(FileExists(decoy + "\\setup.exe"));
     EXPECT_FALSE(FileExists(batch));
     EXPECT_TRUE(FileExists(batchDir + "\\setup.exe"));

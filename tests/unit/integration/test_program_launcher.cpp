@@ -45,7 +45,7 @@ TEST(ProgramLauncher, ConsoleChildReturnsAtOnceWithoutWaitingForItsEnd) {
   launcher.Parameters = "console child";
   launcher.Run();
   // The child waits for the release file, so it is still running here.
-  for (int i = 0; i < 100 && !FileExists(exe + ".cmdline"); ++i) Sleep(50);
+  EXPECT_TRUE(WaitUntil([&] { return !ReadFileText(exe + ".cmdline").empty(); }));
   EXPECT_EQ(ReadFileText(exe + ".cmdline"), "console child");
   WriteFileText(exe + ".release", "go");
   // The executable stays locked until the child has ended.

@@ -3,6 +3,7 @@
 // records of installed files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "ModelTestSupport.h"
@@ -11,6 +12,7 @@
 using namespace modeltest;
 using testsupport::BinDir;
 using testsupport::MessageOf;
+using testsupport::WaitUntil;
 using testsupport::WriteFileText;
 
 namespace {
@@ -38,6 +40,16 @@ protected:
     return f;
   }
   void ForgetComServer(const std::string& path) { comValues_.push_back(path); }
+  // Waits until the executable server `exe` has written both lines of its
+  // log beside itself and ended (a running executable cannot be deleted).
+  static bool ServerRanAndEnded(const std::string& exe) {
+    const std::string log = ExtractFilePath(exe) + "regserver.log";
+    return WaitUntil([&] {
+             const std::string text = Slurp(log);
+             return std::count(text.begin(), text.end(), '\n') == 2;
+           }) &&
+           WaitUntil([&] { return DeleteFileA(exe.c_str()) != 0; });
+  }
   void ForgetHKLMValue(const std::string& key, const std::string& name) { hklmValues_.emplace_back(key, name); }
 
   TInstallDirectory* dir = nullptr;
@@ -124,11 +136,8 @@ TEST_F(FileRegister, ExecutableServerIsStartedWithRegserver) {
   Build(dir);
   dir->Install();
   EXPECT_TRUE(f->Processed);
-  const std::string log = Dest("regserver.log");
-  for (int i = 0; i < 100 && !testsupport::FileExists(log); ++i) Sleep(100);
-  Sleep(200);
-  const std::string text = Slurp(log);
-  ASSERT_FALSE(text.empty()) << "the server did not run";
+  ASSERT_TRUE(ServerRanAndEnded(Dest("server.exe"))) << "the server did not run, or did not end";
+  const std::string text = Slurp(Dest("regserver.log"));
   const std::string commandLine = text.substr(0, text.find('\n'));
   EXPECT_EQ(commandLine, "/REGSERVER");
   // It runs in the destination directory.
@@ -247,8 +256,7 @@ TEST_F(FileRegister, InstalledFilesAreRecordedForTheUninstaller) {
   EXPECT_EQ(ReadRegistryString(kHKLM, activeX, "Entries", ""), "2");
   EXPECT_EQ(ReadRegistryString(kHKLM, activeX, "File1", ""), Dest("tool.exe") + ";1");
   EXPECT_EQ(ReadRegistryString(kHKLM, activeX, "File2", ""), Dest("comsrv.dll") + ";0");
-  for (int i = 0; i < 50 && !testsupport::FileExists(Dest("regserver.log")); ++i) Sleep(100);
-  Sleep(200);
+  EXPECT_TRUE(ServerRanAndEnded(Dest("tool.exe")));
 }
 
 TEST_F(FileRegister, UnreadableFilesRecordGivesWayToTheNextSubkey) {

@@ -74,6 +74,15 @@ void WriteFileText(const std::string& path, const std::string& text) {
   if (f) WriteFile(f.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+bool WaitUntil(const std::function<bool()>& effect, unsigned timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (effect()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(20);
+  }
+}
+
 int RunAndWait(const std::string& commandLine, unsigned timeoutMs) {
   STARTUPINFOA si = {};
   si.cb = sizeof(si);

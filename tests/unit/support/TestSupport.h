@@ -28,6 +28,9 @@ void RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
+// Asks `effect` every 20 ms until it holds (true) or `timeoutMs` has passed
+// (false): tests wait for what they expect, never for a fixed time.
+bool WaitUntil(const std::function<bool()>& effect, unsigned timeoutMs = 60000);
 // Runs a command line and waits for it; returns its exit code (-1 when it
 // could not start).
 int RunAndWait(const std::string& commandLine, unsigned timeoutMs = 60000);
