@@ -76,6 +76,18 @@ e2e_user_site() {
   cp "$bin/../e2e/CALWIN32.DLL" "$c/windows/system32/CALWIN32.DLL"
 }
 
+# A built setup.exe as a person downloads and starts it, on a prefix that
+# pretends to be Windows version $2; sets c and pid (the running program).
+e2e_start_setup() { # setup.exe version
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$2" /f >/dev/null || fail "the version was not set"
+  eval "$("$wine" --env)"
+  c="$WINEPREFIX/drive_c"
+  mkdir -p "$c/Downloads"
+  cp "$1" "$c/Downloads/setup.exe"
+  "$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
+  pid=$!
+}
+
 # Accept on the licence page, Next on the destination and the folder page,
 # as a person who takes every default would. When a page does not come, the
 # prefix is stopped so that the program waiting on it ends too.

@@ -37,13 +37,7 @@ echo "   project written in $(echo "$t1 - $t0" | bc) s; project to setup.exe in 
   "setup.exe $(stat -c %s "$out/setup.exe") bytes"
 grep -q "compressed 1501 of 1501 files" "$work/build.txt" || fail "not every file (and the uninstaller) was compressed"
 
-"$wine" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-mkdir -p "$c/Downloads"
-cp "$out/setup.exe" "$c/Downloads/setup.exe"
-"$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
-pid=$!
+e2e_start_setup "$out/setup.exe" winxp
 # No licence in the folder: the wizard starts with the destination.
 if ui click "Choose Destination Location" "Next >" "" 90000 && ui click "Select folder in start menu" "Next >" "" 30000; then
   e2e_finish "Setup complete"

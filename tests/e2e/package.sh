@@ -85,13 +85,7 @@ for version in "$@"; do
   export TW_WINE_DIR="$(cd "$bin/.." && pwd)/wine-e2e-package-$version"
   "$wine" --kill >/dev/null 2>&1
   rm -rf "$TW_WINE_DIR"
-  "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null || fail "the version was not set"
-  eval "$("$wine" --env)"
-  c="$WINEPREFIX/drive_c"
-  mkdir -p "$c/Downloads"
-  cp "$out/setup.exe" "$c/Downloads/setup.exe"
-  "$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
-  pid=$!
+  e2e_start_setup "$out/setup.exe" "$version"
   shot="$art/package-$version"
   if ui wait "Software license agreement" "" 90000; then
     ui texts "Software license agreement"

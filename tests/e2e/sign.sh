@@ -183,13 +183,7 @@ member_dated "$work/files.txt" 'tarnwick-engine\uninstall.exe' "$kit/uninstall.e
   fail "the uninstaller's member lost its name or date: $(grep -i uninstall "$work/files.txt")"
 
 echo "== the signed setup.exe installs"
-"$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null || fail "the version was not set"
-eval "$("$wine" --env)"
-c="$WINEPREFIX/drive_c"
-mkdir -p "$c/Downloads"
-cp "$out/setup.exe" "$c/Downloads/setup.exe"
-"$wine" 'C:\Downloads\setup.exe' >"$work/setup.txt" 2>&1 &
-pid=$!
+e2e_start_setup "$out/setup.exe" win10
 e2e_wizard && e2e_finish "Setup complete"
 wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "the installation ended with $rc"
